@@ -1,0 +1,8 @@
+#include "common/Clock.h"
+
+double Clock::secondsSinceMidnight() const
+{
+    return now().time().msecsSinceStartOfDay() / 1000.0;
+}
+
+QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
