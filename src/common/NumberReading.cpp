@@ -1,13 +1,20 @@
 #include "common/NumberReading.h"
 
+#include <QByteArray>
+
+#include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace NumberReading {
 
 namespace {
     bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
+    bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+
     // Parses the number at the start of the text; returns the count of characters used (0: none).
+    // The digits found are converted with from_chars, which rounds correctly and ignores the locale.
     qsizetype scan(QStringView text, double* result)
     {
         qsizetype i = 0;
@@ -19,27 +26,35 @@ namespace {
             negative = text[i] == u'-';
             ++i;
         }
-        double value = 0;
+        const qsizetype start = i;
         bool anyDigit = false;
-        while (i < n && text[i].isDigit() && text[i].unicode() < 128) {
-            value = value * 10 + (text[i].unicode() - u'0');
+        while (i < n && isDigit(text[i])) {
             anyDigit = true;
             ++i;
         }
         if (i < n && text[i] == u'.') {
             ++i;
-            double scale = 0.1;
-            while (i < n && text[i].unicode() >= u'0' && text[i].unicode() <= u'9') {
-                value += (text[i].unicode() - u'0') * scale;
-                scale /= 10;
+            while (i < n && isDigit(text[i])) {
                 anyDigit = true;
                 ++i;
             }
         }
         if (!anyDigit)
             return 0;
-        if (result)
+        if (result) {
+            const QByteArray digits = text.sliced(start, i - start).toLatin1();
+            double value = 0;
+            const auto [end, error] = std::from_chars(digits.constData(), digits.constData() + digits.size(),
+                value, std::chars_format::fixed);
+            Q_UNUSED(end);
+            if (error == std::errc::result_out_of_range) {
+                // Too large, or too small to be told from 0.
+                const qsizetype point = digits.indexOf('.');
+                const QByteArray whole = point < 0 ? digits : digits.left(point);
+                value = whole.count('0') == whole.size() ? 0.0 : std::numeric_limits<double>::infinity();
+            }
             *result = negative ? -value : value;
+        }
         return i;
     }
 } // namespace
