@@ -9,54 +9,61 @@
 namespace NumberReading {
 
 namespace {
-    bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
-    bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+bool isDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
 
-    // Parses the number at the start of the text; returns the count of characters used (0: none).
-    // The digits found are converted with from_chars, which rounds correctly and ignores the locale.
-    qsizetype scan(QStringView text, double* result)
-    {
-        qsizetype i = 0;
-        const qsizetype n = text.size();
-        while (i < n && isBlank(text[i]))
-            ++i;
-        bool negative = false;
-        if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-            negative = text[i] == u'-';
-            ++i;
-        }
-        const qsizetype start = i;
-        bool anyDigit = false;
+// Parses the number at the start of the text; returns the count of characters used (0: none).
+// The digits found are converted with from_chars, which rounds correctly and ignores the locale.
+qsizetype scan(QStringView text, double* result)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && isBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    const qsizetype start = i;
+    bool anyDigit = false;
+    while (i < n && isDigit(text[i])) {
+        anyDigit = true;
+        ++i;
+    }
+    if (i < n && text[i] == u'.') {
+        ++i;
         while (i < n && isDigit(text[i])) {
             anyDigit = true;
             ++i;
         }
-        if (i < n && text[i] == u'.') {
-            ++i;
-            while (i < n && isDigit(text[i])) {
-                anyDigit = true;
-                ++i;
-            }
-        }
-        if (!anyDigit)
-            return 0;
-        if (result) {
-            const QByteArray digits = text.sliced(start, i - start).toLatin1();
-            double value = 0;
-            const auto [end, error] = std::from_chars(digits.constData(), digits.constData() + digits.size(),
-                value, std::chars_format::fixed);
-            Q_UNUSED(end);
-            if (error == std::errc::result_out_of_range) {
-                // Too large, or too small to be told from 0.
-                const qsizetype point = digits.indexOf('.');
-                const QByteArray whole = point < 0 ? digits : digits.left(point);
-                value = whole.count('0') == whole.size() ? 0.0 : std::numeric_limits<double>::infinity();
-            }
-            *result = negative ? -value : value;
-        }
-        return i;
     }
+    if (!anyDigit)
+        return 0;
+    if (result) {
+        const QByteArray digits = text.sliced(start, i - start).toLatin1();
+        double value = 0;
+        const auto [end, error] = std::from_chars(digits.constData(),
+            digits.constData() + digits.size(), value, std::chars_format::fixed);
+        Q_UNUSED(end);
+        if (error == std::errc::result_out_of_range) {
+            // Too large, or too small to be told from 0.
+            const qsizetype point = digits.indexOf('.');
+            const QByteArray whole = point < 0 ? digits : digits.left(point);
+            value
+                = whole.count('0') == whole.size() ? 0.0 : std::numeric_limits<double>::infinity();
+        }
+        *result = negative ? -value : value;
+    }
+    return i;
+}
 } // namespace
 
 double leadingNumber(QStringView text)
@@ -65,7 +72,10 @@ double leadingNumber(QStringView text)
     return scan(text, &value) > 0 ? value : 0.0;
 }
 
-bool startsWithNumber(QStringView text) { return scan(text, nullptr) > 0; }
+bool startsWithNumber(QStringView text)
+{
+    return scan(text, nullptr) > 0;
+}
 
 double roundHalfEven(double value)
 {

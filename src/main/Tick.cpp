@@ -1,0 +1,85 @@
+#include "main/Tick.h"
+
+#include "common/Clock.h"
+#include "common/HorolanState.h"
+#include "common/Logging.h"
+#include "main/ClockWindow.h"
+#include "main/FacePainter.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+namespace {
+
+constexpr int minIntervalMs = 1;
+constexpr int maxIntervalMs = 450;
+constexpr float defaultSpeed = 88;
+
+bool isAnimated(const SkinRecord& skin)
+{
+    return skin.backtype.trimmed().toLower() == u"animat";
+}
+
+} // namespace
+
+Tick::Tick(HorolanState& state, const Clock& clock, ClockWindow& window, QLocale locale)
+    : m_state(state)
+    , m_clock(clock)
+    , m_window(window)
+    , m_locale(std::move(locale))
+{ }
+
+int Tick::intervalForSpeed(float speed)
+{
+    if (std::isnan(speed))
+        speed = defaultSpeed;
+    const double wanted = std::trunc((100 - double(speed)) * 449 / 100) + 1;
+    return int(std::clamp(wanted, double(minIntervalMs), double(maxIntervalMs)));
+}
+
+void Tick::Timer1_Timer()
+{
+    const int intervalMs = intervalForSpeed(m_state.Speed);
+    if (m_window.timerInterval() != intervalMs)
+        m_window.setTimerInterval(intervalMs);
+
+    // One reading of the clock serves every part of the tick.
+    const QDateTime now = m_clock.now();
+    const SkinRecord& skin = m_state.skin;
+    const bool animated = isAnimated(skin);
+
+    QImage& buffer = m_window.faceBuffer();
+    if (!buffer.isNull()) {
+        {
+            // Ended before the hour events: they run ticks of their own on the same buffer.
+            QPainter painter(&buffer);
+            FacePainter face(painter);
+            if (!animated)
+                face.drawBackground(
+                    m_background.forRatio(m_window.tempBack(), buffer.devicePixelRatio()));
+            if (now.isValid()) {
+                face.drawDigitalTime(skin, now, m_locale);
+                face.drawHands(skin, now);
+            }
+        }
+        m_window.faceDrawn();
+    }
+
+    if (!now.isValid()) {
+        qCDebug(lcMain) << "tick: the clock gave no valid time";
+        return;
+    }
+    const int hour = now.time().hour();
+    const auto hur = std::uint8_t(hour > 12 ? hour - 12 : hour);
+    if (animated) {
+        if (m_window.timerTag() != u"bgcall")
+            m_window.ChangeBack(hur, true);
+    } else if (now.time().second() < 2 && now.time().minute() == 0) {
+        m_window.PlayChime(hur, false);
+        m_window.ChangeBack(hur, false);
+    }
+}

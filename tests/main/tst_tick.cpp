@@ -1,0 +1,218 @@
+#include "main/Tick.h"
+
+#include "common/Clock.h"
+#include "common/HorolanState.h"
+#include "main/ClockWindow.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include <functional>
+#include <limits>
+
+namespace {
+
+class FakeWindow final : public ClockWindow {
+public:
+    FakeWindow()
+    {
+        buffer.fill(Qt::white);
+        back.fill(Qt::blue);
+    }
+
+    int timerInterval() const override { return interval; }
+    void setTimerInterval(int ms) override
+    {
+        interval = ms;
+        ++intervalSets;
+    }
+    QString timerTag() const override { return tag; }
+    QImage& faceBuffer() override { return buffer; }
+    void faceDrawn() override { ++drawn; }
+    const QImage& tempBack() const override { return back; }
+    void ChangeBack(std::uint8_t hur, bool anyWay) override
+    {
+        calls << QStringLiteral("ChangeBack(%1,%2)").arg(hur).arg(anyWay ? "true" : "false");
+    }
+    void PlayChime(std::uint8_t hur, bool playAnyWay) override
+    {
+        calls << QStringLiteral("PlayChime(%1,%2)").arg(hur).arg(playAnyWay ? "true" : "false");
+        if (onChime)
+            onChime();
+    }
+
+    int interval = 100;
+    int intervalSets = 0;
+    int drawn = 0;
+    QString tag;
+    QImage buffer { 40, 40, QImage::Format_ARGB32_Premultiplied };
+    QImage back { 40, 40, QImage::Format_ARGB32_Premultiplied };
+    QStringList calls;
+    std::function<void()> onChime;
+};
+
+} // namespace
+
+class tst_Tick : public QObject {
+    Q_OBJECT
+
+private slots:
+    void interval_data();
+    void interval();
+    void intervalSetOnlyWhenDifferent();
+    void hourEvents_data();
+    void hourEvents();
+    void background_data();
+    void background();
+    void nestedTickDuringChime();
+};
+
+void tst_Tick::interval_data()
+{
+    QTest::addColumn<float>("speed");
+    QTest::addColumn<int>("expected");
+    const float inf = std::numeric_limits<float>::infinity();
+    QTest::newRow("0") << 0.0f << 450;
+    QTest::newRow("88") << 88.0f << 54;
+    QTest::newRow("100") << 100.0f << 1;
+    QTest::newRow("50.5") << 50.5f << 223;
+    QTest::newRow("-5") << -5.0f << 450;
+    QTest::newRow("150") << 150.0f << 1;
+    QTest::newRow("NaN gets the default speed") << std::numeric_limits<float>::quiet_NaN() << 54;
+    QTest::newRow("inf") << inf << 1;
+    QTest::newRow("-inf") << -inf << 450;
+}
+
+void tst_Tick::interval()
+{
+    QFETCH(float, speed);
+    QFETCH(int, expected);
+    QCOMPARE(Tick::intervalForSpeed(speed), expected);
+
+    HorolanState state;
+    state.Speed = speed;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 15)));
+    FakeWindow window;
+    Tick(state, clock, window).Timer1_Timer();
+    QCOMPARE(window.interval, expected);
+}
+
+void tst_Tick::intervalSetOnlyWhenDifferent()
+{
+    HorolanState state;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 15)));
+    FakeWindow window;
+    window.interval = 54;
+    Tick tick(state, clock, window);
+    tick.Timer1_Timer();
+    QCOMPARE(window.intervalSets, 0);
+    state.Speed = 0;
+    tick.Timer1_Timer();
+    tick.Timer1_Timer();
+    QCOMPARE(window.intervalSets, 1);
+    QCOMPARE(window.interval, 450);
+}
+
+void tst_Tick::hourEvents_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("backtype");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList midnight { "PlayChime(0,false)", "ChangeBack(0,false)" };
+    QTest::newRow("00:00:00") << QTime(0, 0, 0) << "random"
+                              << "" << midnight;
+    QTest::newRow("00:00:01") << QTime(0, 0, 1, 999) << "random"
+                              << "" << midnight;
+    QTest::newRow("00:00:02") << QTime(0, 0, 2) << "random"
+                              << "" << QStringList();
+    QTest::newRow("12:00") << QTime(12, 0) << "order "
+                           << "" << QStringList { "PlayChime(12,false)", "ChangeBack(12,false)" };
+    QTest::newRow("13:00") << QTime(13, 0) << "random"
+                           << "" << QStringList { "PlayChime(1,false)", "ChangeBack(1,false)" };
+    QTest::newRow("13:00 bgcall") << QTime(13, 0) << "random"
+                                  << "bgcall"
+                                  << QStringList { "PlayChime(1,false)", "ChangeBack(1,false)" };
+    QTest::newRow("13:01:00") << QTime(13, 1) << "random"
+                              << "" << QStringList();
+    QTest::newRow("animat midnight, no chime") << QTime(0, 0) << "animat"
+                                               << "" << QStringList { "ChangeBack(0,true)" };
+    QTest::newRow("animat any tick") << QTime(23, 25, 40) << "Animat"
+                                     << "" << QStringList { "ChangeBack(11,true)" };
+    QTest::newRow("animat bgcall") << QTime(13, 0) << "animat"
+                                   << "bgcall" << QStringList();
+}
+
+void tst_Tick::hourEvents()
+{
+    QFETCH(QTime, time);
+    QFETCH(QString, backtype);
+    QFETCH(QString, tag);
+    QFETCH(QStringList, expected);
+
+    HorolanState state;
+    state.skin.backtype = fixedWidth(backtype, 6);
+    FixedClock clock;
+    clock.set(time);
+    FakeWindow window;
+    window.tag = tag;
+    Tick(state, clock, window).Timer1_Timer();
+    QCOMPARE(window.calls, expected);
+}
+
+void tst_Tick::background_data()
+{
+    QTest::addColumn<QString>("backtype");
+    QTest::addColumn<qreal>("dpr");
+    QTest::addColumn<QColor>("expected");
+    QTest::newRow("random") << "random" << 1.0 << QColor(Qt::blue);
+    QTest::newRow("random, dpr 2") << "random" << 2.0 << QColor(Qt::blue);
+    QTest::newRow("animat") << "animat" << 1.0 << QColor(Qt::white);
+}
+
+void tst_Tick::background()
+{
+    QFETCH(QString, backtype);
+    QFETCH(qreal, dpr);
+    QFETCH(QColor, expected);
+
+    HorolanState state;
+    state.skin.backtype = backtype;
+    state.skin.useanalog = false;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 15)));
+    FakeWindow window;
+    window.tag = QStringLiteral("bgcall");
+    window.buffer = QImage(QSize(40, 40) * dpr, QImage::Format_ARGB32_Premultiplied);
+    window.buffer.setDevicePixelRatio(dpr);
+    window.buffer.fill(Qt::white);
+    Tick tick(state, clock, window);
+    for (int i = 0; i < 2; ++i) {
+        tick.Timer1_Timer();
+        QCOMPARE(window.buffer.pixelColor(window.buffer.width() - 1, 0), expected);
+        window.back.fill(Qt::green); // a changed picture is not served from a stale copy
+        expected = expected == Qt::blue ? QColor(Qt::green) : expected;
+    }
+    QCOMPARE(window.drawn, 2);
+}
+
+void tst_Tick::nestedTickDuringChime()
+{
+    // A chime runs ticks of its own while the outer tick is between its drawing and its end.
+    HorolanState state;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(15, 0)));
+    FakeWindow window;
+    Tick tick(state, clock, window);
+    int nested = 0;
+    window.onChime = [&] {
+        if (nested++ == 0)
+            tick.Timer1_Timer();
+    };
+    QTest::failOnWarning(QRegularExpression("QPainter"));
+    tick.Timer1_Timer();
+    QCOMPARE(window.drawn, 2);
+    QCOMPARE(window.calls.size(), 4);
+}
+
+QTEST_MAIN(tst_Tick)
+#include "tst_tick.moc"
