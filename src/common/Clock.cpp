@@ -5,4 +5,7 @@ double Clock::secondsSinceMidnight() const
     return now().time().msecsSinceStartOfDay() / 1000.0;
 }
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}

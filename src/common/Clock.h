@@ -23,7 +23,9 @@ public:
 // A clock that stands still until told otherwise.
 class FixedClock final : public Clock {
 public:
-    explicit FixedClock(QDateTime time = {}) : m_time(std::move(time)) { }
+    explicit FixedClock(QDateTime time = {})
+        : m_time(std::move(time))
+    { }
     QDateTime now() const override { return m_time; }
     void set(const QDateTime& time) { m_time = time; }
     void set(QTime time) { m_time = QDateTime(QDate(2026, 12, 5), time); }

@@ -5,6 +5,12 @@
 namespace Twips {
 inline constexpr double perPixel = 15.0;
 
-constexpr double fromPixels(double px) { return px * perPixel; }
-constexpr double toPixels(double twips) { return twips / perPixel; }
+constexpr double fromPixels(double px)
+{
+    return px * perPixel;
+}
+constexpr double toPixels(double twips)
+{
+    return twips / perPixel;
+}
 } // namespace Twips

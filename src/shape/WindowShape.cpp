@@ -17,7 +17,8 @@ void apply(QWidget* window, const QRegion& region)
 {
     if (region.isEmpty()) {
         // A one-pixel mask outside the window: nothing of it is shown or takes the mouse.
-        qCDebug(lcShape) << "empty outline: window" << window->objectName() << "has no visible pixel";
+        qCDebug(lcShape) << "empty outline: window" << window->objectName()
+                         << "has no visible pixel";
         window->setMask(QRegion(-2, -2, 1, 1));
         return;
     }

@@ -1,0 +1,51 @@
+# Horolan: `make run` builds and starts the clock, `make test` builds and runs every test.
+# Both install the Debian packages they need first (tools/install-deps, through sudo when not root).
+
+JOBS ?= $(shell nproc)
+FORMAT_DIRS := $(wildcard src tests bench tools fuzz)
+# CMake's own make runs its own jobs; handed ours it would only warn and chatter.
+BUILD := env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL cmake --build
+# A preset is configured once (until its generation has finished); later builds reconfigure by
+# themselves when CMake files change.
+configure = [ -f build/$(1)/cmake_install.cmake ] || cmake --preset $(1)
+
+.DEFAULT_GOAL := run
+.PHONY: run test bench asan-test format format-check deps test-deps
+
+deps:
+	@tools/install-deps
+
+test-deps:
+	@tools/install-deps --test
+
+run: deps
+	@$(call configure,dev)
+	$(BUILD) --preset dev --target horolan -j $(JOBS)
+	./build/dev/horolan
+
+test: test-deps
+	@$(call configure,ci)
+	$(BUILD) --preset ci -j $(JOBS)
+	ctest --preset ci -j $(JOBS) --no-tests=error --timeout 300
+
+bench: deps
+	@$(call configure,dev)
+	$(BUILD) --preset dev -j $(JOBS)
+	@set -e; found=; for b in build/dev/bench/bench_*; do \
+	    [ -f "$$b" ] && [ -x "$$b" ] || continue; found=1; \
+	    echo "== $$b"; "$$b"; \
+	done; [ -n "$$found" ] || echo "no bench_* programs in build/dev/bench"
+
+asan-test: test-deps
+	@$(call configure,asan)
+	$(BUILD) --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS) --no-tests=error --timeout 600
+
+format:
+	@find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) -print0 \
+	    | xargs -0 -r clang-format -i
+
+format-check:
+	@find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) -print0 \
+	    | xargs -0 -r clang-format --dry-run --Werror
+	@echo "format-check: clean"
