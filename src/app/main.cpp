@@ -1,6 +1,8 @@
+#include "app/SignalWatcher.h"
 #include "common/Clock.h"
 #include "common/HorolanState.h"
 #include "main/Form1.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 
@@ -10,14 +12,23 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("horolan"));
     QApplication::setApplicationDisplayName(QStringLiteral("Horolan"));
     QApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    // The clock lives on when its options or other windows close; only the closing sequence ends
+    // it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     HorolanState state;
     SystemClock clock;
-    Form1 form(state, clock);
-    form.ActivateDefSkin(false);
+    SettingsStore store(clock);
+    Form1 form(state, clock, &store);
+
+    // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &form, &Form1::closeClock);
+
+    form.Form_Load();
     // Draw the face once before the window maps, so its first frame already shows the time.
     form.Timer1_Timer();
-    form.show();
+    form.showClock();
     form.Timer1.start();
     return app.exec();
 }

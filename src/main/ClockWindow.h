@@ -22,6 +22,9 @@ public:
     // imgTempBack: the current background picture, drawn at (0, 0) scaled to logical size.
     virtual const QImage& tempBack() const = 0;
 
+    // The tray icon's tip (after the product name); the tick refreshes it every 20 seconds.
+    virtual void SetTrayTip(const QString& tip) { Q_UNUSED(tip); }
+
     // The hour events. Hur is 0 to 12.
     virtual void ChangeBack(std::uint8_t hur, bool anyWay) = 0;
     virtual void PlayChime(std::uint8_t hur, bool playAnyWay) = 0;

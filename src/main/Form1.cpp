@@ -1,30 +1,102 @@
 #include "main/Form1.h"
 
 #include "common/Logging.h"
+#include "common/Twips.h"
+#include "main/DesktopIntegration.h"
+#include "settings/SettingsStore.h"
 #include "shape/PictureScaling.h"
 #include "shape/Regions.h"
 #include "shape/TraceShape.h"
 #include "shape/WindowShape.h"
 #include "skins/BuiltInSkin.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QWindow>
 
-Form1::Form1(HorolanState& state, const Clock& clock, QWidget* parent)
+#include <cmath>
+
+Form1::Form1(HorolanState& state, const Clock& clock, SettingsStore* store, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
+    , m_clock(clock)
+    , m_store(store)
     , m_tick(state, clock, *this)
+    , imgIcon(TrayIcon::clockIcon())
+    , m_saver([this] {
+        if (m_store)
+            Settings::SaveInfo(*m_store, m_state, *this);
+    })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horolan"));
+    setWindowIcon(imgIcon);
+    // A desktop clock is a utility: no frame, no task bar entry.
+    setWindowFlag(Qt::Tool, true);
     WindowShape::prepare(this);
+    setFocusPolicy(Qt::StrongFocus);
 
     // The tick starts at 100 ms; its first run sets the interval from Speed.
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 
+    connect(&m_stuff, &frmStuff::unlockPositionChosen, this, [this] { setLockPos(false); });
+    connect(&m_stuff, &frmStuff::exitChosen, this, &Form1::closeClock);
+    connect(&m_tray, &TrayIcon::leftPressed, this, [this] {
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+    });
+    connect(&m_tray, &TrayIcon::doubleClicked, this, &Form1::toggleVisible);
+    connect(&m_tray, &TrayIcon::rightPressed, this, &Form1::popupMenu);
+
     setPicture(BuiltInSkin::picture());
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load()
+{
+    setPicture(BuiltInSkin::picture());
+    if (m_store)
+        Settings::LoadInfo(*m_store, m_state, *this);
+    else
+        ActivateSkin(builtInSkinName);
+    // A position saved on a screen that is gone comes back onto one.
+    const QPoint onScreen = Dragging::bringOnScreen(geometry(), screenRects());
+    if (onScreen != pos())
+        move(onScreen);
+    AlwaysOnTop(this, m_state.ontop);
+    m_stuff.mnuUnlockPosition->setVisible(m_state.LockPos);
+    m_tray.SetTrayIcon(TrayIcon::Action::Add, imgIcon, QStringLiteral("Starting"));
+    m_tray.SetTrayIcon(TrayIcon::Action::Modify, imgIcon, QString());
+}
+
+void Form1::closeClock()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    qCInfo(lcMain) << "closing";
+    Timer1.stop();
+    if (m_store)
+        m_saver.flush();
+    if (m_store)
+        Settings::SaveInfo(*m_store, m_state, *this);
+    m_tray.SetTrayIcon(TrayIcon::Action::Delete, QIcon(), QString());
+    QCoreApplication::exit(0);
+}
+
+void Form1::showClock()
+{
+    if (!testAttribute(Qt::WA_WState_Created) || !isVisible())
+        DesktopIntegration::keepOffTaskbar(this);
+    show();
 }
 
 QImage& Form1::faceBuffer()
@@ -35,6 +107,16 @@ QImage& Form1::faceBuffer()
     return m_buffer;
 }
 
+void Form1::SetTrayTip(const QString& tip)
+{
+    // The tick asks on every run of three whole seconds a minute: pass on only a new text.
+    if (tip == m_lastTip)
+        return;
+    m_lastTip = tip;
+    qCDebug(lcMain).noquote() << "tray tip:" << TrayIcon::tipText(tip);
+    m_tray.SetTrayIcon(TrayIcon::Action::Modify, QIcon(), tip);
+}
+
 void Form1::ChangeBack(std::uint8_t hur, bool anyWay)
 {
     qCDebug(lcMain) << "ChangeBack" << hur << anyWay << "(backgrounds come with skin activation)";
@@ -43,6 +125,61 @@ void Form1::ChangeBack(std::uint8_t hur, bool anyWay)
 void Form1::PlayChime(std::uint8_t hur, bool playAnyWay)
 {
     qCDebug(lcMain) << "PlayChime" << hur << playAnyWay << "(chimes come with sound packs)";
+}
+
+double Form1::topTwips() const
+{
+    return Twips::fromPixels(y());
+}
+
+double Form1::leftTwips() const
+{
+    return Twips::fromPixels(x());
+}
+
+void Form1::setTopTwips(double twips)
+{
+    move(x(), int(std::lround(Twips::toPixels(twips))));
+}
+
+void Form1::setLeftTwips(double twips)
+{
+    move(int(std::lround(Twips::toPixels(twips))), y());
+}
+
+void Form1::showWorldTime()
+{
+    qCDebug(lcMain) << "the world time window is not there yet";
+}
+
+void Form1::ActivateSkin(const QString& name)
+{
+    // Skin folders come later: every name gives the built-in skin and is kept as chosen.
+    if (!m_state.CurrentSkin.isEmpty() && name == m_state.CurrentSkin)
+        return;
+    ActivateDefSkin(false);
+    m_state.CurrentSkin = name;
+}
+
+void Form1::ActivateSP(const QString& name)
+{
+    // Sound packs come later; the choice is kept so that it is saved as it was.
+    m_state.CurrentSP = name;
+}
+
+void Form1::AlwaysOnTop(QWidget* frmForm, bool fOnTop)
+{
+    if (frmForm->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == fOnTop)
+        return;
+    const Qt::WindowFlags flags = frmForm->windowFlags().setFlag(Qt::WindowStaysOnTopHint, fOnTop);
+    if (QWindow* window = frmForm->windowHandle()) {
+        // Changed on the native window in place: QWidget::setWindowFlags would hide the window
+        // and forget where it was.
+        frmForm->overrideWindowFlags(flags);
+        window->setFlags(flags);
+    } else {
+        frmForm->setWindowFlags(flags);
+    }
 }
 
 void Form1::ActivateDefSkin(bool onlyValues)
@@ -91,6 +228,134 @@ void Form1::fitToPicture()
         move(pos);
 }
 
+void Form1::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setClipRegion(m_outline.intersected(event->region()));
+    painter.drawImage(QPointF(0, 0), m_buffer);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    const HotKeys::Action action = HotKeys::action(event->key(), event->modifiers());
+    qCDebug(lcMain) << "key" << event->key() << event->modifiers() << "->" << action;
+    runHotKey(action);
+}
+
+void Form1::runHotKey(HotKeys::Action action)
+{
+    using A = HotKeys::Action;
+    switch (action) {
+    case A::None:
+        return;
+    case A::Close:
+        closeClock();
+        return;
+    case A::StopChime:
+        StopChime = true;
+        return;
+    case A::PopupMenu: {
+        // Centred under the window.
+        const QPoint below = mapToGlobal(QPoint(width() / 2, height()));
+        popupMenu(below - QPoint(m_stuff.mnuMain.sizeHint().width() / 2, 0));
+        return;
+    }
+    case A::ToggleVisible:
+        toggleVisible();
+        return;
+    case A::Chime:
+        PlayChime(HotKeys::hour(m_clock.now().time()), true);
+        return;
+    case A::ChangeBack:
+        ChangeBack(HotKeys::hour(m_clock.now().time()), true);
+        return;
+    case A::ToggleScroll:
+        m_state.Scroll = !m_state.Scroll;
+        requestSave();
+        return;
+    case A::ToggleLock:
+        setLockPos(!m_state.LockPos);
+        return;
+    case A::ShowAbout:
+    case A::ShowOptions:
+    case A::ToggleWorldTime:
+        qCDebug(lcMain) << action << "arrives with its window";
+        return;
+    }
+}
+
+void Form1::mousePressEvent(QMouseEvent* event)
+{
+    switch (event->button()) {
+    case Qt::LeftButton:
+        m_drag.press(
+            event->button(), event->modifiers(), event->position().toPoint(), m_state.LockPos);
+        // Where clients cannot place their windows, the compositor moves it (unclamped).
+        if (m_drag.dragging() && !DesktopIntegration::clientPlacesWindows() && windowHandle()) {
+            m_drag.release();
+            windowHandle()->startSystemMove();
+        }
+        break;
+    case Qt::RightButton:
+        popupMenu(event->globalPosition().toPoint());
+        break;
+    case Qt::MiddleButton:
+        runHotKey(HotKeys::Action::ToggleWorldTime);
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event)
+{
+    const QRect screen = Dragging::screenAt(event->globalPosition().toPoint(), screenRects());
+    if (const auto to
+        = m_drag.move(event->buttons(), event->position().toPoint(), geometry(), screen))
+        move(*to);
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent*)
+{
+    if (m_drag.dragging())
+        requestSave();
+    m_drag.release();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close (Alt+F4 on most desktops) ends the clock like Ctrl+Q.
+    event->accept();
+    closeClock();
+}
+
+void Form1::setLockPos(bool locked)
+{
+    m_state.LockPos = locked;
+    m_stuff.mnuUnlockPosition->setVisible(locked);
+    requestSave();
+}
+
+void Form1::toggleVisible()
+{
+    if (isVisible())
+        hide();
+    else
+        showClock();
+}
+
+void Form1::popupMenu(QPoint globalPos)
+{
+    m_stuff.mnuMain.popup(globalPos);
+}
+
+void Form1::requestSave()
+{
+    if (m_store && !m_closing)
+        m_saver.requestSave();
+}
+
 void Form1::applyOutline(const QRegion& region)
 {
     m_outline = region;
@@ -114,10 +379,10 @@ void Form1::remakeBuffer()
     painter.drawImage(QPointF(0, 0), m_tempBackScaled);
 }
 
-void Form1::paintEvent(QPaintEvent* event)
+QList<QRect> Form1::screenRects() const
 {
-    QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_outline.intersected(event->region()));
-    painter.drawImage(QPointF(0, 0), m_buffer);
+    QList<QRect> rects;
+    for (const QScreen* screen : QGuiApplication::screens())
+        rects << screen->geometry();
+    return rects;
 }

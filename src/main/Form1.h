@@ -3,20 +3,40 @@
 #include "common/Clock.h"
 #include "common/HorolanState.h"
 #include "main/ClockWindow.h"
+#include "main/Dragging.h"
+#include "main/HotKeys.h"
 #include "main/Tick.h"
+#include "main/TrayIcon.h"
+#include "options/frmStuff.h"
+#include "settings/SaveCoalescer.h"
+#include "settings/SettingsInfo.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
+class SettingsStore;
+
 // The clock: a borderless window cut to the outline of its picture. It owns the back buffer
-// that the tick draws into; painting only blits that buffer.
-class Form1 final : public QWidget, public ClockWindow {
+// that the tick draws into (painting only blits it), the tray icon and the options window's menu,
+// and it runs the start-up and closing sequences.
+class Form1 final : public QWidget, public ClockWindow, public InfoWindow {
     Q_OBJECT
 
 public:
-    Form1(HorolanState& state, const Clock& clock, QWidget* parent = nullptr);
+    // Without a store nothing is loaded or saved (tests).
+    Form1(HorolanState& state, const Clock& clock, SettingsStore* store = nullptr,
+        QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence: settings, on-top, menu, tray. The window is shown afterwards.
+    void Form_Load();
+    // The closing sequence: save, remove the tray icon, end the program. Runs once.
+    void closeClock();
+    // Shows the clock, keeping it off the task bar.
+    void showClock();
 
     // ClockWindow
     int timerInterval() const override { return Timer1.interval(); }
@@ -25,8 +45,22 @@ public:
     QImage& faceBuffer() override;
     void faceDrawn() override { update(); }
     const QImage& tempBack() const override { return m_tempBackScaled; }
+    void SetTrayTip(const QString& tip) override;
     void ChangeBack(std::uint8_t hur, bool anyWay) override;
     void PlayChime(std::uint8_t hur, bool playAnyWay) override;
+
+    // InfoWindow (positions in twips)
+    double topTwips() const override;
+    double leftTwips() const override;
+    void setTopTwips(double twips) override;
+    void setLeftTwips(double twips) override;
+    bool worldTimeVisible() const override { return false; }
+    void showWorldTime() override;
+    void ActivateSkin(const QString& name) override;
+    void ActivateSP(const QString& name) override;
+
+    // Puts any window of the clock above the others, or not, keeping its place and visibility.
+    static void AlwaysOnTop(QWidget* frmForm, bool fOnTop);
 
     // The tick: draws the face on the current picture and raises the hour events.
     void Timer1_Timer() { m_tick.Timer1_Timer(); }
@@ -46,17 +80,41 @@ public:
     void fitToPicture();
 
     const QRegion& outline() const { return m_outline; }
+    bool isClosing() const { return m_closing; }
+    frmStuff& stuff() { return m_stuff; }
+    TrayIcon& tray() { return m_tray; }
+    bool StopChime = false;
     QTimer Timer1;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void runHotKey(HotKeys::Action action);
+    void setLockPos(bool locked);
+    void toggleVisible();
+    void popupMenu(QPoint globalPos);
+    void requestSave();
     void applyOutline(const QRegion& region);
     void remakeBuffer();
+    QList<QRect> screenRects() const;
 
     HorolanState& m_state;
+    const Clock& m_clock;
+    SettingsStore* m_store;
     Tick m_tick;
+    frmStuff m_stuff;
+    TrayIcon m_tray;
+    QIcon imgIcon;
+    QString m_lastTip;
+    WindowDrag m_drag;
+    SaveCoalescer m_saver;
+    bool m_closing = false;
     QString m_timerTag;
     QImage imgTempBack; // the current background, at its own pixel size
     QImage m_tempBackScaled; // the same at the screen's device-pixel ratio

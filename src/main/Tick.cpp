@@ -5,6 +5,7 @@
 #include "common/Logging.h"
 #include "main/ClockWindow.h"
 #include "main/FacePainter.h"
+#include "main/TimeText.h"
 
 #include <QPainter>
 
@@ -51,6 +52,12 @@ void Tick::Timer1_Timer()
     const QDateTime now = m_clock.now();
     const SkinRecord& skin = m_state.skin;
     const bool animated = isAnimated(skin);
+
+    if (now.isValid() && now.time().second() % 20 == 0) {
+        const QString pattern = skin.AMPM ? QStringLiteral("DD/MM/YYYY, HH:NN AMPM")
+                                          : QStringLiteral("DD/MM/YYYY, HH:NN");
+        m_window.SetTrayTip(QStringLiteral(" - ") + TimeText::format(pattern, now, m_locale));
+    }
 
     QImage& buffer = m_window.faceBuffer();
     if (!buffer.isNull()) {

@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <signal.h>
 #include <sys/prctl.h>
 
 namespace e2e {
@@ -217,6 +218,9 @@ bool XServer::startWindowManager()
 
 void XServer::stop()
 {
+    for (auto& client : m_clients)
+        stopProcess(*client);
+    m_clients.clear();
     if (m_wm)
         stopProcess(*m_wm);
     if (m_xvfb)
@@ -309,6 +313,8 @@ std::optional<WindowInfo> XServer::windowInfo(quint64 window) const
         field(text, QStringLiteral("Width:")).toInt(),
         field(text, QStringLiteral("Height:")).toInt());
     info.mapState = field(text, QStringLiteral("Map State:"));
+    info.overrideRedirect
+        = field(text, QStringLiteral("Override Redirect State:")) == QLatin1String("yes");
 
     const ToolResult props = run(QStringLiteral("xprop"),
         { QStringLiteral("-id"), windowArg(window), QStringLiteral("WM_CLASS"),
@@ -413,6 +419,60 @@ std::optional<QString> XServer::property(quint64 window, const QString& name) co
     return value;
 }
 
+QList<quint64> XServer::ancestors(quint64 window) const
+{
+    // "Parent window id: 0x2c00003 (has no name)"; the root window is its own end.
+    QList<quint64> chain;
+    quint64 current = window;
+    while (chain.size() < 64) {
+        const ToolResult r = run(QStringLiteral("xwininfo"),
+            { QStringLiteral("-children"), QStringLiteral("-id"), windowArg(current) });
+        if (!r.ok)
+            break;
+        const QString text = QString::fromLocal8Bit(r.out);
+        const QString root = field(text, QStringLiteral("Root window id:")).section(u' ', 0, 0);
+        const QString parent
+            = field(text, QStringLiteral("Parent window id:")).section(u' ', 0, 0);
+        bool isNumber = false;
+        const quint64 id = parent.toULongLong(&isNumber, 16);
+        if (!isNumber || id == 0)
+            break;
+        chain << id;
+        if (parent == root)
+            break;
+        current = id;
+    }
+    return chain;
+}
+
+qint64 XServer::startClient(const QString& program, const QStringList& args)
+{
+    if (m_display.isEmpty()) {
+        fail(program + QStringLiteral(": the X server is not running"));
+        return 0;
+    }
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("HOME"), m_dir->path());
+    env.remove(QStringLiteral("XAUTHORITY"));
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->setStandardOutputFile(m_dir->filePath(QFileInfo(program).fileName() + u'-'
+        + QString::number(m_clients.size()) + QStringLiteral(".log")));
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    dieWithParent(*process, SIGKILL);
+    process->start(program, args);
+    if (!process->waitForStarted(toolTimeoutMs)) {
+        fail(QStringLiteral("cannot start ") + program + QStringLiteral(": ")
+            + process->errorString());
+        return 0;
+    }
+    const qint64 pid = process->processId();
+    m_clients.push_back(std::move(process));
+    return pid;
+}
+
 bool XServer::key(quint64 window, const QString& keys)
 {
     // Keys go through XTEST to the focused window: Qt ignores keys sent to it by XSendEvent.
@@ -423,6 +483,23 @@ bool XServer::key(quint64 window, const QString& keys)
     QStringList args { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30") };
     args << keys.split(u' ', Qt::SkipEmptyParts);
     return run(QStringLiteral("xdotool"), args).ok;
+}
+
+bool XServer::typeKeys(const QString& keys)
+{
+    QStringList args { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30") };
+    args << keys.split(u' ', Qt::SkipEmptyParts);
+    return run(QStringLiteral("xdotool"), args).ok;
+}
+
+bool XServer::keyDown(const QString& key)
+{
+    return run(QStringLiteral("xdotool"), { QStringLiteral("keydown"), key }).ok;
+}
+
+bool XServer::keyUp(const QString& key)
+{
+    return run(QStringLiteral("xdotool"), { QStringLiteral("keyup"), key }).ok;
 }
 
 bool XServer::mouseMove(QPoint to)
@@ -447,6 +524,16 @@ bool XServer::mouseUp(int button)
 bool XServer::click(QPoint at, int button)
 {
     return mouseMove(at) && mouseDown(button) && mouseUp(button);
+}
+
+bool XServer::doubleClick(QPoint at, int button)
+{
+    // Well inside any double-click interval.
+    return mouseMove(at)
+        && run(QStringLiteral("xdotool"),
+            { QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                QStringLiteral("--delay"), QStringLiteral("80"), QString::number(button) })
+               .ok;
 }
 
 bool XServer::drag(QPoint from, QPoint to, int button)
@@ -508,6 +595,11 @@ QString ClockApp::dataDir() const
 QString ClockApp::runtimeDir() const
 {
     return m_dir.filePath(QStringLiteral("runtime"));
+}
+
+QString ClockApp::settingsFile() const
+{
+    return configDir() + QStringLiteral("/Quarnet.conf");
 }
 
 bool ClockApp::fail(const QString& message)
@@ -679,12 +771,45 @@ void ClockApp::stop()
         stopProcess(*m_process);
 }
 
+bool ClockApp::sendSignal(int signalNumber)
+{
+    const qint64 id = pid();
+    if (id <= 0)
+        return fail(QStringLiteral("the clock is not running"));
+    if (::kill(pid_t(id), signalNumber) != 0)
+        return fail(QStringLiteral("kill(%1, %2) failed").arg(id).arg(signalNumber));
+    return true;
+}
+
 QString ClockApp::output() const
 {
     return readFile(m_dir.filePath(QStringLiteral("output.log")));
 }
 
 // Helpers
+
+QMap<QString, QString> readIni(const QString& path)
+{
+    QMap<QString, QString> values;
+    QString group;
+    for (const QString& raw : readFile(path).split(u'\n')) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            group = line.mid(1, line.size() - 2);
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0)
+            continue;
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            value = value.mid(1, value.size() - 2);
+        values.insert(group + u'/' + line.left(eq).trimmed(), value);
+    }
+    return values;
+}
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs)
 {

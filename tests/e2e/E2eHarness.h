@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // End-to-end harness: a private Xvfb display, the real binary in private folders, and the X tools
 // that look at and drive its windows. Every wait is bounded; a failure comes back as false or an
@@ -39,6 +41,7 @@ struct WindowInfo {
     QString mapState; // "IsViewable", "IsUnMapped" or "IsUnviewable"
     QString title; // _NET_WM_NAME, else WM_NAME
     QStringList wmClass; // instance and class
+    bool overrideRedirect = false; // a popup or tooltip that no window manager handles
     bool viewable() const { return mapState == QLatin1String("IsViewable"); }
 };
 
@@ -94,12 +97,23 @@ public:
     // xprop's value of one property ("\"horolan\", \"Horolan\"" for WM_CLASS); nullopt if unset.
     std::optional<QString> property(quint64 window, const QString& name) const;
 
+    // The window's parents up to and including the root window, nearest first.
+    QList<quint64> ancestors(quint64 window) const;
+
+    // Starts a long-running X client (a panel, a tray) that lives until stop(); its pid, or 0.
+    qint64 startClient(const QString& program, const QStringList& args);
+
     // Gives the window the keyboard focus, then types xdotool key names ("ctrl+q", "x").
     bool key(quint64 window, const QString& keys);
+    // Types keys to whatever holds the keyboard (an open popup menu grabs it).
+    bool typeKeys(const QString& keys);
+    bool keyDown(const QString& key); // held until keyUp: "ctrl"
+    bool keyUp(const QString& key);
     bool mouseMove(QPoint to);
     bool mouseDown(int button = 1);
     bool mouseUp(int button = 1);
     bool click(QPoint at, int button = 1);
+    bool doubleClick(QPoint at, int button = 1);
     bool drag(QPoint from, QPoint to, int button = 1);
 
 private:
@@ -110,6 +124,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_xvfb;
     std::unique_ptr<QProcess> m_wm;
+    std::vector<std::unique_ptr<QProcess>> m_clients;
     QString m_display;
     mutable QString m_error;
 };
@@ -138,6 +153,7 @@ public:
     QString configDir() const; // XDG_CONFIG_HOME: the settings file is Quarnet.conf here
     QString dataDir() const; // XDG_DATA_HOME: user skins go in horolan/Skins
     QString runtimeDir() const;
+    QString settingsFile() const; // configDir()/Quarnet.conf
     QProcessEnvironment environment() const;
 
     bool start();
@@ -150,6 +166,7 @@ public:
     int exitCode() const;
     // SIGTERM, then SIGKILL if it has not ended within a few seconds.
     void stop();
+    bool sendSignal(int signalNumber);
     QString output() const; // stdout and stderr so far
     QString error() const { return m_error; }
 
@@ -162,6 +179,10 @@ private:
     std::unique_ptr<QProcess> m_process;
     QString m_error;
 };
+
+// The values of an INI file as "Group/Key" -> text, quotes removed; empty when it cannot be read.
+// Read afresh on every call, unlike QSettings, which caches files within a process.
+QMap<QString, QString> readIni(const QString& path);
 
 // Calls condition until it holds or the time is up.
 bool waitUntil(

@@ -2,11 +2,56 @@
 
 #include "common/Clock.h"
 #include "common/HorolanState.h"
+#include "settings/SettingsStore.h"
 #include "skins/BuiltInSkin.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
+
+namespace {
+
+// A clock with its own settings file, as the program makes it at start.
+struct Rig {
+    explicit Rig(const QString& settingsText = QString())
+    {
+        path = dir.filePath(QStringLiteral("Quarnet.conf"));
+        if (!settingsText.isNull()) {
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(settingsText.toUtf8());
+        }
+        store = std::make_unique<SettingsStore>(path, clock);
+        form = std::make_unique<Form1>(state, clock, store.get());
+        form->Form_Load();
+    }
+    QString saved(const QString& key) const
+    {
+        return QSettings(path, QSettings::IniFormat).value(key).toString();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    HorolanState state;
+    FixedClock clock { QDateTime(QDate(2026, 12, 5), QTime(15, 20, 5)) };
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<Form1> form;
+};
+
+void sendMouse(QWidget* w, QEvent::Type type, QPoint local, Qt::MouseButton button,
+    Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QMouseEvent event(
+        type, QPointF(local), QPointF(w->mapToGlobal(local)), button, buttons, modifiers);
+    QApplication::sendEvent(w, &event);
+}
+
+} // namespace
 
 // The clock window on the offscreen platform: its picture, outline, size and ticking.
 class tst_Form1 : public QObject {
@@ -20,6 +65,16 @@ private slots:
     void keptOnScreen_data();
     void keptOnScreen();
     void emptyOutlineShowsNothing();
+    void startUpLoadsSettings();
+    void savedPositionOffEveryScreenComesBack();
+    void lockKeyTwice();
+    void toggleKeys();
+    void closeKeys_data();
+    void closeKeys();
+    void drag_data();
+    void drag();
+    void menuItems();
+    void changesAreSavedSoonAfter();
 };
 
 void tst_Form1::builtInSkinShapesTheWindow()
@@ -132,6 +187,168 @@ void tst_Form1::emptyOutlineShowsNothing()
     // Qt takes an empty mask for "no mask"; the window must still show no pixel of its own.
     QVERIFY(!form.mask().isEmpty());
     QVERIFY(!form.mask().intersects(form.rect()));
+}
+
+void tst_Form1::startUpLoadsSettings()
+{
+    Rig rig(QStringLiteral(
+        "[Setting]\nLeft=1500\nTop=3000\nontop=False\nLockPos=True\nSoundPack=Bells\n"
+        "Skin=Somewhere\n"));
+    QCOMPARE(rig.form->pos(), QPoint(100, 200));
+    QVERIFY(!rig.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(rig.form->stuff().mnuUnlockPosition->isVisible());
+    // Names of skins and packs that cannot be shown yet are kept, and saved back unchanged.
+    QCOMPARE(rig.state.CurrentSkin, QStringLiteral("Somewhere"));
+    QCOMPARE(rig.state.CurrentSP, QStringLiteral("Bells"));
+    QCOMPARE(rig.form->size(), QSize(100, 100));
+
+    Rig onTop;
+    QVERIFY(onTop.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(!onTop.form->stuff().mnuUnlockPosition->isVisible());
+}
+
+void tst_Form1::savedPositionOffEveryScreenComesBack()
+{
+    Rig rig(QStringLiteral("[Setting]\nLeft=999999\nTop=999999\n"));
+    const QRect screen = rig.form->screen()->geometry();
+    QVERIFY2(screen.contains(rig.form->geometry()),
+        qPrintable(QStringLiteral("%1,%2").arg(rig.form->x()).arg(rig.form->y())));
+}
+
+void tst_Form1::lockKeyTwice()
+{
+    Rig rig;
+    QTest::keyClick(rig.form.get(), Qt::Key_L);
+    QVERIFY(rig.state.LockPos);
+    QVERIFY(rig.form->stuff().mnuUnlockPosition->isVisible());
+    QTest::keyClick(rig.form.get(), Qt::Key_L, Qt::ShiftModifier);
+    QVERIFY(!rig.state.LockPos);
+    QVERIFY(!rig.form->stuff().mnuUnlockPosition->isVisible());
+}
+
+void tst_Form1::toggleKeys()
+{
+    Rig rig;
+    rig.form->showClock();
+    QTest::keyClick(rig.form.get(), Qt::Key_S);
+    QVERIFY(!rig.state.Scroll);
+    QTest::keyClick(rig.form.get(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(rig.form->StopChime);
+    QVERIFY(!rig.form->isClosing());
+    QTest::keyClick(rig.form.get(), Qt::Key_Q);
+    QTest::keyClick(rig.form.get(), Qt::Key_F4);
+    QVERIFY(!rig.form->isClosing());
+    QTest::keyClick(rig.form.get(), Qt::Key_M);
+    QVERIFY(!rig.form->isVisible());
+}
+
+void tst_Form1::closeKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
+    QTest::newRow("Ctrl+X") << int(Qt::Key_X) << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
+    QTest::newRow("Alt+F4") << int(Qt::Key_F4) << Qt::KeyboardModifiers(Qt::AltModifier) << true;
+    QTest::newRow("Shift+Q") << int(Qt::Key_Q) << Qt::KeyboardModifiers(Qt::ShiftModifier) << false;
+    QTest::newRow("Ctrl+Shift+X") << int(Qt::Key_X) << (Qt::ControlModifier | Qt::ShiftModifier)
+                                  << false;
+}
+
+void tst_Form1::closeKeys()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, closes);
+    Rig rig;
+    rig.form->move(40, 60);
+    rig.state.Speed = 87.5f;
+    QTest::keyClick(rig.form.get(), Qt::Key(key), modifiers);
+    QCOMPARE(rig.form->isClosing(), closes);
+    QCOMPARE(QFile::exists(rig.path), closes);
+    if (closes) {
+        QCOMPARE(rig.saved(QStringLiteral("Setting/Left")), QStringLiteral("600"));
+        QCOMPARE(rig.saved(QStringLiteral("Setting/Top")), QStringLiteral("900"));
+        QCOMPARE(rig.saved(QStringLiteral("Setting/Speed")), QStringLiteral("87.5"));
+    }
+}
+
+void tst_Form1::drag_data()
+{
+    QTest::addColumn<QPoint>("start");
+    QTest::addColumn<QPoint>("by");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QPoint>("expected"); // -1: flush with the right or bottom edge
+    const auto none = Qt::KeyboardModifiers();
+    QTest::newRow("plain") << QPoint(100, 100) << QPoint(30, -20) << false << none
+                           << QPoint(130, 80);
+    QTest::newRow("past the left")
+        << QPoint(100, 100) << QPoint(-500, 0) << false << none << QPoint(0, 100);
+    QTest::newRow("past the top") << QPoint(100, 100) << QPoint(0, -500) << false << none
+                                  << QPoint(100, 0);
+    QTest::newRow("past the right")
+        << QPoint(100, 100) << QPoint(100000, 0) << false << none << QPoint(-1, 100);
+    QTest::newRow("past the bottom")
+        << QPoint(100, 100) << QPoint(0, 100000) << false << none << QPoint(100, -1);
+    QTest::newRow("locked") << QPoint(100, 100) << QPoint(30, 30) << true << none
+                            << QPoint(100, 100);
+    QTest::newRow("locked with Ctrl")
+        << QPoint(100, 100) << QPoint(30, 30) << true << Qt::KeyboardModifiers(Qt::ControlModifier)
+        << QPoint(130, 130);
+    QTest::newRow("locked with Ctrl+Shift")
+        << QPoint(100, 100) << QPoint(30, 30) << true << (Qt::ControlModifier | Qt::ShiftModifier)
+        << QPoint(100, 100);
+}
+
+void tst_Form1::drag()
+{
+    QFETCH(QPoint, start);
+    QFETCH(QPoint, by);
+    QFETCH(bool, locked);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QPoint, expected);
+    Rig rig;
+    rig.state.LockPos = locked;
+    rig.form->move(start);
+    Form1* form = rig.form.get();
+    const QRect screen = form->screen()->geometry();
+    if (expected.x() == -1)
+        expected.setX(screen.right() + 1 - form->width());
+    if (expected.y() == -1)
+        expected.setY(screen.bottom() + 1 - form->height());
+
+    const QPoint grab(50, 50);
+    sendMouse(form, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton, modifiers);
+    // Ctrl let go during the drag does not stop it.
+    sendMouse(form, QEvent::MouseMove, grab + by, Qt::NoButton, Qt::LeftButton);
+    sendMouse(form, QEvent::MouseButtonRelease, grab + by, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(form->pos(), expected);
+    // Released: a move without a press moves nothing.
+    sendMouse(form, QEvent::MouseMove, QPoint(10, 10), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(form->pos(), expected);
+}
+
+void tst_Form1::menuItems()
+{
+    Rig rig;
+    QTest::keyClick(rig.form.get(), Qt::Key_L);
+    rig.form->stuff().mnuUnlockPosition->trigger();
+    QVERIFY(!rig.state.LockPos);
+    QVERIFY(!rig.form->stuff().mnuUnlockPosition->isVisible());
+    QVERIFY(!rig.form->isClosing());
+    rig.form->stuff().mnuExit->trigger();
+    QVERIFY(rig.form->isClosing());
+    QCOMPARE(rig.saved(QStringLiteral("Setting/LockPos")), QStringLiteral("False"));
+}
+
+void tst_Form1::changesAreSavedSoonAfter()
+{
+    Rig rig;
+    QTest::keyClick(rig.form.get(), Qt::Key_L);
+    QVERIFY(!QFile::exists(rig.path));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        rig.saved(QStringLiteral("Setting/LockPos")), QStringLiteral("True"), 6000);
 }
 
 QTEST_MAIN(tst_Form1)

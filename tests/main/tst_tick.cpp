@@ -30,6 +30,7 @@ public:
     QImage& faceBuffer() override { return buffer; }
     void faceDrawn() override { ++drawn; }
     const QImage& tempBack() const override { return back; }
+    void SetTrayTip(const QString& tip) override { tips << tip; }
     void ChangeBack(std::uint8_t hur, bool anyWay) override
     {
         calls << QStringLiteral("ChangeBack(%1,%2)").arg(hur).arg(anyWay ? "true" : "false");
@@ -48,6 +49,7 @@ public:
     QImage buffer { 40, 40, QImage::Format_ARGB32_Premultiplied };
     QImage back { 40, 40, QImage::Format_ARGB32_Premultiplied };
     QStringList calls;
+    QStringList tips;
     std::function<void()> onChime;
 };
 
@@ -65,6 +67,8 @@ private slots:
     void background_data();
     void background();
     void nestedTickDuringChime();
+    void trayTip_data();
+    void trayTip();
 };
 
 void tst_Tick::interval_data()
@@ -111,6 +115,33 @@ void tst_Tick::intervalSetOnlyWhenDifferent()
     tick.Timer1_Timer();
     QCOMPARE(window.intervalSets, 1);
     QCOMPARE(window.interval, 450);
+}
+
+void tst_Tick::trayTip_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<bool>("ampm");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("second 0") << QTime(18, 7, 0) << false << QStringList { " - 05/12/2026, 18:07" };
+    QTest::newRow("second 20, twelve-hour")
+        << QTime(18, 7, 20) << true << QStringList { " - 05/12/2026, 06:07 PM" };
+    QTest::newRow("second 40 after midnight")
+        << QTime(0, 30, 40, 500) << true << QStringList { " - 05/12/2026, 12:30 AM" };
+    QTest::newRow("second 5: no tip") << QTime(18, 7, 5) << false << QStringList();
+    QTest::newRow("second 21: no tip") << QTime(18, 7, 21) << true << QStringList();
+}
+
+void tst_Tick::trayTip()
+{
+    QFETCH(QTime, time);
+    QFETCH(bool, ampm);
+    QFETCH(QStringList, expected);
+    HorolanState state;
+    state.skin.AMPM = ampm;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), time));
+    FakeWindow window;
+    Tick(state, clock, window, QLocale::c()).Timer1_Timer();
+    QCOMPARE(window.tips, expected);
 }
 
 void tst_Tick::hourEvents_data()

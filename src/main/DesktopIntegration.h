@@ -1,0 +1,15 @@
+#pragma once
+
+class QWidget;
+
+// What a desktop clock asks of the window system beyond Qt's own flags. Platform code stays here.
+namespace DesktopIntegration {
+
+// Keeps a top-level window off the task bar and the pager (X11's _NET_WM_STATE hints). Call it
+// before the window is first shown; elsewhere it does nothing.
+void keepOffTaskbar(QWidget* window);
+
+// Wayland gives clients no say over their position: moves go through the compositor.
+bool clientPlacesWindows();
+
+} // namespace DesktopIntegration
