@@ -19,7 +19,7 @@ int main(int argc, char* argv[])
     HorolanState state;
     SystemClock clock;
     SettingsStore store(clock);
-    Form1 form(state, clock, &store);
+    Form1 form(state, clock, &store, Roots::standard());
 
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
     SignalWatcher watcher;

@@ -5,8 +5,6 @@
 #include "main/DesktopIntegration.h"
 #include "settings/SettingsStore.h"
 #include "shape/PictureScaling.h"
-#include "shape/Regions.h"
-#include "shape/TraceShape.h"
 #include "shape/WindowShape.h"
 #include "skins/BuiltInSkin.h"
 
@@ -20,12 +18,15 @@
 
 #include <cmath>
 
-Form1::Form1(HorolanState& state, const Clock& clock, SettingsStore* store, QWidget* parent)
+Form1::Form1(
+    HorolanState& state, const Clock& clock, SettingsStore* store, Roots roots, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
     , m_clock(clock)
     , m_store(store)
+    , m_roots(std::move(roots))
     , m_tick(state, clock, *this)
+    , m_skins(state, clock, m_roots, m_random, *this)
     , imgIcon(TrayIcon::clockIcon())
     , m_saver([this] {
         if (m_store)
@@ -119,7 +120,7 @@ void Form1::SetTrayTip(const QString& tip)
 
 void Form1::ChangeBack(std::uint8_t hur, bool anyWay)
 {
-    qCDebug(lcMain) << "ChangeBack" << hur << anyWay << "(backgrounds come with skin activation)";
+    m_skins.ChangeBack(hur, anyWay);
 }
 
 void Form1::PlayChime(std::uint8_t hur, bool playAnyWay)
@@ -154,11 +155,7 @@ void Form1::showWorldTime()
 
 void Form1::ActivateSkin(const QString& name)
 {
-    // Skin folders come later: every name gives the built-in skin and is kept as chosen.
-    if (!m_state.CurrentSkin.isEmpty() && name == m_state.CurrentSkin)
-        return;
-    ActivateDefSkin(false);
-    m_state.CurrentSkin = name;
+    m_skins.ActivateSkin(name);
 }
 
 void Form1::ActivateSP(const QString& name)
@@ -182,50 +179,35 @@ void Form1::AlwaysOnTop(QWidget* frmForm, bool fOnTop)
     }
 }
 
-void Form1::ActivateDefSkin(bool onlyValues)
-{
-    if (!onlyValues)
-        m_state.CurrentSkin = builtInSkinName;
-    setPicture(BuiltInSkin::picture());
-    BuiltInSkin::applyValues(m_state.skin, m_state.wttSkin, onlyValues);
-    if (onlyValues)
-        return;
-    traceOutline(BuiltInSkin::transparentKey);
-    fitToPicture();
-}
-
 void Form1::setPicture(const QImage& picture)
 {
     imgTempBack = picture;
     remakeBuffer();
 }
 
-void Form1::traceOutline(QRgb key)
+void Form1::setOutline(const QRegion& region, QRgb key)
 {
-    applyOutline(MakeDotRegion());
-    applyOutline(TraceShape(imgTempBack, key));
+    m_outline = region;
+    WindowShape::apply(this, region);
     if (key != m_key) {
         m_key = key;
         remakeBuffer();
     }
+    update();
 }
 
-void Form1::fitToPicture()
+QRect Form1::screenGeometry() const
 {
-    const QSize size = imgTempBack.size();
-    if (this->size() != size)
-        setFixedSize(size);
     const QScreen* screen = this->screen();
-    if (!screen)
-        return;
-    const QRect available = screen->geometry();
-    QPoint pos = this->pos();
-    if (pos.x() > available.right() + 1 - size.width())
-        pos.setX(available.right() + 1 - size.width());
-    if (pos.y() > available.bottom() + 1 - size.height())
-        pos.setY(available.bottom() + 1 - size.height());
-    if (pos != this->pos())
-        move(pos);
+    return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+void Form1::setBusy(bool busy)
+{
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
 }
 
 void Form1::paintEvent(QPaintEvent* event)
@@ -354,13 +336,6 @@ void Form1::requestSave()
 {
     if (m_store && !m_closing)
         m_saver.requestSave();
-}
-
-void Form1::applyOutline(const QRegion& region)
-{
-    m_outline = region;
-    WindowShape::apply(this, region);
-    update();
 }
 
 void Form1::remakeBuffer()

@@ -2,6 +2,8 @@
 
 #include "common/Clock.h"
 #include "common/HorolanState.h"
+#include "common/Random.h"
+#include "common/Roots.h"
 #include "main/ClockWindow.h"
 #include "main/Dragging.h"
 #include "main/HotKeys.h"
@@ -10,6 +12,8 @@
 #include "options/frmStuff.h"
 #include "settings/SaveCoalescer.h"
 #include "settings/SettingsInfo.h"
+#include "skins/SkinEngine.h"
+#include "skins/SkinWindow.h"
 
 #include <QIcon>
 #include <QImage>
@@ -22,13 +26,13 @@ class SettingsStore;
 // The clock: a borderless window cut to the outline of its picture. It owns the back buffer
 // that the tick draws into (painting only blits it), the tray icon and the options window's menu,
 // and it runs the start-up and closing sequences.
-class Form1 final : public QWidget, public ClockWindow, public InfoWindow {
+class Form1 final : public QWidget, public ClockWindow, public InfoWindow, public SkinWindow {
     Q_OBJECT
 
 public:
-    // Without a store nothing is loaded or saved (tests).
+    // Without a store nothing is loaded or saved (tests); without roots there are no skin folders.
     Form1(HorolanState& state, const Clock& clock, SettingsStore* store = nullptr,
-        QWidget* parent = nullptr);
+        Roots roots = Roots({}), QWidget* parent = nullptr);
     ~Form1() override;
 
     // The start-up sequence: settings, on-top, menu, tray. The window is shown afterwards.
@@ -59,6 +63,17 @@ public:
     void ActivateSkin(const QString& name) override;
     void ActivateSP(const QString& name) override;
 
+    // SkinWindow
+    void setPicture(const QImage& picture) override;
+    void setOutline(const QRegion& region, QRgb key) override;
+    QRect windowGeometry() const override { return geometry(); }
+    void moveWindow(QPoint topLeft) override { move(topLeft); }
+    void resizeWindow(QSize size) override { setFixedSize(size); }
+    QRect screenGeometry() const override;
+    void setTimerTag(const QString& tag) override { m_timerTag = tag; }
+    void runTick() override { Timer1_Timer(); }
+    void setBusy(bool busy) override;
+
     // Puts any window of the clock above the others, or not, keeping its place and visibility.
     static void AlwaysOnTop(QWidget* frmForm, bool fOnTop);
 
@@ -66,23 +81,13 @@ public:
     void Timer1_Timer() { m_tick.Timer1_Timer(); }
 
     // Applies the built-in skin completely: values, picture, outline, size, on screen.
-    void ActivateDefSkin(bool onlyValues);
-
-    // Makes the picture imgTempBack and the window's own picture (drawn into the buffer).
-    void setPicture(const QImage& picture);
-
-    // Cuts the window to the pixels of its picture that differ from the key colour: first the
-    // one-pixel dot, then the traced outline.
-    void traceOutline(QRgb key);
-
-    // Sizes the window to its picture and keeps it on the screen (never raising a negative
-    // left or top).
-    void fitToPicture();
+    void ActivateDefSkin(bool onlyValues) { m_skins.ActivateDefSkin(onlyValues); }
 
     const QRegion& outline() const { return m_outline; }
     bool isClosing() const { return m_closing; }
     frmStuff& stuff() { return m_stuff; }
     TrayIcon& tray() { return m_tray; }
+    SkinEngine& skins() { return m_skins; }
     bool StopChime = false;
     QTimer Timer1;
 
@@ -100,14 +105,16 @@ private:
     void toggleVisible();
     void popupMenu(QPoint globalPos);
     void requestSave();
-    void applyOutline(const QRegion& region);
     void remakeBuffer();
     QList<QRect> screenRects() const;
 
     HorolanState& m_state;
     const Clock& m_clock;
     SettingsStore* m_store;
+    Roots m_roots;
+    Random m_random;
     Tick m_tick;
+    SkinEngine m_skins;
     frmStuff m_stuff;
     TrayIcon m_tray;
     QIcon imgIcon;

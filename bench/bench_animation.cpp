@@ -1,0 +1,135 @@
+// Ticks per second of a 10-frame 300 x 300 animated skin through ChangeBack: with the outlines
+// traced once at activation, against tracing every frame again on each call.
+#include "common/Clock.h"
+#include "common/HorolanState.h"
+#include "common/Random.h"
+#include "common/Roots.h"
+#include "shape/TraceShape.h"
+#include "skins/SkinEngine.h"
+#include "skins/SkinWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int frameCount = 10;
+constexpr int side = 300;
+const QRgb key = qRgb(255, 0, 255);
+
+// A star with i + 3 points and a hole whose size changes with i: every frame its own outline.
+QImage frame(int i)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(key);
+    QPainter p(&image);
+    p.setPen(Qt::NoPen);
+    const int points = i + 3;
+    QPainterPath star;
+    for (int k = 0; k < 2 * points; ++k) {
+        const double r = k % 2 ? 60 + 6 * i : 148;
+        const double a = k * std::numbers::pi / points + i * 0.1;
+        const QPointF q(side / 2.0 + r * std::cos(a), side / 2.0 + r * std::sin(a));
+        k == 0 ? star.moveTo(q) : star.lineTo(q);
+    }
+    star.closeSubpath();
+    star.addEllipse(QPointF(side / 2.0, side / 2.0), 10 + 4 * i, 20 + 2 * i);
+    p.setBrush(QColor::fromHsv(i * 36, 160, 220));
+    p.drawPath(star);
+    return image;
+}
+
+class MinimalWindow final : public SkinWindow {
+public:
+    explicit MinimalWindow(bool retrace)
+        : m_retrace(retrace)
+    { }
+    void setPicture(const QImage& picture) override { m_picture = picture; }
+    void setOutline(const QRegion& region, QRgb k) override
+    {
+        // Re-tracing stands for a ChangeBack that keeps no outlines.
+        m_outline = m_retrace ? TraceShape(m_picture, k) : region;
+        benchmark::DoNotOptimize(m_outline);
+    }
+    QRect windowGeometry() const override { return m_geometry; }
+    void moveWindow(QPoint topLeft) override { m_geometry.moveTopLeft(topLeft); }
+    void resizeWindow(QSize size) override { m_geometry.setSize(size); }
+    QRect screenGeometry() const override { return { 0, 0, 1920, 1080 }; }
+    void setTimerTag(const QString& tag) override { m_tag = tag; }
+    void runTick() override { }
+
+private:
+    bool m_retrace;
+    QImage m_picture;
+    QRegion m_outline;
+    QRect m_geometry { 100, 100, side, side };
+    QString m_tag;
+};
+
+struct AnimatedSkin {
+    AnimatedSkin()
+    {
+        const QString folder = dir.path() + QStringLiteral("/Skins/Anim");
+        QDir().mkpath(folder);
+        QFile ini(folder + QStringLiteral("/Skin.ini"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[setting]\nbacktype=animat\ntranscolor=255000255\n");
+        for (int i = 0; i < frameCount; ++i)
+            frame(i).save(folder + QStringLiteral("/Back%1.BMP").arg(i, 2, 10, QChar(u'0')), "BMP");
+    }
+    QTemporaryDir dir;
+};
+
+void runAnimation(benchmark::State& bench, bool retrace)
+{
+    static AnimatedSkin skin;
+    HorolanState state;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 15, 0)));
+    Roots roots({ skin.dir.path() });
+    Random random;
+    MinimalWindow window(retrace);
+    SkinEngine engine(state, clock, roots, random, window);
+    engine.ActivateSkin(QStringLiteral("Anim"));
+    if (engine.framesCount() != frameCount) {
+        bench.SkipWithError("the frames did not load");
+        return;
+    }
+    for (auto _ : bench)
+        engine.ChangeBack(10, true);
+    bench.counters["ticks/s"]
+        = benchmark::Counter(double(bench.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_AnimationCachedOutlines(benchmark::State& bench)
+{
+    runAnimation(bench, false);
+}
+void BM_AnimationRetraced(benchmark::State& bench)
+{
+    runAnimation(bench, true);
+}
+
+} // namespace
+
+BENCHMARK(BM_AnimationCachedOutlines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnimationRetraced)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

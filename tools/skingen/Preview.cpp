@@ -1,0 +1,152 @@
+#include "Preview.h"
+
+#include "SkinFolder.h"
+
+#include "common/Twips.h"
+#include "main/FacePainter.h"
+#include "shape/TraceShape.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QImageReader>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdio>
+
+namespace Preview {
+
+namespace {
+
+// The layout a Tyme skin gets on activation: one digital line placed by its alignment.
+void layOutTyme(SkinRecord& skin, int widthPx)
+{
+    skin.backtype = fixedWidth(QStringLiteral("tyme"), 6);
+    skin.useanalog = false;
+    skin.usedig = true;
+    skin.break_ = false;
+    const QFontMetricsF metrics(FaceGeometry::windowFont(skin.hur.font));
+    const auto width
+        = [&](const QString& s) { return Twips::fromPixels(metrics.horizontalAdvance(s)); };
+    const double w = Twips::fromPixels(widthPx);
+    const double offset = skin.analogpos.left;
+    const double eights = width(QStringLiteral("88:88:88"));
+    const double am = skin.AMPM ? width(QStringLiteral(" am")) : 0;
+    const QString align = skin.alignment.trimmed().toLower();
+    if (align == u"left")
+        skin.hur.left = float(offset);
+    else if (align == u"center")
+        skin.hur.left = float((w - eights) / 2 - am / 2);
+    else if (align == u"right")
+        skin.hur.left = float(w - offset - eights - am);
+    skin.ampm.left = float(std::round(skin.hur.left + width(QStringLiteral("88:88:88 "))));
+    skin.ampm.top = float(std::round(skin.hur.top));
+    skin.blinkdots = fixedWidth(QStringLiteral("no"), 3);
+    skin.showdigsec = true;
+}
+
+QImage checkered(QSize size)
+{
+    QImage desk(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            desk.setPixel(x, y, ((x / 8 + y / 8) % 2) ? qRgb(196, 198, 204) : qRgb(150, 154, 162));
+    return desk;
+}
+
+QImage render(const QImage& picture, const SkinRecord& skin, const QDateTime& now)
+{
+    QImage buffer = picture.convertToFormat(QImage::Format_RGB32);
+    QPainter p(&buffer);
+    FacePainter face(p);
+    face.drawBackground(picture);
+    face.drawDigitalTime(skin, now, QLocale::c());
+    face.drawHands(skin, now);
+    p.end();
+
+    QImage shown = checkered(picture.size());
+    QPainter w(&shown);
+    w.setClipRegion(TraceShape(picture, SkinFolder::key(skin)));
+    w.drawImage(0, 0, buffer);
+    return shown;
+}
+
+struct Variant {
+    QString suffix;
+    QTime time;
+    bool ampm;
+};
+
+} // namespace
+
+int run(const QString& skinsDir, const QString& outDir)
+{
+    QDir out(outDir);
+    out.mkpath(QStringLiteral("."));
+    int failures = 0;
+    const QDir skins(skinsDir);
+    for (const QString& name : skins.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QDir folder(skins.filePath(name));
+        SkinRecord skin;
+        WttSkinRecord wtt;
+        SkinIniReport report;
+        if (!SkinFolder::read(folder, skin, wtt, &report)) {
+            std::fprintf(stderr, "%s: no Skin.ini\n", qPrintable(name));
+            ++failures;
+            continue;
+        }
+        QList<Variant> variants { { QString(), QTime(10, 10, 30), false } };
+        if (skin.usedig || skin.tymeskin)
+            variants << Variant { QStringLiteral("-ampm"), QTime(22, 10, 31), true };
+
+        QList<QImage> tiles;
+        for (const QString& file : SkinFolder::pictureFiles(folder, skin)) {
+            QImageReader reader(folder.filePath(file));
+            const QImage picture = reader.read();
+            if (picture.isNull()) {
+                std::fprintf(stderr, "%s: %s does not load: %s\n", qPrintable(name),
+                    qPrintable(file), qPrintable(reader.errorString()));
+                ++failures;
+                continue;
+            }
+            for (const Variant& v : variants) {
+                SkinRecord shown = skin;
+                shown.AMPM = v.ampm;
+                if (shown.tymeskin)
+                    layOutTyme(shown, picture.width());
+                const QImage tile = render(picture, shown, QDateTime(QDate(2026, 12, 6), v.time));
+                tiles << tile;
+                tile.scaled(tile.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                    .save(
+                        out.filePath(QStringLiteral("%1-%2%3.png")
+                                         .arg(name, QFileInfo(file).completeBaseName(), v.suffix)));
+            }
+        }
+        if (tiles.isEmpty()) {
+            std::fprintf(stderr, "%s: no picture to show\n", qPrintable(name));
+            ++failures;
+            continue;
+        }
+        // The overview: every tile in rows of up to five.
+        const QSize cell = tiles.first().size() + QSize(6, 6);
+        const int columns = std::min<int>(5, int(tiles.size()));
+        const int rows = int((tiles.size() + columns - 1) / columns);
+        QImage sheet(cell.width() * columns, cell.height() * rows, QImage::Format_RGB32);
+        sheet.fill(QColor(120, 124, 132));
+        QPainter p(&sheet);
+        for (int i = 0; i < tiles.size(); ++i)
+            p.drawImage(
+                3 + (i % columns) * cell.width(), 3 + (i / columns) * cell.height(), tiles[i]);
+        p.end();
+        sheet.save(out.filePath(name + QStringLiteral(".png")));
+        std::printf("%s: %d picture(s) shown%s\n", qPrintable(name),
+            int(tiles.size() / variants.size()),
+            report.stopLine ? qPrintable(QStringLiteral(", reading stopped at line %1: %2")
+                                             .arg(report.stopLine)
+                                             .arg(report.stopReason))
+                            : "");
+    }
+    return failures;
+}
+
+} // namespace Preview
