@@ -51,6 +51,28 @@ void keepOffTaskbar(QWidget* window)
     qCDebug(lcMain) << "kept off the task bar and pager:" << window->objectName();
 }
 
+std::optional<QPoint> windowPosition(QWidget* window)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection() || !window->testAttribute(Qt::WA_WState_Created))
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen)
+        return std::nullopt;
+    const auto cookie
+        = xcb_translate_coordinates(connection, xcb_window_t(window->winId()), screen->root, 0, 0);
+    xcb_translate_coordinates_reply_t* reply
+        = xcb_translate_coordinates_reply(connection, cookie, nullptr);
+    if (!reply)
+        return std::nullopt;
+    const QPoint physical(reply->dst_x, reply->dst_y);
+    free(reply);
+    // Device pixels to Qt's logical ones.
+    const qreal dpr = window->devicePixelRatioF();
+    return dpr > 0 ? QPoint(qRound(physical.x() / dpr), qRound(physical.y() / dpr)) : physical;
+}
+
 bool clientPlacesWindows()
 {
     return QGuiApplication::platformName() != QLatin1String("wayland");

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QPoint>
+
+#include <optional>
+
 class QWidget;
 
 // What a desktop clock asks of the window system beyond Qt's own flags. Platform code stays here.
@@ -8,6 +12,10 @@ namespace DesktopIntegration {
 // Keeps a top-level window off the task bar and the pager (X11's _NET_WM_STATE hints). Call it
 // before the window is first shown; elsewhere it does nothing.
 void keepOffTaskbar(QWidget* window);
+
+// Where the window really is on the screen, asked of the X server. Qt's own idea of it can stay
+// behind after a window manager has reparented the window. Nothing where it cannot be asked.
+std::optional<QPoint> windowPosition(QWidget* window);
 
 // Wayland gives clients no say over their position: moves go through the compositor.
 bool clientPlacesWindows();

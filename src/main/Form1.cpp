@@ -28,10 +28,7 @@ Form1::Form1(
     , m_tick(state, clock, *this)
     , m_skins(state, clock, m_roots, m_random, *this)
     , imgIcon(TrayIcon::clockIcon())
-    , m_saver([this] {
-        if (m_store)
-            Settings::SaveInfo(*m_store, m_state, *this);
-    })
+    , m_saver([this] { saveInfo(); })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Horolan"));
@@ -85,10 +82,10 @@ void Form1::closeClock()
     m_closing = true;
     qCInfo(lcMain) << "closing";
     Timer1.stop();
-    if (m_store)
+    if (m_store) {
         m_saver.flush();
-    if (m_store)
-        Settings::SaveInfo(*m_store, m_state, *this);
+        saveInfo();
+    }
     m_tray.SetTrayIcon(TrayIcon::Action::Delete, QIcon(), QString());
     QCoreApplication::exit(0);
 }
@@ -270,7 +267,11 @@ void Form1::runHotKey(HotKeys::Action action)
 void Form1::mousePressEvent(QMouseEvent* event)
 {
     switch (event->button()) {
-    case Qt::LeftButton:
+    case Qt::LeftButton: {
+        // The pointer tells where the window really is; Qt's idea of it can be stale.
+        const QPoint real = (event->globalPosition() - event->position()).toPoint();
+        if (real != pos())
+            move(real);
         m_drag.press(
             event->button(), event->modifiers(), event->position().toPoint(), m_state.LockPos);
         // Where clients cannot place their windows, the compositor moves it (unclamped).
@@ -279,6 +280,7 @@ void Form1::mousePressEvent(QMouseEvent* event)
             windowHandle()->startSystemMove();
         }
         break;
+    }
     case Qt::RightButton:
         popupMenu(event->globalPosition().toPoint());
         break;
@@ -330,6 +332,27 @@ void Form1::toggleVisible()
 void Form1::popupMenu(QPoint globalPos)
 {
     m_stuff.mnuMain.popup(globalPos);
+}
+
+void Form1::saveInfo()
+{
+    if (!m_store)
+        return;
+    syncPosition();
+    Settings::SaveInfo(*m_store, m_state, *this);
+}
+
+void Form1::syncPosition()
+{
+    // After a window manager has reparented the window, Qt may still think it is where it was
+    // first mapped; the saved place must be the real one.
+    if (!isVisible())
+        return;
+    const auto real = DesktopIntegration::windowPosition(this);
+    if (real && *real != pos()) {
+        qCDebug(lcMain) << "window is at" << *real << "not" << pos();
+        move(*real);
+    }
 }
 
 void Form1::requestSave()

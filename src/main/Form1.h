@@ -105,6 +105,8 @@ private:
     void toggleVisible();
     void popupMenu(QPoint globalPos);
     void requestSave();
+    void saveInfo();
+    void syncPosition();
     void remakeBuffer();
     QList<QRect> screenRects() const;
 

@@ -419,6 +419,12 @@ std::optional<QString> XServer::property(quint64 window, const QString& name) co
     return value;
 }
 
+bool XServer::isTooltip(quint64 window) const
+{
+    const auto type = property(window, QStringLiteral("_NET_WM_WINDOW_TYPE"));
+    return type && type->contains(QLatin1String("_NET_WM_WINDOW_TYPE_TOOLTIP"));
+}
+
 QList<quint64> XServer::ancestors(quint64 window) const
 {
     // "Parent window id: 0x2c00003 (has no name)"; the root window is its own end.
@@ -431,8 +437,7 @@ QList<quint64> XServer::ancestors(quint64 window) const
             break;
         const QString text = QString::fromLocal8Bit(r.out);
         const QString root = field(text, QStringLiteral("Root window id:")).section(u' ', 0, 0);
-        const QString parent
-            = field(text, QStringLiteral("Parent window id:")).section(u' ', 0, 0);
+        const QString parent = field(text, QStringLiteral("Parent window id:")).section(u' ', 0, 0);
         bool isNumber = false;
         const quint64 id = parent.toULongLong(&isNumber, 16);
         if (!isNumber || id == 0)
@@ -721,9 +726,14 @@ std::optional<WindowInfo> ClockApp::waitForWindow(const QString& title, int time
         [&] {
             if (!isRunning())
                 return true;
-            const auto windows = m_server.findWindows(query);
-            if (!windows.isEmpty())
-                result = windows.first();
+            // The tray icon's window carries the same class and title, but no window manager
+            // handles it.
+            for (const WindowInfo& w : m_server.findWindows(query)) {
+                if (!w.overrideRedirect) {
+                    result = w;
+                    break;
+                }
+            }
             return result.has_value();
         },
         timeoutMs, 100);

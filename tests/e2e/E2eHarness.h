@@ -97,6 +97,9 @@ public:
     // xprop's value of one property ("\"horolan\", \"Horolan\"" for WM_CLASS); nullopt if unset.
     std::optional<QString> property(quint64 window, const QString& name) const;
 
+    // A tooltip, as _NET_WM_WINDOW_TYPE marks it. Qt marks its popup menus only as normal
+    // override-redirect windows, so this is what tells a tooltip from a menu.
+    bool isTooltip(quint64 window) const;
     // The window's parents up to and including the root window, nearest first.
     QList<quint64> ancestors(quint64 window) const;
 
@@ -159,7 +162,8 @@ public:
     bool start();
     bool isRunning() const;
     qint64 pid() const;
-    // The mapped top-level window of this process with WM_CLASS "horolan" and this title.
+    // The mapped top-level window of this process with WM_CLASS "horolan" and this title, not
+    // override-redirect (the tray icon's window has the same class and title).
     std::optional<WindowInfo> waitForWindow(
         const QString& title = QStringLiteral("Horolan"), int timeoutMs = startTimeoutMs);
     bool waitForExit(int timeoutMs = toolTimeoutMs);
