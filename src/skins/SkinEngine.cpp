@@ -129,6 +129,8 @@ void SkinEngine::ActivateSkin(const QString& Skin)
         } else {
             qCDebug(lcSkin) << "skin" << name << "read from" << iniPath;
         }
+        qCDebug(lcSkin).noquote() << "skin" << skin.name << "by" << skin.madeby << "-"
+                                  << skin.comment;
     }
 
     if (skin.tymeskin)
