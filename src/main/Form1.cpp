@@ -7,6 +7,7 @@
 #include "shape/PictureScaling.h"
 #include "shape/WindowShape.h"
 #include "skins/BuiltInSkin.h"
+#include "sound/QtSoundOutput.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -27,6 +28,15 @@ Form1::Form1(
     , m_roots(std::move(roots))
     , m_tick(state, clock, *this)
     , m_skins(state, clock, m_roots, m_random, *this)
+    , m_chimes(
+          state, clock, m_roots, m_random,
+          [this]() -> SoundOutput& {
+              // Made at the first chime: a ticking clock does not pay for the audio stack.
+              if (!m_sound)
+                  m_sound = std::make_unique<QtSoundOutput>();
+              return *m_sound;
+          },
+          *this)
     , imgIcon(TrayIcon::clockIcon())
     , m_saver([this] { saveInfo(); })
 {
@@ -82,6 +92,8 @@ void Form1::closeClock()
     m_closing = true;
     qCInfo(lcMain) << "closing";
     Timer1.stop();
+    // A counting chime sees closing() and ends before its next stroke; cut the one playing now.
+    m_chimes.stopChime();
     if (m_store) {
         m_saver.flush();
         saveInfo();
@@ -122,7 +134,12 @@ void Form1::ChangeBack(std::uint8_t hur, bool anyWay)
 
 void Form1::PlayChime(std::uint8_t hur, bool playAnyWay)
 {
-    qCDebug(lcMain) << "PlayChime" << hur << playAnyWay << "(chimes come with sound packs)";
+    m_chimes.PlayChime(hur, playAnyWay);
+}
+
+void Form1::processEvents()
+{
+    QCoreApplication::processEvents();
 }
 
 double Form1::topTwips() const
@@ -157,8 +174,7 @@ void Form1::ActivateSkin(const QString& name)
 
 void Form1::ActivateSP(const QString& name)
 {
-    // Sound packs come later; the choice is kept so that it is saved as it was.
-    m_state.CurrentSP = name;
+    m_chimes.ActivateSP(name);
 }
 
 void Form1::AlwaysOnTop(QWidget* frmForm, bool fOnTop)
@@ -232,7 +248,7 @@ void Form1::runHotKey(HotKeys::Action action)
         closeClock();
         return;
     case A::StopChime:
-        StopChime = true;
+        m_chimes.stopChime();
         return;
     case A::PopupMenu: {
         // Centred under the window.

@@ -13,6 +13,7 @@
 #include "settings/SaveCoalescer.h"
 #include "settings/SettingsInfo.h"
 #include "skins/SkinEngine.h"
+#include "sound/ChimeEngine.h"
 #include "skins/SkinWindow.h"
 
 #include <QIcon>
@@ -21,12 +22,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class SettingsStore;
 
 // The clock: a borderless window cut to the outline of its picture. It owns the back buffer
 // that the tick draws into (painting only blits it), the tray icon and the options window's menu,
 // and it runs the start-up and closing sequences.
-class Form1 final : public QWidget, public ClockWindow, public InfoWindow, public SkinWindow {
+class Form1 final : public QWidget,
+                    public ClockWindow,
+                    public InfoWindow,
+                    public SkinWindow,
+                    public ChimeHost {
     Q_OBJECT
 
 public:
@@ -74,6 +81,10 @@ public:
     void runTick() override { Timer1_Timer(); }
     void setBusy(bool busy) override;
 
+    // ChimeHost
+    void processEvents() override;
+    bool closing() const override { return m_closing; }
+
     // Puts any window of the clock above the others, or not, keeping its place and visibility.
     static void AlwaysOnTop(QWidget* frmForm, bool fOnTop);
 
@@ -88,7 +99,7 @@ public:
     frmStuff& stuff() { return m_stuff; }
     TrayIcon& tray() { return m_tray; }
     SkinEngine& skins() { return m_skins; }
-    bool StopChime = false;
+    ChimeEngine& chimes() { return m_chimes; }
     QTimer Timer1;
 
 protected:
@@ -117,6 +128,8 @@ private:
     Random m_random;
     Tick m_tick;
     SkinEngine m_skins;
+    std::unique_ptr<SoundOutput> m_sound;
+    ChimeEngine m_chimes;
     frmStuff m_stuff;
     TrayIcon m_tray;
     QIcon imgIcon;

@@ -233,7 +233,7 @@ void tst_Form1::toggleKeys()
     QTest::keyClick(rig.form.get(), Qt::Key_S);
     QVERIFY(!rig.state.Scroll);
     QTest::keyClick(rig.form.get(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
-    QVERIFY(rig.form->StopChime);
+    QVERIFY(rig.form->chimes().StopChime());
     QVERIFY(!rig.form->isClosing());
     QTest::keyClick(rig.form.get(), Qt::Key_Q);
     QTest::keyClick(rig.form.get(), Qt::Key_F4);
