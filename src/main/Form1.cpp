@@ -95,8 +95,11 @@ void Form1::closeClock()
     // A counting chime sees closing() and ends before its next stroke; cut the one playing now.
     m_chimes.stopChime();
     if (m_store) {
-        m_saver.flush();
-        saveInfo();
+        // A save still waiting for its delay is this one.
+        if (m_saver.isPending())
+            m_saver.flush();
+        else
+            saveInfo();
     }
     m_tray.SetTrayIcon(TrayIcon::Action::Delete, QIcon(), QString());
     QCoreApplication::exit(0);
