@@ -1,5 +1,7 @@
 #include "skins/SkinIniReader.h"
 
+#include "common/TextLines.h"
+
 #include "common/Logging.h"
 #include "common/NumberReading.h"
 #include "common/Twips.h"
@@ -156,27 +158,10 @@ private:
 
 void Reading::run(const QString& text)
 {
-    qsizetype pos = 0;
-    int number = 0;
-    // Lines end at CR, CR LF or LF; a terminator at the very end opens no further line.
-    const auto nextLine = [&](QString& line) {
-        if (pos >= text.size())
-            return false;
-        qsizetype end = pos;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        line = text.mid(pos, end - pos);
-        pos = end;
-        if (pos < text.size()) {
-            const bool crLf = text[pos] == u'\r' && pos + 1 < text.size() && text[pos + 1] == u'\n';
-            pos += crLf ? 2 : 1;
-        }
-        ++number;
-        return true;
-    };
+    TextLines lines(text);
 
     QString line;
-    if (!nextLine(line)) {
+    if (!lines.next(line)) {
         qCDebug(lcSkin).noquote() << m_source << "is empty: nothing read";
         return;
     }
@@ -186,9 +171,9 @@ void Reading::run(const QString& text)
             const QString original = line;
             switch (keyLine(line)) {
             case Key::Stop:
-                return stopAt(number, m_stopReason);
+                return stopAt(lines.number(), m_stopReason);
             case Key::Unknown:
-                ignore(number, original, unknownReason());
+                ignore(lines.number(), original, unknownReason());
                 break;
             case Key::Stored:
                 break;
@@ -201,17 +186,17 @@ void Reading::run(const QString& text)
         } else if (line.startsWith(u'[')) {
             const qsizetype length = trimBlanks(line).size() - 2;
             if (length < 0)
-                return stopAt(number, QStringLiteral("a line that is just \"[\""));
+                return stopAt(lines.number(), QStringLiteral("a line that is just \"[\""));
             m_section = sectionOf(line.mid(1, length));
         } else {
             const QString trimmed = trimBlanks(line);
             if (trimmed.startsWith(u'['))
-                ignore(number, line, QStringLiteral("\"[\" not in the first column"));
+                ignore(lines.number(), line, QStringLiteral("\"[\" not in the first column"));
             else if (!trimmed.isEmpty() && !trimmed.startsWith(u';'))
-                ignore(number, line, QStringLiteral("stray text"));
+                ignore(lines.number(), line, QStringLiteral("stray text"));
         }
-    } while (nextLine(line));
-    qCDebug(lcSkin).noquote() << m_source << "read to the end," << number << "lines";
+    } while (lines.next(line));
+    qCDebug(lcSkin).noquote() << m_source << "read to the end," << lines.number() << "lines";
 }
 
 Reading::Key Reading::keyLine(QString line)

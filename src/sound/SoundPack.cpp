@@ -1,5 +1,7 @@
 #include "sound/SoundPack.h"
 
+#include "common/TextLines.h"
+
 #include "common/Logging.h"
 #include "skins/SkinIniReader.h"
 
@@ -39,48 +41,32 @@ private:
 
 void Reading::run(const QString& text)
 {
-    qsizetype pos = 0;
-    int number = 0;
-    // Lines end at CR, CR LF or LF; a terminator at the very end opens no further line.
-    const auto nextLine = [&](QString& line) {
-        if (pos >= text.size())
-            return false;
-        qsizetype end = pos;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        line = text.mid(pos, end - pos);
-        pos = end;
-        if (pos < text.size()) {
-            const bool crLf = text[pos] == u'\r' && pos + 1 < text.size() && text[pos + 1] == u'\n';
-            pos += crLf ? 2 : 1;
-        }
-        ++number;
-        return true;
-    };
+    TextLines lines(text);
 
     QString line;
-    if (!nextLine(line)) {
+    if (!lines.next(line)) {
         qCDebug(lcSound).noquote() << m_source << "is empty: nothing read";
         return;
     }
     line = trimBlanks(line); // only the first line is trimmed
     do {
         if (line.contains(u'=') && !line.startsWith(u';')) {
-            if (!keyLine(line, number))
+            if (!keyLine(line, lines.number()))
                 return;
         } else if (line.startsWith(u'[')) {
             const qsizetype length = trimBlanks(line).size() - 2;
             if (length < 0)
-                return stopAt(number, QStringLiteral("a line that is just \"[\""));
+                return stopAt(lines.number(), QStringLiteral("a line that is just \"[\""));
             // One character dropped at each end of the trimmed line: "[info] x" names no section.
             const QString name = trimBlanks(line.mid(1, length)).toLower();
             m_section = name == u"info" ? Section::Info
                 : name == u"setting"    ? Section::Setting
                                         : Section::Other;
-            qCDebug(lcSound).noquote() << m_source << "line" << number << "opens section" << name;
+            qCDebug(lcSound).noquote()
+                << m_source << "line" << lines.number() << "opens section" << name;
         }
-    } while (nextLine(line));
-    qCDebug(lcSound).noquote() << m_source << "read to the end," << number << "lines";
+    } while (lines.next(line));
+    qCDebug(lcSound).noquote() << m_source << "read to the end," << lines.number() << "lines";
 }
 
 bool Reading::keyLine(QString line, int number)
