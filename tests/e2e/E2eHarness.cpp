@@ -658,6 +658,23 @@ QProcessEnvironment ClockApp::environment() const
     return env;
 }
 
+bool ClockApp::writeSettings(const QString& iniText)
+{
+    QDir().mkpath(configDir());
+    QFile file(settingsFile());
+    const QByteArray bytes = iniText.toUtf8();
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size())
+        return true;
+    return fail(QStringLiteral("cannot write ") + settingsFile());
+}
+
+std::optional<WindowInfo> ClockApp::startAndWait()
+{
+    if (!start())
+        return std::nullopt;
+    return waitForWindow();
+}
+
 bool ClockApp::start()
 {
     if (isRunning())

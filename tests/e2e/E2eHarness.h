@@ -159,7 +159,11 @@ public:
     QString settingsFile() const; // configDir()/Quarnet.conf
     QProcessEnvironment environment() const;
 
+    // Writes the settings file (INI text) the clock reads at start.
+    bool writeSettings(const QString& iniText);
     bool start();
+    // start() then waitForWindow(); error() says what failed.
+    std::optional<WindowInfo> startAndWait();
     bool isRunning() const;
     qint64 pid() const;
     // The mapped top-level window of this process with WM_CLASS "horolan" and this title, not

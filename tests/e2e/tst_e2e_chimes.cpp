@@ -80,13 +80,6 @@ void addStrike(AudioClip& clip, double atSeconds, double level, double lengthSec
     }
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(bytes) == bytes.size();
-}
-
 bool installPack(const ClockApp& app)
 {
     const QString fixture = QFINDTESTDATA("../data/sounds-e2e/Strike");
@@ -183,16 +176,12 @@ bool TestE2eChimes::startClock(const QString& fakeStart, const QString& settings
     m_app = std::make_unique<ClockApp>(*m_x, options);
     const QString text
         = QStringLiteral("[Setting]\nLeft=1500\nTop=1500\nSoundPack=%1\n").arg(packName) + settings;
-    if (!installPack(*m_app) || !writeFile(m_app->settingsFile(), text.toUtf8())) {
+    if (!installPack(*m_app) || !m_app->writeSettings(text)) {
         m_error = QStringLiteral("cannot prepare the clock's folders in ") + m_app->homeDir();
         return false;
     }
     m_startMark = m_recording->markMs();
-    if (!m_app->start()) {
-        m_error = m_app->error();
-        return false;
-    }
-    const auto window = m_app->waitForWindow();
+    const auto window = m_app->startAndWait();
     if (!window) {
         m_error = m_app->error();
         return false;

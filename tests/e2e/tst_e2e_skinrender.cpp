@@ -62,13 +62,9 @@ void TestE2eSkinRender::renderMatchesTheWindow()
     options.fakeStart = frozenTime;
     options.environment << QStringLiteral("FAKETIME=") + frozenTime;
     ClockApp app(*m_x, options);
-    QDir().mkpath(app.configDir());
-    QFile settings(app.configDir() + QStringLiteral("/Quarnet.conf"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write(QStringLiteral("[Setting]\nSkin=%1\nUseChimes=False\n").arg(skin).toUtf8());
-    settings.close();
-    QVERIFY2(app.start(), qPrintable(app.error()));
-    const auto window = app.waitForWindow();
+    QVERIFY2(app.writeSettings(QStringLiteral("[Setting]\nSkin=%1\nUseChimes=False\n").arg(skin)),
+        qPrintable(app.error()));
+    const auto window = app.startAndWait();
     QVERIFY2(window, qPrintable(app.error()));
 
     // The same face from the author's tool; "--seed clock" makes the random choice as the clock's.

@@ -188,12 +188,6 @@ int outlineMismatch(const QImage& shot, const QImage& picture, QRgb key)
     return wrong;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 void TestE2eSkins::initTestCase()
@@ -230,19 +224,15 @@ bool TestE2eSkins::startClock(const QString& skin, const QString& fakeStart,
     const QString settings = QStringLiteral("[Setting]\nLeft=1500\nTop=1500\nUseChimes=False\n"
                                             "Speed=50\nSkin=%1\n")
                                  .arg(skin);
-    if (!writeFile(m_app->settingsFile(), settings.toUtf8())) {
-        m_error = QStringLiteral("cannot write ") + m_app->settingsFile();
+    if (!m_app->writeSettings(settings)) {
+        m_error = m_app->error();
         return false;
     }
     if (prepare && !prepare(*m_app)) {
         m_error = QStringLiteral("cannot prepare the clock's folders");
         return false;
     }
-    if (!m_app->start()) {
-        m_error = m_app->error();
-        return false;
-    }
-    const auto window = m_app->waitForWindow();
+    const auto window = m_app->startAndWait();
     if (!window) {
         m_error = m_app->error();
         return false;

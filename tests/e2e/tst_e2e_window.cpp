@@ -103,18 +103,11 @@ void TestE2eWindow::cleanupTestCase()
 bool TestE2eWindow::startClock(const QString& settingsText, XServer* server)
 {
     m_app = std::make_unique<ClockApp>(server ? *server : *m_x);
-    if (!settingsText.isEmpty()) {
-        QFile file(m_app->settingsFile());
-        if (!file.open(QIODevice::WriteOnly) || file.write(settingsText.toUtf8()) < 0) {
-            m_error = QStringLiteral("cannot write ") + m_app->settingsFile();
-            return false;
-        }
-    }
-    if (!m_app->start()) {
+    if (!settingsText.isEmpty() && !m_app->writeSettings(settingsText)) {
         m_error = m_app->error();
         return false;
     }
-    const auto window = m_app->waitForWindow();
+    const auto window = m_app->startAndWait();
     if (!window) {
         m_error = m_app->error();
         return false;
