@@ -363,30 +363,7 @@ void AudioServer::stop()
 
 ToolResult AudioServer::run(const QString& program, const QStringList& args, int timeoutMs) const
 {
-    ToolResult r;
-    const QString command = program + u' ' + args.join(u' ');
-    QProcess p;
-    p.setProcessEnvironment(clientProcessEnvironment());
-    p.start(program, args);
-    if (!p.waitForStarted(toolTimeoutMs)) {
-        r.error = command + QStringLiteral(": cannot start: ") + p.errorString();
-    } else if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(stopGraceMs);
-        r.error = command + QStringLiteral(": no answer within %1 ms").arg(timeoutMs);
-    } else {
-        r.finished = p.exitStatus() == QProcess::NormalExit;
-        r.exitCode = r.finished ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        r.ok = r.finished && r.exitCode == 0;
-        if (!r.ok) {
-            r.error = command
-                + QStringLiteral(": exit code %1: %2")
-                      .arg(r.exitCode)
-                      .arg(QString::fromLocal8Bit(r.err).trimmed());
-        }
-    }
+    const ToolResult r = runTool(program, args, clientProcessEnvironment(), timeoutMs);
     if (!r.ok)
         m_error = r.error;
     return r;

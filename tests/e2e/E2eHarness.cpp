@@ -238,21 +238,13 @@ bool XServer::isRunning() const
     return m_xvfb->state() != QProcess::NotRunning;
 }
 
-ToolResult XServer::run(const QString& program, const QStringList& args, int timeoutMs) const
+ToolResult runTool(const QString& program, const QStringList& args,
+    const QProcessEnvironment& environment, int timeoutMs)
 {
     ToolResult r;
     const QString command = program + u' ' + args.join(u' ');
-    if (m_display.isEmpty()) {
-        r.error = command + QStringLiteral(": the X server is not running");
-        m_error = r.error;
-        return r;
-    }
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    env.remove(QStringLiteral("XAUTHORITY"));
     QProcess p;
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment(environment);
     p.start(program, args);
     if (!p.waitForStarted(toolTimeoutMs)) {
         r.error = command + QStringLiteral(": cannot start: ") + p.errorString();
@@ -275,6 +267,22 @@ ToolResult XServer::run(const QString& program, const QStringList& args, int tim
                       .arg(QString::fromLocal8Bit(r.err).trimmed());
         }
     }
+    return r;
+}
+
+ToolResult XServer::run(const QString& program, const QStringList& args, int timeoutMs) const
+{
+    if (m_display.isEmpty()) {
+        ToolResult r;
+        r.error = program + QStringLiteral(": the X server is not running");
+        m_error = r.error;
+        return r;
+    }
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.remove(QStringLiteral("XAUTHORITY"));
+    const ToolResult r = runTool(program, args, env, timeoutMs);
     if (!r.ok)
         m_error = r.error;
     return r;

@@ -35,6 +35,10 @@ struct ToolResult {
     QString error; // why it is not ok
 };
 
+// Runs a command-line tool in the given environment, bounded by timeoutMs.
+ToolResult runTool(const QString& program, const QStringList& args,
+    const QProcessEnvironment& environment, int timeoutMs = toolTimeoutMs);
+
 struct WindowInfo {
     quint64 id = 0;
     QRect geometry; // on the root window
