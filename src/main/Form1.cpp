@@ -10,6 +10,7 @@
 #include "sound/QtSoundOutput.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +19,38 @@
 #include <QWindow>
 
 #include <cmath>
+#include <ctime>
+#include <optional>
+
+#include <unistd.h>
+
+namespace {
+
+// Milliseconds since this process started (Linux: its start time in /proc, in clock ticks since
+// boot), for the start-up figure in the log.
+std::optional<qint64> msSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray line = stat.readAll();
+    // The command name may hold spaces and parentheses: the fields are counted after its end.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    constexpr int startTimeField = 22 - 3;
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    timespec boot {};
+    if (fields.size() <= startTimeField || ticksPerSecond <= 0
+        || clock_gettime(CLOCK_BOOTTIME, &boot) != 0)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 startTicks = fields[startTimeField].toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    const qint64 nowMs = qint64(boot.tv_sec) * 1000 + boot.tv_nsec / 1000000;
+    return nowMs - startTicks * 1000 / ticksPerSecond;
+}
+
+} // namespace
 
 Form1::Form1(
     HorolanState& state, const Clock& clock, SettingsStore* store, Roots roots, QWidget* parent)
@@ -203,8 +236,12 @@ void Form1::setPicture(const QImage& picture)
 
 void Form1::setOutline(const QRegion& region, QRgb key)
 {
-    m_outline = region;
-    WindowShape::apply(this, region);
+    // Frames of an animation mostly share one outline: the X server need not hear it again.
+    if (region != m_outline || !m_outlineApplied) {
+        m_outline = region;
+        WindowShape::apply(this, region);
+        m_outlineApplied = true;
+    }
     if (key != m_key) {
         m_key = key;
         remakeBuffer();
@@ -228,6 +265,11 @@ void Form1::setBusy(bool busy)
 
 void Form1::paintEvent(QPaintEvent* event)
 {
+    if (!m_firstFrameLogged) {
+        m_firstFrameLogged = true;
+        if (const std::optional<qint64> ms = msSinceProcessStart())
+            qCDebug(lcMain).nospace() << "first frame " << *ms << " ms after start";
+    }
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.setClipRegion(m_outline.intersected(event->region()));

@@ -141,6 +141,8 @@ private:
     QImage imgTempBack; // the current background, at its own pixel size
     QImage m_tempBackScaled; // the same at the screen's device-pixel ratio
     QRgb m_key = 0xffff00ff; // the transparent colour of the outline
+    bool m_firstFrameLogged = false;
+    bool m_outlineApplied = false;
     QImage m_buffer;
     QRegion m_outline;
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -42,6 +43,23 @@ int Tick::intervalForSpeed(float speed)
     return int(std::clamp(wanted, double(minIntervalMs), double(maxIntervalMs)));
 }
 
+Tick::Drawn Tick::drawnFrom(const QDateTime& now, const QImage& buffer, bool animated) const
+{
+    Drawn drawn;
+    if (now.isValid()) {
+        const qint64 ms = now.toMSecsSinceEpoch();
+        drawn.timeKey = m_state.skin.smooth ? ms : ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
+        drawn.offsetSeconds = now.offsetFromUtc();
+    } else {
+        drawn.timeKey = std::numeric_limits<qint64>::min();
+    }
+    drawn.backKey = animated ? 0 : m_window.tempBack().cacheKey();
+    drawn.bufferKey = buffer.cacheKey();
+    drawn.animated = animated;
+    drawn.skin = m_state.skin;
+    return drawn;
+}
+
 void Tick::Timer1_Timer()
 {
     const int intervalMs = intervalForSpeed(m_state.Speed);
@@ -60,7 +78,9 @@ void Tick::Timer1_Timer()
     }
 
     QImage& buffer = m_window.faceBuffer();
-    if (!buffer.isNull()) {
+    const Drawn wanted = drawnFrom(now, buffer, animated);
+    // Most ticks fall within a second already drawn: they cost a comparison, not a frame.
+    if (!buffer.isNull() && wanted != m_drawn) {
         {
             // Ended before the hour events: they run ticks of their own on the same buffer.
             QPainter painter(&buffer);
@@ -73,6 +93,7 @@ void Tick::Timer1_Timer()
                 face.drawHands(skin, now);
             }
         }
+        m_drawn = drawnFrom(now, buffer, animated);
         m_window.faceDrawn();
     }
 

@@ -26,6 +26,8 @@ struct TextElement {
     float left = 0;
     SkinFont font;
     ColorRef color = 0;
+
+    bool operator==(const TextElement&) const = default;
 };
 
 // A box in twips, in the order the records keep it.
@@ -34,6 +36,8 @@ struct TwipsBox {
     float left = 0;
     float width = 0;
     float height = 0;
+
+    bool operator==(const TwipsBox&) const = default;
 };
 
 // All parameters of the active skin. Field names are the Skin.ini keys they come from.
@@ -75,6 +79,8 @@ struct SkinRecord {
     TextElement min;
     TextElement sec;
     TextElement ampm;
+
+    bool operator==(const SkinRecord&) const = default;
 };
 
 // The skin's settings for the World Time window.

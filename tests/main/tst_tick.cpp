@@ -55,6 +55,8 @@ public:
 
 } // namespace
 
+Q_DECLARE_METATYPE(std::function<void(HorolanState&, FakeWindow&, FixedClock&)>)
+
 class tst_Tick : public QObject {
     Q_OBJECT
 
@@ -67,6 +69,8 @@ private slots:
     void background_data();
     void background();
     void nestedTickDuringChime();
+    void redrawOnlyWhenFaceChanges_data();
+    void redrawOnlyWhenFaceChanges();
     void trayTip_data();
     void trayTip();
 };
@@ -224,7 +228,8 @@ void tst_Tick::background()
         window.back.fill(Qt::green); // a changed picture is not served from a stale copy
         expected = expected == Qt::blue ? QColor(Qt::green) : expected;
     }
-    QCOMPARE(window.drawn, 2);
+    // An animated skin's tick does not draw the background: at the same second it has nothing new.
+    QCOMPARE(window.drawn, backtype == u"animat" ? 1 : 2);
 }
 
 void tst_Tick::nestedTickDuringChime()
@@ -241,8 +246,61 @@ void tst_Tick::nestedTickDuringChime()
     };
     QTest::failOnWarning(QRegularExpression("QPainter"));
     tick.Timer1_Timer();
-    QCOMPARE(window.drawn, 2);
+    QCOMPARE(window.drawn, 1); // the nested tick falls in the second already drawn
     QCOMPARE(window.calls.size(), 4);
+}
+
+void tst_Tick::redrawOnlyWhenFaceChanges_data()
+{
+    using Change = std::function<void(HorolanState&, FakeWindow&, FixedClock&)>;
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<bool>("drawn");
+    const QDateTime start(QDate(2026, 12, 5), QTime(10, 15, 30, 100));
+    QTest::newRow("same second") << Change([start](auto&, auto&, FixedClock& c) {
+        c.set(start.addMSecs(850));
+    }) << false;
+    QTest::newRow("next second") << Change([start](auto&, auto&, FixedClock& c) {
+        c.set(start.addMSecs(900));
+    }) << true;
+    QTest::newRow("smooth hands, same second") << Change(
+        [start](HorolanState& s, auto&, FixedClock& c) {
+            s.skin.smooth = true;
+            c.set(start.addMSecs(1));
+        }) << true;
+    QTest::newRow("skin changed") << Change([](HorolanState& s, auto&, auto&) {
+        s.skin.hurcolor = 0x123456;
+    }) << true;
+    QTest::newRow("new background") << Change([](auto&, FakeWindow& w, auto&) {
+        w.back = QImage(40, 40, QImage::Format_ARGB32_Premultiplied);
+        w.back.fill(Qt::red);
+    }) << true;
+    QTest::newRow("buffer remade") << Change([](auto&, FakeWindow& w, auto&) {
+        w.buffer = QImage(40, 40, QImage::Format_ARGB32_Premultiplied);
+        w.buffer.fill(Qt::white);
+    }) << true;
+    QTest::newRow("buffer drawn on by others")
+        << Change([](auto&, FakeWindow& w, auto&) { w.buffer.setPixel(0, 0, 0xff000000); }) << true;
+    QTest::newRow("time zone changed")
+        << Change([start](auto&, auto&, FixedClock& c) { c.set(start.toOffsetFromUtc(3600 * 5)); })
+        << true;
+}
+
+void tst_Tick::redrawOnlyWhenFaceChanges()
+{
+    using Change = std::function<void(HorolanState&, FakeWindow&, FixedClock&)>;
+    QFETCH(Change, change);
+    QFETCH(bool, drawn);
+
+    HorolanState state;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 15, 30, 100)));
+    FakeWindow window;
+    Tick tick(state, clock, window);
+    tick.Timer1_Timer();
+    tick.Timer1_Timer();
+    QCOMPARE(window.drawn, 1);
+    change(state, window, clock);
+    tick.Timer1_Timer();
+    QCOMPARE(window.drawn, drawn ? 2 : 1);
 }
 
 QTEST_MAIN(tst_Tick)
