@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimeZone>
 
 #include <csignal>
 #include <signal.h>
@@ -93,21 +94,6 @@ QStringList quotedStrings(const QString& value)
     for (const auto& match : quoted.globalMatch(value))
         result << match.captured(1);
     return result;
-}
-
-QString findFaketimeLibrary()
-{
-    const QString name = QStringLiteral("faketime/libfaketimeMT.so.1");
-    QStringList candidates;
-    const QDir lib(QStringLiteral("/usr/lib"));
-    for (const QString& dir : lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        candidates << lib.filePath(dir + u'/' + name);
-    candidates << lib.filePath(name) << QStringLiteral("/usr/local/lib/") + name;
-    for (const QString& path : candidates) {
-        if (QFileInfo::exists(path))
-            return path;
-    }
-    return {};
 }
 
 } // namespace
@@ -639,6 +625,9 @@ QProcessEnvironment ClockApp::environment() const
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     env.insert(QStringLiteral("TZ"), m_options.timeZone);
     env.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+    // No session bus, said plainly: without an address libdbus would try to launch one.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+        QStringLiteral("unix:path=") + runtimeDir() + QStringLiteral("/no-bus"));
     for (const char* name :
         { "QT_LOGGING_RULES", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS" }) {
         const QString key = QString::fromLatin1(name);
@@ -646,11 +635,16 @@ QProcessEnvironment ClockApp::environment() const
             env.insert(key, system.value(key));
     }
     if (!m_options.fakeStart.isEmpty()) {
-        // The library itself rather than the faketime wrapper, which would run the clock in a
-        // child process with another pid. Monotonic time stays real so that timers keep running.
-        env.insert(QStringLiteral("LD_PRELOAD"), findFaketimeLibrary());
-        env.insert(QStringLiteral("FAKETIME"), u'@' + m_options.fakeStart);
-        env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        // Monotonic time stays real so that timers keep running.
+        const QDateTime start
+            = QDateTime::fromString(m_options.fakeStart, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HOROLAN_FAKECLOCK_LIB));
+        env.insert(QStringLiteral("HOROLAN_FAKE_EPOCH_MS"),
+            QString::number(
+                QDateTime(start.date(), start.time(), QTimeZone(m_options.timeZone.toUtf8()))
+                    .toMSecsSinceEpoch()));
+        if (m_options.frozen)
+            env.insert(QStringLiteral("HOROLAN_FAKE_FROZEN"), QStringLiteral("1"));
         // A sanitizer build insists on being loaded first; preloading comes before it.
         QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
         if (!asan.isEmpty())
@@ -702,9 +696,8 @@ bool ClockApp::start()
                  .isValid())
             return fail(QStringLiteral("fakeStart must read YYYY-MM-DD HH:MM:SS, not ")
                 + m_options.fakeStart);
-        if (findFaketimeLibrary().isEmpty())
-            return fail(
-                QStringLiteral("libfaketime is not installed: run tools/install-deps --test"));
+        if (!QTimeZone(m_options.timeZone.toUtf8()).isValid())
+            return fail(QStringLiteral("unknown time zone ") + m_options.timeZone);
     }
 
     m_process = std::make_unique<QProcess>();

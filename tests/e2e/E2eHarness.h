@@ -147,6 +147,7 @@ public:
         QString timeZone = QStringLiteral("Europe/Amsterdam");
         // Local wall-clock time at start, "YYYY-MM-DD HH:MM:SS", which then runs on; empty: real.
         QString fakeStart;
+        bool frozen = false; // the faked clock stands still at fakeStart
         QStringList environment; // more "NAME=value" entries
     };
 
