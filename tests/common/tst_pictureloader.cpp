@@ -23,6 +23,8 @@ private slots:
     void load();
     void formatOf_data();
     void formatOf();
+    void unwrittenPixels_data();
+    void unwrittenPixels();
 
 private:
     QString in(const QString& name) const { return m_tmp.filePath("in/" + name); }
@@ -68,6 +70,31 @@ static QByteArray bmpHeader(qint32 width, qint32 height)
     return b + QByteArray(16, '\x7f');
 }
 
+// An 8 x 6 run-length BMP (8 bits) over the given data; palette entry 0 is blue, 1 green, every
+// other red, so a pixel read from stale memory shows.
+static QByteArray rleBmp(const QByteArray& data)
+{
+    QByteArray palette;
+    for (int i = 0; i < 256; ++i)
+        palette += i == 0 ? QByteArray("\xff\0\0\0", 4)
+            : i == 1      ? QByteArray("\0\xff\0\0", 4)
+                          : QByteArray("\0\0\xff\0", 4);
+    QByteArray b(54, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    qToLittleEndian<quint32>(54 + 1024 + data.size(), b.data() + 2);
+    qToLittleEndian<quint32>(54 + 1024, b.data() + 10);
+    qToLittleEndian<quint32>(40, b.data() + 14);
+    qToLittleEndian<qint32>(8, b.data() + 18);
+    qToLittleEndian<qint32>(6, b.data() + 22);
+    qToLittleEndian<quint16>(1, b.data() + 26);
+    qToLittleEndian<quint16>(8, b.data() + 28);
+    qToLittleEndian<quint32>(1, b.data() + 30); // BI_RLE8
+    qToLittleEndian<quint32>(data.size(), b.data() + 34);
+    qToLittleEndian<quint32>(256, b.data() + 46);
+    return b + palette + data;
+}
+
 void TstPictureLoader::initTestCase()
 {
     QVERIFY(m_tmp.isValid());
@@ -88,6 +115,10 @@ void TstPictureLoader::initTestCase()
     QVERIFY(!png.isEmpty() && !jpeg.isEmpty());
 
     writeBytes(in("red.bmp"), encoded(filled({ 8, 6 }, Qt::red), "BMP"));
+    // Rows of 5 pixels at 24 bits are 15 bytes padded to 16.
+    const QByteArray oddWidth = encoded(filled({ 5, 6 }, Qt::red), "BMP");
+    writeBytes(in("unpadded.bmp"), oddWidth.chopped(1));
+    writeBytes(in("short-row.bmp"), oddWidth.chopped(2));
     writeBytes(in("green.png"), png);
     writeBytes(in("alpha.png"),
         encoded(filled({ 8, 6 }, QColor(255, 0, 0, 128), QImage::Format_ARGB32), "PNG"));
@@ -102,6 +133,24 @@ void TstPictureLoader::initTestCase()
     writeBytes(in("truncated.png"), noisePng.left(noisePng.size() / 2));
     writeBytes(in("truncated.bmp"), noiseBmp.left(noiseBmp.size() / 2));
     writeBytes(in("corrupt.jpg"), QByteArray("\xFF\xD8\xFF") + QByteArray(200, '\x55'));
+    // A 4 x 4 GIF whose picture data stops after five pixels.
+    // A screen of no width, frames elsewhere: Qt gave a picture of stale memory.
+    writeBytes(in("frame-outside.gif"),
+        QByteArray::fromBase64(
+            "R0lGODlhAAAkAJEAAP+"
+            "RcgAAAAAAAAAsOyw7zMzMzMzMzMzMzMzMzMzMzMzMzAD5Qk0EPQpAAAAsO8zMzMz5Qk0EPQpAAAAsO8zMzMzMz"
+            "MwAAPlCTQQ9CkAAACw7zMzMzMzMzMxAAAAsOwQ9CkAAACw7zMzMzMzMzAAA+T0KQAAALDsALDs="));
+    {
+        // A 4 x 4 screen whose one frame reaches two pixels past its right edge.
+        QByteArray wide = QByteArray::fromBase64(
+            "R0lGODdhBAAEAJEAAP8AAAAA/wD/AAAAACwAAAAABAAEAAACCpQoUSVEiRKiSgUAOw==");
+        QCOMPARE(wide.at(25), char(0x2c));
+        wide[25 + 5] = 6;
+        writeBytes(in("frame-too-wide.gif"), wide);
+    }
+    writeBytes(in("cut-short.gif"),
+        QByteArray::fromBase64(
+            "R0lGODdhBAAEAJEAAP8AAAAA/wD/AAAAACwAAAAABAAEAAACCpQoUSVEiRKiSgUAOw=="));
     writeBytes(in("huge.bmp"), bmpHeader(100000, 100000));
     writeBytes(in("negative.bmp"), bmpHeader(-5, 0x7fffffff));
     {
@@ -130,6 +179,10 @@ void TstPictureLoader::load_data()
     const auto none = QImage::Format_Invalid;
     QTest::newRow("bmp") << "red.bmp" << true << Outcome::Loads << QImage::Format_RGB32
                          << qRgb(255, 0, 0);
+    QTest::newRow("bmp without the last row's padding")
+        << "unpadded.bmp" << true << Outcome::Null << none << QRgb();
+    QTest::newRow("bmp missing a pixel byte")
+        << "short-row.bmp" << true << Outcome::Null << none << QRgb();
     QTest::newRow("png") << "green.png" << true << Outcome::Loads << QImage::Format_RGB32
                          << qRgb(0, 255, 0);
     QTest::newRow("png with alpha")
@@ -158,6 +211,12 @@ void TstPictureLoader::load_data()
     QTest::newRow("truncated png") << "truncated.png" << true << Outcome::Either << none << QRgb();
     QTest::newRow("truncated bmp") << "truncated.bmp" << true << Outcome::Either << none << QRgb();
     QTest::newRow("corrupt jpeg") << "corrupt.jpg" << true << Outcome::Either << none << QRgb();
+    QTest::newRow("gif on a screen of no size")
+        << "frame-outside.gif" << true << Outcome::Null << none << QRgb();
+    QTest::newRow("gif frame wider than its screen")
+        << "frame-too-wide.gif" << true << Outcome::Null << none << QRgb();
+    QTest::newRow("gif cut short")
+        << "cut-short.gif" << true << Outcome::Loads << QImage::Format_RGB32 << qRgb(0, 255, 0);
     QTest::newRow("bmp claims 100000x100000")
         << "huge.bmp" << true << Outcome::Null << none << QRgb();
     QTest::newRow("bmp claims odd size")
@@ -186,6 +245,14 @@ void TstPictureLoader::load()
     timer.start();
     const QImage image = PictureLoader::load(path, within ? m_tmp.filePath("in") : QString());
     QVERIFY2(timer.elapsed() < 2000, "a picture must never block");
+    // pixel() hides the alpha byte of RGB32; drawing does not.
+    if (image.format() == QImage::Format_RGB32) {
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                QVERIFY2(qAlpha(row[x]) == 255, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        }
+    }
     switch (outcome) {
     case Outcome::Null:
         QVERIFY(image.isNull());
@@ -198,7 +265,10 @@ void TstPictureLoader::load()
     case Outcome::Loads:
         QVERIFY(!image.isNull());
         QCOMPARE(image.format(), format);
-        QCOMPARE(image.size(), name.endsWith(".gif") ? QSize(4, 4) : QSize(8, 6));
+        QCOMPARE(image.size(),
+            name.endsWith(".gif")         ? QSize(4, 4)
+                : name == u"unpadded.bmp" ? QSize(5, 6)
+                                          : QSize(8, 6));
         const QRgb got = image.pixel(0, 0);
         // JPEG is lossy; everything else must match exactly.
         const int tolerance = name.endsWith(".jpg") ? 8 : 1;
@@ -208,6 +278,33 @@ void TstPictureLoader::load()
                 && qAbs(qAlpha(got) - qAlpha(pixel)) <= tolerance,
             qPrintable(QString::number(got, 16)));
         break;
+    }
+}
+
+void TstPictureLoader::unwrittenPixels_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    // Two green pixels at the start of the bottom row, then nothing for the other 46.
+    QTest::newRow("data cut short") << QByteArray("\x02\x01", 2);
+    QTest::newRow("end of bitmap") << QByteArray("\x02\x01\x00\x01", 4);
+}
+
+// Qt's decoder leaves the pixels that run-length data never reaches unwritten; they must not
+// show whatever the memory held before, but palette entry 0. New memory is dirty under the
+// address sanitizer (the asan preset), so there a fault shows every time.
+void TstPictureLoader::unwrittenPixels()
+{
+    QFETCH(QByteArray, data);
+    writeBytes(in("rle.bmp"), rleBmp(data));
+    const QImage image = PictureLoader::load(in("rle.bmp"));
+    QCOMPARE(image.size(), QSize(8, 6));
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const QRgb expected = y == 5 && x < 2 ? qRgb(0, 255, 0) : qRgb(0, 0, 255);
+            QVERIFY2(image.pixel(x, y) == expected,
+                qPrintable(
+                    QStringLiteral("%1,%2: %3").arg(x).arg(y).arg(image.pixel(x, y), 0, 16)));
+        }
     }
 }
 
