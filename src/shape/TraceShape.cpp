@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
-#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -120,8 +119,7 @@ template <bool HasAlpha> void collectBands(const QImage& image, quint32 key, Scr
         row.clear();
         rowEdges<HasAlpha>(
             reinterpret_cast<const quint32*>(image.constScanLine(y)), image.width(), key, row);
-        if (row.size() == band.size()
-            && std::memcmp(row.data(), band.data(), row.size() * sizeof(int)) == 0)
+        if (std::equal(row.begin(), row.end(), band.begin(), band.end()))
             continue;
         flush(y);
         band.swap(row);
