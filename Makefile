@@ -10,7 +10,7 @@ BUILD := env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL cmake --build
 configure = [ -f build/$(1)/cmake_install.cmake ] || cmake --preset $(1)
 
 .DEFAULT_GOAL := run
-.PHONY: run test bench asan-test format format-check deps test-deps
+.PHONY: run test bench cost soak asan-test fuzz format format-check deps test-deps
 
 deps:
 	@tools/install-deps
@@ -36,10 +36,30 @@ bench: deps
 	    echo "== $$b"; "$$b"; \
 	done; [ -n "$$found" ] || echo "no bench_* programs in build/dev/bench"
 
+# What a running clock costs: CPU at Speed 88 and 100 and with the animated skin, memory, start-up.
+cost: test-deps
+	@$(call configure,dev)
+	$(BUILD) --preset dev --target horolan -j $(JOBS)
+	bench/cost --binary build/dev/horolan
+
+# The clock at full speed with the animated skin, keys and drags, for SOAK_MINUTES.
+SOAK_MINUTES ?= 60
+soak: test-deps
+	@$(call configure,dev)
+	$(BUILD) --preset dev --target horolan -j $(JOBS)
+	tools/soak --binary build/dev/horolan --minutes $(SOAK_MINUTES) --out build/soak-results
+
 asan-test: test-deps
 	@$(call configure,asan)
 	$(BUILD) --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS) --no-tests=error --timeout 600
+
+# Each fuzz target for FUZZ_SECONDS, two side by side, in the sanitizer build.
+FUZZ_SECONDS ?= 60
+fuzz: test-deps
+	@$(call configure,asan)
+	$(BUILD) --preset asan --target fuzz_targets -j $(JOBS)
+	fuzz/run --build build/asan --seconds $(FUZZ_SECONDS) --jobs 2
 
 format:
 	@find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) -print0 \

@@ -66,26 +66,37 @@ HorolanState rotatedTextsState()
     return state;
 }
 
-void runTicks(benchmark::State& bench, HorolanState state, qreal dpr)
+// Each tick a second later (every tick draws a frame), or all within one second (the ticks
+// between two frames, which draw nothing).
+void runTicks(benchmark::State& bench, HorolanState state, qreal dpr, bool nextSecond)
 {
-    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(22, 15, 45, 500)));
+    const QDateTime start(QDate(2026, 12, 5), QTime(22, 15, 45, 500));
+    FixedClock clock(start);
     BufferWindow window(BuiltInSkin::picture(), dpr);
     Tick tick(state, clock, window);
-    for (auto _ : bench)
+    int seconds = 0;
+    for (auto _ : bench) {
+        if (nextSecond)
+            clock.set(start.addSecs(++seconds % 40)); // stays clear of the hour's events
         tick.Timer1_Timer();
+    }
 }
 
 void BM_TickBuiltIn(benchmark::State& bench)
 {
-    runTicks(bench, builtInState(), 1);
+    runTicks(bench, builtInState(), 1, true);
 }
 void BM_TickBuiltInDpr2(benchmark::State& bench)
 {
-    runTicks(bench, builtInState(), 2);
+    runTicks(bench, builtInState(), 2, true);
 }
 void BM_TickRotatedTexts(benchmark::State& bench)
 {
-    runTicks(bench, rotatedTextsState(), 1);
+    runTicks(bench, rotatedTextsState(), 1, true);
+}
+void BM_TickNothingChanged(benchmark::State& bench)
+{
+    runTicks(bench, rotatedTextsState(), 1, false);
 }
 
 } // namespace
@@ -93,6 +104,7 @@ void BM_TickRotatedTexts(benchmark::State& bench)
 BENCHMARK(BM_TickBuiltIn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickBuiltInDpr2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickRotatedTexts)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickNothingChanged)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {

@@ -47,9 +47,9 @@ Tick::Drawn Tick::drawnFrom(const QDateTime& now, const QImage& buffer, bool ani
 {
     Drawn drawn;
     if (now.isValid()) {
-        const qint64 ms = now.toMSecsSinceEpoch();
-        drawn.timeKey = m_state.skin.smooth ? ms : ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
-        drawn.offsetSeconds = now.offsetFromUtc();
+        // The local date and time are what the face shows, and cheap to read (no zone arithmetic).
+        const qint64 ms = now.date().toJulianDay() * 86400000 + now.time().msecsSinceStartOfDay();
+        drawn.timeKey = m_state.skin.smooth ? ms : ms / 1000;
     } else {
         drawn.timeKey = std::numeric_limits<qint64>::min();
     }

@@ -30,7 +30,6 @@ private:
     // Everything the face is drawn from. Times are whole seconds unless a hand moves smoothly.
     struct Drawn {
         qint64 timeKey = 0;
-        int offsetSeconds = 0;
         qint64 backKey = 0;
         qint64 bufferKey = 0;
         bool animated = false;
