@@ -36,7 +36,8 @@ inline constexpr double maxPositionTwips = 32767 * 15.0;
 // position, world time window, flags, Speed, skin, sound pack, the world time list, Scroll.
 void LoadInfo(const SettingsStore& store, HorolanState& state, InfoWindow& window);
 
-// Writes every setting, then syncs the store; a failure to write is logged.
+// Writes every setting, then syncs the store: the file gets all of them or none. A failure to
+// write is logged, and the store retries it.
 void SaveInfo(SettingsStore& store, const HorolanState& state, const InfoWindow& window);
 
 struct WindowPositionTwips {
