@@ -85,8 +85,14 @@ QStringList readWtt(const SettingsStore& store)
     const int entries = static_cast<int>(count);
     QStringList wtt { QString() };
     wtt.reserve(entries + 1);
-    for (int entry = 1; entry <= entries; ++entry)
-        wtt << store.read(WTT, itemKey(entry), QStringLiteral("+000Now")).trimmed();
+    for (int entry = 1; entry <= entries; ++entry) {
+        QString item = store.read(WTT, itemKey(entry), QStringLiteral("+000Now")).trimmed();
+        // QSettings drops a leading byte-order mark when it reads a value back: dropped here
+        // too, so an entry reads the same before and after a save.
+        while (item.startsWith(QChar(0xfeff)))
+            item = item.mid(1).trimmed();
+        wtt << item;
+    }
     qCDebug(lcSettings) << "world time list of" << entries << "entries";
     return wtt;
 }

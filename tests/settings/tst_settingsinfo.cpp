@@ -151,6 +151,8 @@ void TstSettingsInfo::loadRules_data()
     row("[WTT]\nCount=3\nItem1=\"  +060Paris \"\nItem2=+330Delhi, India\n",
         "WTT=+060Paris|+330Delhi, India|+000Now");
     row("[WTT]\nCount=1\nItem1=+060Paris\nItem2=+120Cairo\n", "WTT=+060Paris");
+    // A byte-order mark that trimming exposes would not survive a save: gone at once.
+    row("[WTT]\nCount=1\nItem1=\"\xEF\xBB\xBF+060Paris\"\n", "WTT=+060Paris");
     row("[WTT]\nCount=-2\nItem1=+060Paris\n", "WTT=");
     row("[WTT]\nCount=2.5\n", "WTT=+000Now|+000Now");
     row("[WTT]\nCount=1e3\n", "WTT=+000Now");
