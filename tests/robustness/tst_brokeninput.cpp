@@ -77,11 +77,11 @@ QString levelName(QtMsgType type)
 }
 
 // "skin.warning:text": a message of horolan.skin at warning level that holds the text.
-bool logged(const QString& spec)
+bool logged(const QString& wanted)
 {
-    const qsizetype colon = spec.indexOf(u':');
-    const QString where = spec.left(colon);
-    const QString text = colon < 0 ? QString() : spec.mid(colon + 1);
+    const qsizetype colon = wanted.indexOf(u':');
+    const QString where = wanted.left(colon);
+    const QString text = colon < 0 ? QString() : wanted.mid(colon + 1);
     for (const Logged& m : std::as_const(g_logged)) {
         if ("horolan." + where == m.category + u'.' + levelName(m.type) && m.text.contains(text))
             return true;
@@ -352,10 +352,11 @@ void TstBrokenInput::initTestCase()
 
 void TstBrokenInput::checkLog(const Expect& expect)
 {
-    for (const QString& spec : expect.value("log"))
-        QVERIFY2(logged(spec), qPrintable("no log line " + spec + " in:\n" + logDump()));
-    for (const QString& spec : expect.value("nolog"))
-        QVERIFY2(!logged(spec), qPrintable("unexpected log line " + spec + " in:\n" + logDump()));
+    for (const QString& wanted : expect.value("log"))
+        QVERIFY2(logged(wanted), qPrintable("no log line " + wanted + " in:\n" + logDump()));
+    for (const QString& wanted : expect.value("nolog"))
+        QVERIFY2(
+            !logged(wanted), qPrintable("unexpected log line " + wanted + " in:\n" + logDump()));
 }
 
 void TstBrokenInput::picture()
