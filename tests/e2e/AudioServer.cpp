@@ -142,6 +142,9 @@ QList<Stroke> findStrokes(const AudioClip& clip, const StrokeOptions& options)
     const int quietWindows = std::max(1, options.quietMs / std::max(1, options.windowMs));
     // Silence before the recording counts as quiet, so a stroke at its very start is found.
     int quietRun = quietWindows;
+    // An onset late in a window leaves it between offRms and onRms: that one window keeps the
+    // quiet run before it, or the stroke rising through it would be missed.
+    bool rising = false;
     bool inStroke = false;
     const auto& s = clip.samples;
     for (size_t start = 0; start + window <= s.size(); start += window) {
@@ -174,8 +177,15 @@ QList<Stroke> findStrokes(const AudioClip& clip, const StrokeOptions& options)
             strokes.append({ double(onset) / clip.sampleRate, peak });
             inStroke = true;
             quietRun = 0;
+            rising = false;
+        } else if (rms < options.offRms) {
+            quietRun = rising ? 1 : quietRun + 1;
+            rising = false;
+        } else if (!rising && rms < options.onRms && quietRun >= quietWindows) {
+            rising = true;
         } else {
-            quietRun = rms < options.offRms ? quietRun + 1 : 0;
+            quietRun = 0;
+            rising = false;
         }
     }
     // A stroke's sound ends at its last sample above a few steps of 16 bits; the millisecond

@@ -248,6 +248,9 @@ void TestE2eChimes::strokesFound_data()
                                  << 3 << true;
     QTest::newRow("back to back") << QList<double> { 0.1, 0.35, 0.6 } << 0.6 << strokeSeconds << 0.0
                                   << 3 << true;
+    // Each rises 1 ms before the end of a 10 ms window: that window is neither quiet nor loud.
+    QTest::newRow("onsets late in a window")
+        << QList<double> { 0.109, 0.609, 1.109 } << 0.6 << strokeSeconds << 0.0 << 3 << true;
     QTest::newRow("at the very start")
         << QList<double> { 0.0 } << 0.6 << strokeSeconds << 0.0 << 1 << true;
     // A hum never falls silent.
