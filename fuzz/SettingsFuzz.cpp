@@ -20,14 +20,6 @@ QString text(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-// QSettings drops U+FEFF from a value between writing and reading it (found at the start and
-// after control characters): a quirk of Qt, and invisible, so the first round forgives it (and
-// the blanks it uncovers).
-QString withoutBom(const QString& text)
-{
-    return QString(text).remove(QChar(0xfeff)).trimmed();
-}
-
 } // namespace
 
 // Below the smallest normal float only an absolute step is left.
@@ -56,7 +48,7 @@ QString differences(const Loaded& a, const Loaded& b, bool exact)
             found << QStringLiteral("%1: %2 then %3").arg(name, text(x), text(y));
     };
     const auto words = [&](const char* name, const QString& x, const QString& y) {
-        if (x != y && (exact || withoutBom(x) != withoutBom(y)))
+        if (x != y)
             found << QStringLiteral("%1: \"%2\" then \"%3\" (UTF-8 %4 then %5)")
                          .arg(name, x, y, QString::fromLatin1(x.toUtf8().toHex(' ')),
                              QString::fromLatin1(y.toUtf8().toHex(' ')));

@@ -49,10 +49,9 @@ void checkList(const SettingsStore& store, const QStringList& wtt)
         FuzzSupport::fail("more entries than the list's bound", QString::number(wtt.size() - 1));
     for (int i = 1; i < wtt.size(); ++i) {
         const std::optional<QString> stored = store.read(WTT, QStringLiteral("Item%1").arg(i));
-        // Blanks and leading byte-order marks are not part of an entry.
-        QString expected = stored ? stored->trimmed() : QStringLiteral("+000Now");
-        while (expected.startsWith(QChar(0xfeff)))
-            expected = expected.mid(1).trimmed();
+        // Blanks around an entry and byte-order marks anywhere are not part of it.
+        const QString expected
+            = stored ? QString(*stored).remove(QChar(0xfeff)).trimmed() : QStringLiteral("+000Now");
         if (wtt[i] != expected)
             FuzzSupport::fail("an entry is not what the store holds",
                 QStringLiteral("Item%1: \"%2\" read as \"%3\"").arg(i).arg(expected, wtt[i]));

@@ -55,6 +55,13 @@ float readSpeed(const SettingsStore& store)
     return static_cast<float>(std::clamp(speed, 0.0, 100.0));
 }
 
+// QSettings drops U+FEFF where it starts a value, follows a quote or an escape, so a text holding
+// one could change on every save: none is kept.
+QString storedText(QString text)
+{
+    return text.remove(QChar(0xfeff));
+}
+
 QString itemKey(int entry)
 {
     return QStringLiteral("Item") + QString::number(entry);
@@ -86,12 +93,7 @@ QStringList readWtt(const SettingsStore& store)
     QStringList wtt { QString() };
     wtt.reserve(entries + 1);
     for (int entry = 1; entry <= entries; ++entry) {
-        QString item = store.read(WTT, itemKey(entry), QStringLiteral("+000Now")).trimmed();
-        // QSettings drops a leading byte-order mark when it reads a value back: dropped here
-        // too, so an entry reads the same before and after a save.
-        while (item.startsWith(QChar(0xfeff)))
-            item = item.mid(1).trimmed();
-        wtt << item;
+        wtt << storedText(store.read(WTT, itemKey(entry), QStringLiteral("+000Now"))).trimmed();
     }
     qCDebug(lcSettings) << "world time list of" << entries << "entries";
     return wtt;
@@ -131,8 +133,8 @@ void LoadInfo(const SettingsStore& store, HorolanState& state, InfoWindow& windo
         window.showWorldTime();
     state.Speed = readSpeed(store);
     state.SysTrayIcon = true; // whatever was stored
-    window.ActivateSkin(store.read(Setting, u"Skin", QStringLiteral("< none >")));
-    window.ActivateSP(store.read(Setting, u"SoundPack", QStringLiteral("< skin >")));
+    window.ActivateSkin(storedText(store.read(Setting, u"Skin", QStringLiteral("< none >"))));
+    window.ActivateSP(storedText(store.read(Setting, u"SoundPack", QStringLiteral("< skin >"))));
     state.WTT = readWtt(store);
     state.Scroll = readBool(store, WTT, u"Scroll", true);
 }
