@@ -1,12 +1,12 @@
 // Ticks per second of a 10-frame 300 x 300 animated skin through ChangeBack: with the outlines
 // traced once at activation, against tracing every frame again on each call.
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "common/Random.h"
-#include "common/Roots.h"
-#include "shape/TraceShape.h"
-#include "skins/SkinEngine.h"
-#include "skins/SkinWindow.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/base/Random.h"
+#include "core/files/Roots.h"
+#include "core/shape/TraceShape.h"
+#include "core/skin/SkinEngine.h"
+#include "core/skin/SkinWindow.h"
 
 #include <QDir>
 #include <QFile>

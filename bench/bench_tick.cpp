@@ -1,10 +1,10 @@
 // One whole tick (interval, background, digital time, hands) drawn into a window buffer.
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "common/Twips.h"
-#include "main/ClockWindow.h"
-#include "main/Tick.h"
-#include "skins/BuiltInSkin.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/base/Twips.h"
+#include "core/face/ClockWindow.h"
+#include "core/face/Tick.h"
+#include "core/skin/BuiltInSkin.h"
 
 #include <QGuiApplication>
 

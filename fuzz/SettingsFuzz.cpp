@@ -2,9 +2,9 @@
 
 #include "FuzzSupport.h"
 
-#include "common/Clock.h"
-#include "common/NumberReading.h"
-#include "settings/SettingsStore.h"
+#include "core/base/Clock.h"
+#include "core/text/NumberReading.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/HorolanState.h"
-#include "settings/SettingsInfo.h"
+#include "core/face/HorolanState.h"
+#include "core/settings/SettingsInfo.h"
 
 #include <QString>
 #include <QStringList>

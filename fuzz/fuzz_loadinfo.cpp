@@ -7,8 +7,8 @@
 #include "FuzzSupport.h"
 #include "SettingsFuzz.h"
 
-#include "common/Clock.h"
-#include "settings/SettingsStore.h"
+#include "core/base/Clock.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QFile>
 

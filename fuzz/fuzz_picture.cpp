@@ -3,7 +3,7 @@
 
 #include "FuzzSupport.h"
 
-#include "common/PictureLoader.h"
+#include "core/files/PictureLoader.h"
 
 #include <QFile>
 

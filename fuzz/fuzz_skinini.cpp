@@ -2,7 +2,7 @@
 
 #include "FuzzSupport.h"
 
-#include "skins/SkinIniReader.h"
+#include "core/skin/SkinIniReader.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include "FuzzSupport.h"
 
-#include "sound/SoundPack.h"
+#include "core/chimes/SoundPack.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

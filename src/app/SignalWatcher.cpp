@@ -1,6 +1,6 @@
 #include "app/SignalWatcher.h"
 
-#include "common/Logging.h"
+#include "core/base/Logging.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>

@@ -1,8 +1,8 @@
 #include "app/SignalWatcher.h"
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "main/Form1.h"
-#include "settings/SettingsStore.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "ui/clock/Form1.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QApplication>
 

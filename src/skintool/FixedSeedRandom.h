@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/Random.h"
+#include "core/base/Random.h"
 
 #include <cstdint>
 #include <random>

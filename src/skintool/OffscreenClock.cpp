@@ -1,7 +1,7 @@
 #include "skintool/OffscreenClock.h"
 
-#include "common/Logging.h"
-#include "skins/BuiltInSkin.h"
+#include "core/base/Logging.h"
+#include "core/skin/BuiltInSkin.h"
 
 #include <QPainter>
 

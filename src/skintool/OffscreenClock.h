@@ -1,9 +1,9 @@
 #pragma once
 
-#include "main/ClockWindow.h"
-#include "main/Tick.h"
-#include "skins/SkinEngine.h"
-#include "skins/SkinWindow.h"
+#include "core/face/ClockWindow.h"
+#include "core/face/Tick.h"
+#include "core/skin/SkinEngine.h"
+#include "core/skin/SkinWindow.h"
 
 #include <QImage>
 #include <QRect>

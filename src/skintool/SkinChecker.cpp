@@ -1,12 +1,12 @@
 #include "skintool/SkinChecker.h"
 
-#include "common/FileList.h"
-#include "common/PictureLoader.h"
-#include "shape/TraceShape.h"
-#include "skins/BuiltInSkin.h"
-#include "skins/SkinEngine.h"
-#include "skins/SkinIniReader.h"
-#include "skins/SkinRecord.h"
+#include "core/files/FileList.h"
+#include "core/files/PictureLoader.h"
+#include "core/shape/TraceShape.h"
+#include "core/skin/BuiltInSkin.h"
+#include "core/skin/SkinEngine.h"
+#include "core/skin/SkinIniReader.h"
+#include "core/skin/SkinRecord.h"
 
 #include <QDir>
 #include <QFileInfo>

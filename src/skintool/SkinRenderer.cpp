@@ -1,11 +1,11 @@
 #include "skintool/SkinRenderer.h"
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "common/Roots.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/files/Roots.h"
 #include "skintool/FixedSeedRandom.h"
 #include "skintool/OffscreenClock.h"
-#include "skins/SkinRecord.h"
+#include "core/skin/SkinRecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "skins/SkinEngine.h"
+#include "core/skin/SkinEngine.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "common/FileList.h"
+#include "core/files/FileList.h"
 
 #include <QDir>
 #include <QFile>

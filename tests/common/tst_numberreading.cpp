@@ -1,4 +1,4 @@
-#include "common/NumberReading.h"
+#include "core/text/NumberReading.h"
 
 #include <QTest>
 

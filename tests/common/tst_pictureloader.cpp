@@ -1,4 +1,4 @@
-#include "common/PictureLoader.h"
+#include "core/files/PictureLoader.h"
 
 #include <QDir>
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "common/Roots.h"
+#include "core/files/Roots.h"
 
 #include <QCoreApplication>
 #include <QDir>

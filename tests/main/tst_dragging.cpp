@@ -1,4 +1,4 @@
-#include "main/Dragging.h"
+#include "ui/clock/Dragging.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "main/FacePainter.h"
+#include "core/face/FacePainter.h"
 
-#include "common/Twips.h"
+#include "core/base/Twips.h"
 
 #include <QElapsedTimer>
 #include <QImage>

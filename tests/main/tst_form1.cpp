@@ -1,9 +1,9 @@
-#include "main/Form1.h"
+#include "ui/clock/Form1.h"
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "settings/SettingsStore.h"
-#include "skins/BuiltInSkin.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/settings/SettingsStore.h"
+#include "core/skin/BuiltInSkin.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "main/HotKeys.h"
+#include "ui/commands/HotKeys.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
-#include "main/Tick.h"
+#include "core/face/Tick.h"
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "main/ClockWindow.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/face/ClockWindow.h"
 
 #include <QRegularExpression>
 #include <QTest>

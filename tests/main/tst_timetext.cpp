@@ -1,4 +1,4 @@
-#include "main/TimeText.h"
+#include "core/face/TimeText.h"
 
 #include <QTest>
 

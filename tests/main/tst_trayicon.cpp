@@ -1,4 +1,4 @@
-#include "main/TrayIcon.h"
+#include "ui/clock/TrayIcon.h"
 
 #include <QLoggingCategory>
 #include <QTest>

@@ -1,21 +1,21 @@
 // Every case of tests/data/broken/MANIFEST: a broken skin, sound pack, settings file, picture or
 // WAV, and the fallback it must give, with the log line that says why.
 
-#include "common/Clock.h"
-#include "common/FileList.h"
-#include "common/HorolanState.h"
-#include "common/PictureLoader.h"
-#include "common/Random.h"
-#include "common/Roots.h"
-#include "settings/SettingsInfo.h"
-#include "settings/SettingsStore.h"
-#include "skins/BuiltInSkin.h"
-#include "skins/SkinEngine.h"
-#include "skins/SkinIniReader.h"
-#include "skins/SkinWindow.h"
-#include "sound/ChimeEngine.h"
-#include "sound/QtSoundOutput.h"
-#include "sound/WavInfo.h"
+#include "core/base/Clock.h"
+#include "core/files/FileList.h"
+#include "core/face/HorolanState.h"
+#include "core/files/PictureLoader.h"
+#include "core/base/Random.h"
+#include "core/files/Roots.h"
+#include "core/settings/SettingsInfo.h"
+#include "core/settings/SettingsStore.h"
+#include "core/skin/BuiltInSkin.h"
+#include "core/skin/SkinEngine.h"
+#include "core/skin/SkinIniReader.h"
+#include "core/skin/SkinWindow.h"
+#include "core/chimes/ChimeEngine.h"
+#include "ui/audio/QtSoundOutput.h"
+#include "ui/audio/WavInfo.h"
 
 #include <QBuffer>
 #include <QDir>

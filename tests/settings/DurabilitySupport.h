@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "settings/SettingsInfo.h"
-#include "settings/SettingsStore.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/settings/SettingsInfo.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QFile>
 #include <QString>

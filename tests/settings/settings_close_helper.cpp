@@ -3,7 +3,7 @@
 #include "DurabilitySupport.h"
 
 #include "app/SignalWatcher.h"
-#include "main/Form1.h"
+#include "ui/clock/Form1.h"
 
 #include <QApplication>
 #include <QKeyEvent>

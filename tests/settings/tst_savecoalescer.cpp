@@ -1,4 +1,4 @@
-#include "settings/SaveCoalescer.h"
+#include "core/settings/SaveCoalescer.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "DurabilitySupport.h"
 
-#include "settings/SettingsText.h"
+#include "core/settings/SettingsText.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
-#include "settings/SettingsInfo.h"
+#include "core/settings/SettingsInfo.h"
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "settings/SettingsStore.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "settings/SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
-#include "common/Clock.h"
+#include "core/base/Clock.h"
 
 #include <QDir>
 #include <QFile>

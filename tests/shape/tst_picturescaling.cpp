@@ -1,4 +1,4 @@
-#include "shape/PictureScaling.h"
+#include "core/shape/PictureScaling.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "shape/Regions.h"
+#include "core/shape/Regions.h"
 
 #include <QTest>
 #include <QTransform>

@@ -1,4 +1,4 @@
-#include "shape/TraceShape.h"
+#include "core/shape/TraceShape.h"
 
 #include <QBitmap>
 #include <QPainter>

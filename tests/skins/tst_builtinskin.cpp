@@ -1,4 +1,4 @@
-#include "skins/BuiltInSkin.h"
+#include "core/skin/BuiltInSkin.h"
 
 #include <QTest>
 

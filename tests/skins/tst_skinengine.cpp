@@ -1,12 +1,12 @@
-#include "skins/SkinEngine.h"
+#include "core/skin/SkinEngine.h"
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "common/Random.h"
-#include "common/Roots.h"
-#include "shape/TraceShape.h"
-#include "skins/BuiltInSkin.h"
-#include "skins/SkinWindow.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/base/Random.h"
+#include "core/files/Roots.h"
+#include "core/shape/TraceShape.h"
+#include "core/skin/BuiltInSkin.h"
+#include "core/skin/SkinWindow.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "skins/SkinIniReader.h"
+#include "core/skin/SkinIniReader.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "skins/TymeColor.h"
+#include "core/skin/TymeColor.h"
 
 #include <QTest>
 

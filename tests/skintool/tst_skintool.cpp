@@ -1,10 +1,10 @@
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "common/Random.h"
-#include "main/ClockWindow.h"
-#include "main/Tick.h"
-#include "shape/TraceShape.h"
-#include "skins/BuiltInSkin.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/base/Random.h"
+#include "core/face/ClockWindow.h"
+#include "core/face/Tick.h"
+#include "core/shape/TraceShape.h"
+#include "core/skin/BuiltInSkin.h"
 
 #include <QPainter>
 #include <QProcess>

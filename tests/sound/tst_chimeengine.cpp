@@ -1,10 +1,10 @@
-#include "sound/ChimeEngine.h"
+#include "core/chimes/ChimeEngine.h"
 
-#include "common/Clock.h"
-#include "common/HorolanState.h"
-#include "common/Random.h"
-#include "common/Roots.h"
-#include "sound/SoundOutput.h"
+#include "core/base/Clock.h"
+#include "core/face/HorolanState.h"
+#include "core/base/Random.h"
+#include "core/files/Roots.h"
+#include "core/chimes/SoundOutput.h"
 
 #include <QDir>
 #include <QFile>

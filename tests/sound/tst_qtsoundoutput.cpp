@@ -1,6 +1,6 @@
-#include "sound/QtSoundOutput.h"
+#include "ui/audio/QtSoundOutput.h"
 
-#include "sound/WavInfo.h"
+#include "ui/audio/WavInfo.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "sound/SoundPack.h"
+#include "core/chimes/SoundPack.h"
 
 #include <QDir>
 #include <QTemporaryDir>

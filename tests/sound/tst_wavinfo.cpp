@@ -1,4 +1,4 @@
-#include "sound/WavInfo.h"
+#include "ui/audio/WavInfo.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>

@@ -2,9 +2,9 @@
 
 #include "SkinFolder.h"
 
-#include "common/Twips.h"
-#include "main/FacePainter.h"
-#include "shape/TraceShape.h"
+#include "core/base/Twips.h"
+#include "core/face/FacePainter.h"
+#include "core/shape/TraceShape.h"
 
 #include <QDir>
 #include <QFontMetricsF>

@@ -2,7 +2,7 @@
 
 #include "Art.h"
 
-#include "main/FacePainter.h"
+#include "core/face/FacePainter.h"
 
 #include <QConicalGradient>
 #include <QFontInfo>

@@ -1,7 +1,7 @@
 #include "SkinFolder.h"
 
-#include "common/NumberReading.h"
-#include "skins/BuiltInSkin.h"
+#include "core/text/NumberReading.h"
+#include "core/skin/BuiltInSkin.h"
 
 #include <algorithm>
 

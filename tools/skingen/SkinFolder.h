@@ -1,7 +1,7 @@
 #pragma once
 
-#include "skins/SkinIniReader.h"
-#include "skins/SkinRecord.h"
+#include "core/skin/SkinIniReader.h"
+#include "core/skin/SkinRecord.h"
 
 #include <QDir>
 #include <QRgb>

@@ -2,9 +2,9 @@
 #include "SampleSkins.h"
 #include "SkinCheck.h"
 
-#include "shape/TraceShape.h"
-#include "skins/SkinIniReader.h"
-#include "skins/TymeColor.h"
+#include "core/shape/TraceShape.h"
+#include "core/skin/SkinIniReader.h"
+#include "core/skin/TymeColor.h"
 
 #include <QTest>
 

@@ -2,8 +2,8 @@
 
 #include "SamplePacks.h"
 
-#include "sound/SoundPack.h"
-#include "sound/WavInfo.h"
+#include "core/chimes/SoundPack.h"
+#include "ui/audio/WavInfo.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,61 @@
+#include "core/shape/PictureScaling.h"
+
+#include <array>
+
+namespace PictureScaling {
+
+namespace {
+bool isKey(QRgb pixel, QRgb key)
+{
+    return ((pixel ^ key) & 0xffffff) == 0 || qAlpha(pixel) == 0;
+}
+
+// Gives every key pixel next to a visible one the mean colour of its visible neighbours, so
+// a filter reaching one pixel across the edge finds only the picture's own colours there.
+QImage bleedEdges(const QImage& picture, QRgb key)
+{
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+    QImage result = source;
+    const int w = source.width();
+    const int h = source.height();
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (!isKey(row[x], key))
+                continue;
+            std::array<int, 3> sum { 0, 0, 0 };
+            int count = 0;
+            for (int dy = -1; dy <= 1; ++dy) {
+                if (y + dy < 0 || y + dy >= h)
+                    continue;
+                const auto* near = reinterpret_cast<const QRgb*>(source.constScanLine(y + dy));
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (x + dx < 0 || x + dx >= w || isKey(near[x + dx], key))
+                        continue;
+                    sum[0] += qRed(near[x + dx]);
+                    sum[1] += qGreen(near[x + dx]);
+                    sum[2] += qBlue(near[x + dx]);
+                    ++count;
+                }
+            }
+            if (count > 0)
+                out[x] = qRgb(sum[0] / count, sum[1] / count, sum[2] / count);
+        }
+    }
+    return result;
+}
+} // namespace
+
+QImage scaledForScreen(const QImage& picture, qreal dpr, QRgb key)
+{
+    if (picture.isNull() || qFuzzyCompare(dpr, 1.0) || dpr <= 0)
+        return picture;
+    const QSize size = (QSizeF(picture.size()) * dpr).toSize();
+    QImage scaled
+        = bleedEdges(picture, key).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(dpr);
+    return scaled;
+}
+
+} // namespace PictureScaling

@@ -1,0 +1,180 @@
+#include "core/skin/BuiltInSkin.h"
+
+#include "core/text/NumberReading.h"
+#include "core/base/Twips.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <cmath>
+#include <numbers>
+
+namespace BuiltInSkin {
+
+namespace {
+
+constexpr int side = 100;
+constexpr double centre = side / 2.0;
+constexpr double radius = side / 2.0;
+
+// The outline test shared by drawing and cutting: a pixel belongs to the dial when its
+// centre lies within the circle.
+bool insideDial(int x, int y)
+{
+    const double dx = x + 0.5 - centre;
+    const double dy = y + 0.5 - centre;
+    return dx * dx + dy * dy <= radius * radius;
+}
+
+QPointF polar(double r, double minute)
+{
+    const double a = minute * std::numbers::pi / 30.0;
+    return { centre + r * std::sin(a), centre - r * std::cos(a) };
+}
+
+QImage drawPicture()
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    // The bezel's dark tone under everything: antialiased edges blend into it, never into
+    // the transparent key.
+    const QColor bezelDark(0x3a, 0x3f, 0x47);
+    image.fill(bezelDark);
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+
+    // Bezel: a slim metal ring, lit from the top left.
+    QLinearGradient bezel(QPointF(20, 5), QPointF(80, 95));
+    bezel.setColorAt(0, QColor(0x8c, 0x94, 0x9f));
+    bezel.setColorAt(0.45, QColor(0x4e, 0x55, 0x5f));
+    bezel.setColorAt(1, QColor(0x26, 0x2a, 0x30));
+    p.setBrush(bezel);
+    p.drawEllipse(QPointF(centre, centre), radius + 1, radius + 1);
+
+    // Face: off-white with a soft light towards the upper left and a gentle darkening at the rim.
+    const double faceRadius = 46.6;
+    QRadialGradient face(QPointF(centre, centre), faceRadius, QPointF(42, 38));
+    face.setColorAt(0, QColor(0xff, 0xfe, 0xfb));
+    face.setColorAt(0.6, QColor(0xf6, 0xf3, 0xec));
+    face.setColorAt(0.9, QColor(0xe8, 0xe3, 0xd9));
+    face.setColorAt(1, QColor(0xcf, 0xc9, 0xbd));
+    p.setBrush(face);
+    p.drawEllipse(QPointF(centre, centre), faceRadius, faceRadius);
+
+    // Where face meets bezel: a thin dark line and a faint shadow falling from the top.
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0x1e, 0x22, 0x27, 190), 0.9));
+    p.drawEllipse(QPointF(centre, centre), faceRadius, faceRadius);
+    QLinearGradient shade(QPointF(0, centre - faceRadius), QPointF(0, centre));
+    shade.setColorAt(0, QColor(0, 0, 0, 60));
+    shade.setColorAt(1, QColor(0, 0, 0, 0));
+    p.setPen(QPen(QBrush(shade), 1.6));
+    p.drawEllipse(QPointF(centre, centre + 0.4), faceRadius - 1.3, faceRadius - 1.3);
+
+    // Minute ticks on the outer track, hour ticks bolder and longer; the centre stays clean
+    // for the hands.
+    const QColor minuteInk(0x6e, 0x72, 0x78);
+    const QColor hourInk(0x22, 0x25, 0x2a);
+    for (int m = 0; m < 60; ++m) {
+        if (m % 5 == 0)
+            continue;
+        p.setPen(QPen(minuteInk, 0.9, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(polar(41.8, m), polar(44.6, m));
+    }
+    for (int h = 0; h < 12; ++h) {
+        const bool quarter = h % 3 == 0;
+        p.setPen(QPen(hourInk, quarter ? 2.8 : 2.0, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(polar(quarter ? 36.5 : 38.5, h * 5), polar(44.6, h * 5));
+    }
+    p.end();
+
+    // The outline is decided per pixel, so the traced window is exactly round.
+    for (int y = 0; y < side; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            if (!insideDial(x, y))
+                row[x] = transparentKey;
+            else if (row[x] == transparentKey)
+                row[x] = qRgb(254, 0, 255);
+        }
+    }
+    return image;
+}
+
+// Pixels of the built-in layout in whole twips, as the text elements other than hur keep them.
+float wholeTwips(double twips)
+{
+    return *NumberReading::toInt16(twips);
+}
+
+} // namespace
+
+const QImage& picture()
+{
+    static const QImage image = drawPicture();
+    return image;
+}
+
+void applyValues(SkinRecord& skin, WttSkinRecord& wtt, bool onlyValues)
+{
+    using Twips::fromPixels;
+    if (!onlyValues) {
+        skin.madeby = QStringLiteral("Ardel");
+        skin.name = QStringLiteral("Normal");
+        skin.date = QStringLiteral("14/8/1999");
+        skin.email = QStringLiteral("horolan@example.org");
+        skin.homepage.clear();
+        skin.comment = QStringLiteral("The original skin");
+    }
+    skin.useanalog = true;
+    skin.seccolor = rgbColor(255, 0, 0);
+    skin.mincolor = 0;
+    skin.hurcolor = 0;
+    skin.secwidth = 1;
+    skin.minwidth = 1;
+    skin.hurwidth = 2;
+    skin.seclenght = 100;
+    skin.minlenght = 100;
+    skin.hurlenght = 80;
+    skin.secstart = 0;
+    skin.minstart = 0;
+    skin.hurstart = 0;
+    skin.analogpos = { .top = float(fromPixels(5)),
+        .left = float(fromPixels(5)),
+        .width = float(fromPixels(90)),
+        .height = float(fromPixels(90)) };
+    skin.chimestype = fixedWidth(QStringLiteral("random"), 6);
+    skin.backtype = fixedWidth(QStringLiteral("random"), 6);
+    skin.smooth = false;
+    skin.transcolor = fixedWidth(QStringLiteral("255000255"), 9);
+    skin.usedig = false;
+    skin.blinkdots = fixedWidth(QStringLiteral("yes"), 3);
+    skin.showdigsec = true;
+    skin.break_ = false;
+    skin.angle = { 0, 0, 0, 0 };
+
+    skin.hur.left = float(fromPixels(10));
+    skin.hur.top = float(fromPixels(10));
+    skin.hur.color = 0;
+    const double hurLeft = skin.hur.left;
+    const float hurTop = wholeTwips(skin.hur.top);
+    skin.sec.left = wholeTwips(hurLeft + fromPixels(60));
+    skin.min.left = wholeTwips(hurLeft + fromPixels(30));
+    skin.ampm.left = wholeTwips(hurLeft + fromPixels(90));
+    for (TextElement* e : { &skin.sec, &skin.min, &skin.ampm }) {
+        e->top = hurTop;
+        e->color = 0;
+    }
+
+    wtt.boxpos = { .top = float(fromPixels(17)),
+        .left = float(fromPixels(3)),
+        .width = float(fromPixels(94)),
+        .height = float(fromPixels(96)) };
+    wtt.areacolor = rgbColor(200, 200, 200);
+    wtt.timecolor = rgbColor(255, 255, 255);
+    wtt.timenightcolor = rgbColor(200, 200, 200);
+}
+
+} // namespace BuiltInSkin

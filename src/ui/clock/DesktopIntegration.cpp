@@ -1,0 +1,81 @@
+#include "ui/clock/DesktopIntegration.h"
+
+#include "core/base/Logging.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <QList>
+
+namespace DesktopIntegration {
+
+namespace {
+xcb_atom_t atom(xcb_connection_t* connection, const char* name)
+{
+    const auto cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return result;
+}
+} // namespace
+
+void keepOffTaskbar(QWidget* window)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    // Set on the unmapped window, where Qt keeps the states it does not manage when it maps it.
+    const auto id = xcb_window_t(window->winId());
+    const xcb_atom_t netWmState = atom(connection, "_NET_WM_STATE");
+    QList<xcb_atom_t> states;
+    const auto cookie = xcb_get_property(connection, 0, id, netWmState, XCB_ATOM_ATOM, 0, 64);
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+        for (int i = 0; i < count; ++i)
+            states << atoms[i];
+        free(reply);
+    }
+    for (const char* name : { "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER" }) {
+        const xcb_atom_t wanted = atom(connection, name);
+        if (wanted != XCB_ATOM_NONE && !states.contains(wanted))
+            states << wanted;
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, netWmState, XCB_ATOM_ATOM, 32,
+        uint32_t(states.size()), states.constData());
+    xcb_flush(connection);
+    qCDebug(lcMain) << "kept off the task bar and pager:" << window->objectName();
+}
+
+std::optional<QPoint> windowPosition(QWidget* window)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection() || !window->testAttribute(Qt::WA_WState_Created))
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen)
+        return std::nullopt;
+    const auto cookie
+        = xcb_translate_coordinates(connection, xcb_window_t(window->winId()), screen->root, 0, 0);
+    xcb_translate_coordinates_reply_t* reply
+        = xcb_translate_coordinates_reply(connection, cookie, nullptr);
+    if (!reply)
+        return std::nullopt;
+    const QPoint physical(reply->dst_x, reply->dst_y);
+    free(reply);
+    // Device pixels to Qt's logical ones.
+    const qreal dpr = window->devicePixelRatioF();
+    return dpr > 0 ? QPoint(qRound(physical.x() / dpr), qRound(physical.y() / dpr)) : physical;
+}
+
+bool clientPlacesWindows()
+{
+    return QGuiApplication::platformName() != QLatin1String("wayland");
+}
+
+} // namespace DesktopIntegration
