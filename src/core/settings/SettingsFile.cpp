@@ -1,14 +1,15 @@
-#include "core/settings/SettingsInfo.h"
+#include "core/settings/SettingsFile.h"
 
-#include "core/face/HorolanState.h"
+#include "core/base/Twips.h"
 #include "core/base/Logging.h"
 #include "core/text/NumberReading.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsText.h"
 
 #include <algorithm>
+#include <cmath>
 
-namespace Settings {
+using namespace SettingsKeys;
 
 namespace {
 
@@ -90,7 +91,7 @@ QStringList readWtt(const SettingsStore& store)
         count = maxWttEntries;
     }
     const int entries = static_cast<int>(count);
-    QStringList wtt { QString() };
+    QStringList wtt;
     wtt.reserve(entries + 1);
     for (int entry = 1; entry <= entries; ++entry) {
         wtt << storedText(store.read(WTT, itemKey(entry), QStringLiteral("+000Now"))).trimmed();
@@ -101,7 +102,7 @@ QStringList readWtt(const SettingsStore& store)
 
 void writeWtt(SettingsStore& store, const QStringList& wtt)
 {
-    const int bound = static_cast<int>(wtt.size()) - 1;
+    const int bound = static_cast<int>(wtt.size());
     const int entries = std::clamp(bound, 0, maxWttEntries);
     if (bound > maxWttEntries)
         qCWarning(lcSettings) << "world time list of" << bound << "entries; saving the first"
@@ -113,66 +114,48 @@ void writeWtt(SettingsStore& store, const QStringList& wtt)
     }
     store.write(WTT, u"Count", QString::number(entries));
     for (int entry = 1; entry <= entries; ++entry)
-        store.write(WTT, itemKey(entry), wtt.at(entry));
+        store.write(WTT, itemKey(entry), wtt.at(entry - 1));
 }
 
 } // namespace
 
-void LoadInfo(const SettingsStore& store, HorolanState& state, InfoWindow& window)
+Settings loadSettings(const SettingsStore& store)
 {
-    window.setTopTwips(readPosition(store, Setting, u"Top"));
-    window.setLeftTwips(readPosition(store, Setting, u"Left"));
-    const bool showWtt = readBool(store, Setting, u"ShowWTT", false);
-    state.UseChimes = readBool(store, Setting, u"UseChimes", true);
-    state.LockPos = readBool(store, Setting, u"LockPos", false);
-    state.ontop = readBool(store, Setting, u"ontop", true);
-    state.skin.AMPM = readBool(store, Setting, u"AMPM", false);
-    state.UseChimesCount = readBool(store, Setting, u"UseChimesCount", true);
-    // Shown after the flags, so that a world time window opened at start is on top as stored.
-    if (showWtt)
-        window.showWorldTime();
-    state.Speed = readSpeed(store);
-    state.SysTrayIcon = true; // whatever was stored
-    window.ActivateSkin(storedText(store.read(Setting, u"Skin", QStringLiteral("< none >"))));
-    window.ActivateSP(storedText(store.read(Setting, u"SoundPack", QStringLiteral("< skin >"))));
-    state.WTT = readWtt(store);
-    state.Scroll = readBool(store, WTT, u"Scroll", true);
+    Settings s;
+    const auto pixels = [](double twips) { return int(std::lround(Twips::toPixels(twips))); };
+    s.position.setY(pixels(readPosition(store, Setting, u"Top")));
+    s.position.setX(pixels(readPosition(store, Setting, u"Left")));
+    s.showWorldTime = readBool(store, Setting, u"ShowWTT", false);
+    s.useChimes = readBool(store, Setting, u"UseChimes", true);
+    s.lockPosition = readBool(store, Setting, u"LockPos", false);
+    s.onTop = readBool(store, Setting, u"ontop", true);
+    s.twelveHour = readBool(store, Setting, u"AMPM", false);
+    s.countChimes = readBool(store, Setting, u"UseChimesCount", true);
+    s.speed = readSpeed(store);
+    s.skin = storedText(store.read(Setting, u"Skin", QStringLiteral("< none >")));
+    s.soundPack = storedText(store.read(Setting, u"SoundPack", QStringLiteral("< skin >")));
+    s.worldTimes = readWtt(store);
+    s.scroll = readBool(store, WTT, u"Scroll", true);
+    return s;
 }
 
-void SaveInfo(SettingsStore& store, const HorolanState& state, const InfoWindow& window)
+void saveSettings(SettingsStore& store, const Settings& s)
 {
     using SettingsText::fromBool;
     using SettingsText::fromNumber;
-    store.write(Setting, u"Top", fromNumber(window.topTwips()));
-    store.write(Setting, u"Left", fromNumber(window.leftTwips()));
-    store.write(Setting, u"Skin", state.CurrentSkin);
-    store.write(Setting, u"SoundPack", state.CurrentSP);
-    store.write(Setting, u"UseChimes", fromBool(state.UseChimes));
-    store.write(Setting, u"AMPM", fromBool(state.skin.AMPM));
-    store.write(Setting, u"UseChimesCount", fromBool(state.UseChimesCount));
-    store.write(Setting, u"SysTrayIcon", fromBool(state.SysTrayIcon));
-    store.write(Setting, u"LockPos", fromBool(state.LockPos));
-    store.write(Setting, u"ontop", fromBool(state.ontop));
-    store.write(Setting, u"Speed", fromNumber(state.Speed));
-    store.write(Setting, u"ShowWTT", fromBool(window.worldTimeVisible()));
-    store.write(WTT, u"Scroll", fromBool(state.Scroll));
-    writeWtt(store, state.WTT);
+    store.write(Setting, u"Top", fromNumber(Twips::fromPixels(s.position.y())));
+    store.write(Setting, u"Left", fromNumber(Twips::fromPixels(s.position.x())));
+    store.write(Setting, u"Skin", s.skin);
+    store.write(Setting, u"SoundPack", s.soundPack);
+    store.write(Setting, u"UseChimes", fromBool(s.useChimes));
+    store.write(Setting, u"AMPM", fromBool(s.twelveHour));
+    store.write(Setting, u"UseChimesCount", fromBool(s.countChimes));
+    store.write(Setting, u"SysTrayIcon", fromBool(true));
+    store.write(Setting, u"LockPos", fromBool(s.lockPosition));
+    store.write(Setting, u"ontop", fromBool(s.onTop));
+    store.write(Setting, u"Speed", fromNumber(s.speed));
+    store.write(Setting, u"ShowWTT", fromBool(s.showWorldTime));
+    store.write(WTT, u"Scroll", fromBool(s.scroll));
+    writeWtt(store, s.worldTimes);
     store.sync();
 }
-
-WindowPositionTwips LoadWorldTimeInfo(const SettingsStore& store)
-{
-    WindowPositionTwips position;
-    position.left = readPosition(store, WTT, u"Left");
-    position.top = readPosition(store, WTT, u"Top");
-    return position;
-}
-
-void SaveWorldTimeInfo(SettingsStore& store, WindowPositionTwips position)
-{
-    store.write(WTT, u"Top", SettingsText::fromNumber(position.top));
-    store.write(WTT, u"Left", SettingsText::fromNumber(position.left));
-    store.sync();
-}
-
-} // namespace Settings

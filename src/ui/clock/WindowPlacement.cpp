@@ -1,4 +1,4 @@
-#include "ui/clock/Dragging.h"
+#include "ui/clock/WindowPlacement.h"
 
 #include "core/base/Logging.h"
 #include "ui/commands/HotKeys.h"
@@ -8,12 +8,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace Dragging {
-
-bool startsDrag(Qt::KeyboardModifiers modifiers, bool lockPos)
-{
-    return !lockPos || HotKeys::only(modifiers, Qt::ControlModifier);
-}
+namespace WindowPlacement {
 
 // The start edge is checked first; a window larger than the screen cannot be kept whole.
 static int clampAxis(int wanted, int size, int screenStart, int screenSize)
@@ -25,15 +20,10 @@ static int clampAxis(int wanted, int size, int screenStart, int screenSize)
     return wanted;
 }
 
-static QPoint clampInto(const QRect& window, QPoint wanted, const QRect& screen)
+QPoint clampInto(const QRect& window, QPoint wanted, const QRect& screen)
 {
     return { clampAxis(wanted.x(), window.width(), screen.x(), screen.width()),
         clampAxis(wanted.y(), window.height(), screen.y(), screen.height()) };
-}
-
-QPoint dragTo(const QRect& window, QPoint grab, QPoint pointer, const QRect& screen)
-{
-    return clampInto(window, window.topLeft() + pointer - grab, screen);
 }
 
 // Squared gap between two rectangles; 0 when they touch or overlap.
@@ -97,21 +87,30 @@ QPoint bringOnScreen(const QRect& window, const QList<QRect>& screens)
     return moved;
 }
 
-} // namespace Dragging
-
-void WindowDrag::press(
-    Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos, bool lockPos)
+QPoint keepOnScreen(const QRect& window, const QRect& screen)
 {
-    if (button != Qt::LeftButton || !Dragging::startsDrag(modifiers, lockPos))
+    if (screen.isEmpty())
+        return window.topLeft();
+    return { std::min(window.x(), screen.x() + screen.width() - window.width()),
+        std::min(window.y(), screen.y() + screen.height() - window.height()) };
+}
+
+} // namespace WindowPlacement
+
+void WindowDrag::press(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pointer,
+    QPoint windowAt, bool locked)
+{
+    if (button != Qt::LeftButton || (locked && !HotKeys::only(modifiers, Qt::ControlModifier)))
         return;
     m_dragging = true;
-    m_grab = pos;
+    m_pointerAtPress = pointer;
+    m_windowAtPress = windowAt;
 }
 
 std::optional<QPoint> WindowDrag::move(
-    Qt::MouseButtons buttons, QPoint pos, const QRect& window, const QRect& screen) const
+    Qt::MouseButtons buttons, QPoint pointer, const QRect& window, const QRect& screen) const
 {
     if (!m_dragging || buttons != Qt::LeftButton)
         return std::nullopt;
-    return Dragging::dragTo(window, m_grab, pos, screen);
+    return WindowPlacement::clampInto(window, m_windowAtPress + pointer - m_pointerAtPress, screen);
 }
