@@ -1,0 +1,113 @@
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLoggingCategory>
+#include <QPainter>
+
+namespace test {
+
+QString dataPath(const QString& relative)
+{
+    return QStringLiteral(HOROLAN_TEST_DATA "/") + relative;
+}
+
+QList<QStringList> rows(const QString& relative)
+{
+    QFile file(dataPath(relative));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    QList<QStringList> result;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        QStringList columns = line.split(u'|');
+        for (QString& column : columns)
+            column = column.trimmed().replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+        result << columns;
+    }
+    return result;
+}
+
+void RecordingOutput::play(const QString& path)
+{
+    calls << QStringLiteral("play ") + QFileInfo(path).fileName();
+}
+
+void RecordingOutput::playStroke(const QString& path)
+{
+    calls << QStringLiteral("stroke ") + QFileInfo(path).fileName();
+}
+
+namespace {
+LogCapture* g_capture = nullptr;
+QtMessageHandler g_previous = nullptr;
+
+void capture(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    static const char* const levels[] = { "debug", "warning", "critical", "fatal", "info" };
+    if (g_capture)
+        g_capture->lines << QStringLiteral("%1.%2: %3")
+                                .arg(QLatin1String(context.category), QLatin1String(levels[type]),
+                                    message);
+    if (type != QtDebugMsg && g_previous)
+        g_previous(type, context, message);
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    g_capture = this;
+    g_previous = qInstallMessageHandler(capture);
+    QLoggingCategory::setFilterRules(QStringLiteral("horolan.*.debug=true"));
+}
+
+LogCapture::~LogCapture()
+{
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(g_previous);
+    g_capture = nullptr;
+}
+
+bool LogCapture::has(const QString& category, const QString& level, const QString& text) const
+{
+    const QString prefix = QStringLiteral("horolan.%1.%2: ").arg(category, level);
+    return std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+        return line.startsWith(prefix) && line.contains(text);
+    });
+}
+
+QString Folders::path(const QString& relative) const
+{
+    return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative);
+}
+
+void Folders::write(const QString& relative, const QByteArray& bytes) const
+{
+    QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+    QFile file(path(relative));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+}
+
+void Folders::picture(const QString& relative, QSize size, QColor colour, QColor key) const
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    if (key.isValid()) {
+        QPainter painter(&image);
+        const QSize corner(size.width() / 4, size.height() / 4);
+        for (const QPoint at : { QPoint(0, 0), QPoint(size.width() - corner.width(), 0),
+                 QPoint(0, size.height() - corner.height()),
+                 QPoint(size.width() - corner.width(), size.height() - corner.height()) })
+            painter.fillRect(QRect(at, corner), key);
+    }
+    QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+    if (!image.save(path(relative)))
+        qFatal("cannot write %s", qPrintable(path(relative)));
+}
+
+} // namespace test
