@@ -14,6 +14,26 @@ QString dataPath(const QString& relative)
     return QStringLiteral(HOROLAN_TEST_DATA "/") + relative;
 }
 
+QString unescaped(const QString& text)
+{
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+        const int digits = next == u'x' ? 2 : next == u'u' ? 4 : 0;
+        if (c != u'\\' || next.isNull()) {
+            out += c;
+        } else if (digits > 0) {
+            out += QChar(char16_t(text.mid(i + 2, digits).toUShort(nullptr, 16)));
+            i += 1 + digits;
+        } else {
+            out += next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next == u't' ? QChar(u'\t') : next;
+            ++i;
+        }
+    }
+    return out;
+}
+
 QList<QStringList> rows(const QString& relative)
 {
     QFile file(dataPath(relative));
@@ -26,7 +46,7 @@ QList<QStringList> rows(const QString& relative)
             continue;
         QStringList columns = line.split(u'|');
         for (QString& column : columns)
-            column = column.trimmed().replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+            column = unescaped(column.trimmed());
         result << columns;
     }
     return result;

@@ -17,8 +17,10 @@ namespace test {
 QString dataPath(const QString& relative);
 
 // The rows of a data file, one a line: "name | column | column ..."; blank lines and lines
-// starting with "#" are skipped, "\n" in a column is a line break.
+// starting with "#" are skipped; columns are trimmed and unescaped.
 QList<QStringList> rows(const QString& relative);
+// \n, \r, \t, \xHH and \uHHHH stand for those characters, a backslash before any other for it.
+QString unescaped(const QString& text);
 
 // Records what the chimes ask of it: "play NAME", "stroke NAME", "stop", "beep".
 class RecordingOutput final : public SoundOutput {
