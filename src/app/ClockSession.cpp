@@ -5,8 +5,6 @@
 #include "core/settings/SettingsStore.h"
 #include "ui/audio/QtSoundOutput.h"
 
-#include <QCoreApplication>
-
 ClockSession::ClockSession(const Clock& clock, SettingsStore* store, Roots roots,
     std::function<SoundOutput&()> makeOutput)
     : m_clock(clock)
@@ -55,7 +53,7 @@ void ClockSession::close()
         else
             save();
     }
-    QCoreApplication::exit(0);
+    emit closed();
 }
 
 void ClockSession::save()

@@ -30,14 +30,17 @@ public:
     ~ClockSession() override;
 
     void start();
-    // The closing sequence: ticking and chiming stop, the settings are saved, the tray icon goes
-    // and the program ends. Runs once.
+    // The closing sequence: ticking and chiming stop, the settings are saved, the tray icon goes,
+    // then closed() ends the program. Runs once.
     void close();
 
     Settings& settings() { return m_settings; }
     Timepiece& timepiece() { return m_timepiece; }
     Chimes& chimes() { return m_chimes; }
     ClockWindow& window() { return m_window; }
+
+signals:
+    void closed();
 
 private:
     void save();

@@ -20,6 +20,7 @@ int main(int argc, char* argv[])
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &session, &ClockSession::close);
+    QObject::connect(&session, &ClockSession::closed, &app, &QCoreApplication::quit);
     session.start();
     return app.exec();
 }

@@ -38,6 +38,7 @@ public:
     void shutDown();
     // One tick of the timepiece.
     void tick();
+    int tickIntervalMs() const { return m_ticker.interval(); }
     // Where the window really is, for saving: a window manager may have moved it without Qt
     // knowing.
     QPoint savedPosition();
