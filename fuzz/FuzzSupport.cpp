@@ -10,26 +10,19 @@
 
 namespace FuzzSupport {
 
-namespace {
-
-void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
-{ }
-
-} // namespace
-
 void initQt()
 {
     static int argc = 1;
     static char name[] = "horolan-fuzz";
     static char* argv[] = { name, nullptr };
-    // Never destroyed: at exit Qt's own globals may already be gone.
+    // Never destroyed: at exit Qt's own globals may be gone.
     static QCoreApplication* app = nullptr;
     if (app)
         return;
     app = new QCoreApplication(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("horolan.*=true"));
     if (qEnvironmentVariableIsEmpty("HOROLAN_FUZZ_LOG"))
-        qInstallMessageHandler(dropMessage);
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) { });
 }
 
 QString tempPath()

@@ -6,12 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// What every fuzz target shares: one Qt application per process, the program's logging exercised
-// but kept off the terminal, a private temporary folder, and a loud stop when a check fails.
+// What every fuzz target shares: one Qt application per process, the program's log lines formatted
+// but kept off the terminal (unless HOROLAN_FUZZ_LOG is set), a private folder, a loud stop.
 namespace FuzzSupport {
 
-// Makes the QCoreApplication once and turns every horolan.* category on, so the log lines'
-// formatting runs too; they are shown only when HOROLAN_FUZZ_LOG is set.
 void initQt();
 
 // The input as bytes, without a copy; valid for the call only.
