@@ -156,13 +156,13 @@ void QtSoundOutput::play(const QString& path)
         cut();
         return;
     }
-    if (!start(path))
+    if (!start(path, false))
         beep();
 }
 
 void QtSoundOutput::playStroke(const QString& path)
 {
-    const std::optional<qint64> durationMs = start(path);
+    const std::optional<qint64> durationMs = start(path, true);
     // A file that cannot be played ends its stroke at once, and silently.
     m_stroke = new Stroke(*this, durationMs ? m_effect : nullptr, durationMs.value_or(0));
 }
@@ -191,7 +191,7 @@ bool QtSoundOutput::hasAudioOutput() const
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-std::optional<qint64> QtSoundOutput::start(const QString& path)
+std::optional<qint64> QtSoundOutput::start(const QString& path, bool stroke)
 {
     cut();
     QString whyNot;
@@ -223,11 +223,15 @@ std::optional<qint64> QtSoundOutput::start(const QString& path)
     // time it starts again, and from about the fifth start its stream stalls, a silent stroke.
     // The player shares the loaded sound's decoded samples: nothing is read or decoded again.
     m_effect = new QSoundEffect(this);
-    connect(m_effect, &QSoundEffect::statusChanged, this, [this, path] {
-        if (m_effect && m_effect->status() == QSoundEffect::Error) {
-            qCWarning(lcSound) << "Qt Multimedia could not play" << path << "- beeping instead";
+    connect(m_effect, &QSoundEffect::statusChanged, this, [this, path, stroke] {
+        if (!m_effect || m_effect->status() != QSoundEffect::Error)
+            return;
+        // A single play falls back to the beep; a stroke of a count ends silently.
+        qCWarning(lcSound) << "Qt Multimedia could not play" << path;
+        if (!stroke)
             beep();
-        }
+        else if (m_stroke)
+            strokeDone(m_stroke);
     });
     m_effect->setSource(loaded->source());
     m_effect->play();

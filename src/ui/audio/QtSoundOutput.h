@@ -80,7 +80,7 @@ private:
 
     // Cuts what plays and starts the file, or a beep in its place; the length of the sound the
     // file really holds (a header may claim hours), or empty when the file was refused.
-    std::optional<qint64> start(const QString& path);
+    std::optional<qint64> start(const QString& path, bool stroke);
     // Silences the current sound; its stroke reports no end.
     void cut();
     void strokeDone(Stroke* stroke);
