@@ -1,5 +1,5 @@
-// Every case of tests/data/broken/MANIFEST: a broken skin, sound pack, settings file, picture or
-// WAV, and the fallback it must give, with the log line that says why.
+// Every case of tests/data/broken/MANIFEST: a broken skin, sound pack, picture or WAV, and the
+// fallback it must give, with the log line that says why.
 
 #include "core/base/Clock.h"
 #include "core/files/FileList.h"
@@ -7,8 +7,6 @@
 #include "core/files/PictureLoader.h"
 #include "core/base/Random.h"
 #include "core/files/Roots.h"
-#include "core/settings/SettingsInfo.h"
-#include "core/settings/SettingsStore.h"
 #include "core/skin/BuiltInSkin.h"
 #include "core/skin/SkinEngine.h"
 #include "core/skin/SkinIniReader.h"
@@ -26,15 +24,12 @@
 #include <QSoundEffect>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
-#include <atomic>
 #include <memory>
 
 namespace {
@@ -260,63 +255,6 @@ protected:
     bool hasAudioOutput() const override { return true; }
 };
 
-class FakeInfoWindow final : public InfoWindow {
-public:
-    explicit FakeInfoWindow(HorolanState& state)
-        : m_state(state)
-    { }
-    double topTwips() const override { return top; }
-    double leftTwips() const override { return left; }
-    void setTopTwips(double twips) override { top = twips; }
-    void setLeftTwips(double twips) override { left = twips; }
-    bool worldTimeVisible() const override { return wtt; }
-    void showWorldTime() override { wtt = true; }
-    void ActivateSkin(const QString& name) override { m_state.CurrentSkin = name; }
-    void ActivateSP(const QString& name) override { m_state.CurrentSP = name; }
-
-    double top = 0, left = 0;
-    bool wtt = false;
-
-private:
-    HorolanState& m_state;
-};
-
-// What LoadInfo gave, by the names the manifest uses; with save, SaveInfo then writes it back
-// through the same store, as the clock does.
-QHash<QString, QString> loadSettings(const QString& path, const Clock& clock, bool save = false)
-{
-    SettingsStore store(path, clock);
-    HorolanState state;
-    FakeInfoWindow window(state);
-    Settings::LoadInfo(store, state, window);
-    const Settings::WindowPositionTwips wtt = Settings::LoadWorldTimeInfo(store);
-    const auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
-    QHash<QString, QString> values {
-        { "Top", QString::number(window.top) },
-        { "Left", QString::number(window.left) },
-        { "ShowWTT", b(window.wtt) },
-        { "UseChimes", b(state.UseChimes) },
-        { "LockPos", b(state.LockPos) },
-        { "ontop", b(state.ontop) },
-        { "AMPM", b(state.skin.AMPM) },
-        { "UseChimesCount", b(state.UseChimesCount) },
-        { "Speed", QString::number(state.Speed) },
-        { "Skin", state.CurrentSkin },
-        { "Skin.size", QString::number(state.CurrentSkin.size()) },
-        { "SoundPack", state.CurrentSP },
-        { "Scroll", b(state.Scroll) },
-        { "Count", QString::number(state.WTT.size() - 1) },
-        { "Item1", state.WTT.value(1) },
-        { "ItemLast", state.WTT.size() > 1 ? state.WTT.last() : QString() },
-        { "WTT", state.WTT.join(u'|') },
-        { "WttLeft", QString::number(wtt.left) },
-        { "WttTop", QString::number(wtt.top) },
-    };
-    if (save)
-        Settings::SaveInfo(store, state, window);
-    return values;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Expect)
@@ -335,8 +273,6 @@ private slots:
     void skin();
     void pack_data() { addRows(QStringLiteral("pack")); }
     void pack();
-    void settings_data() { addRows(QStringLiteral("settings")); }
-    void settings();
     void wav_data() { addRows(QStringLiteral("wav")); }
     void wav();
 
@@ -630,92 +566,6 @@ void TstBrokenInput::pack()
     if (expect.contains("stop"))
         QCOMPARE(QString::number(report.stopLine), expect["stop"].value(0));
     QCOMPARE(report.truncated, expect.value("truncated").value(0) == "yes");
-}
-
-void TstBrokenInput::settings()
-{
-    QFETCH(QString, input);
-    QFETCH(Expect, expect);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Quarnet.conf");
-    const FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(18, 7, 5)));
-    if (input == "gen:conf-1mib-line") {
-        writeFile(path, "[Setting]\nSpeed=42\nSkin=" + QByteArray(1 << 20, 'S') + "\n");
-    } else if (input == "gen:conf-10000-keys") {
-        writeFile(path,
-            "[Setting]\nSpeed=42\n"
-                + lines(10000, [](int i) { return QStringLiteral("K%1=%1").arg(i); }).toLatin1()
-                + "Skin=Last\n");
-    } else if (input == "gen:conf-wtt-10000") {
-        writeFile(path, "[WTT]\nCount=10000\n" + lines(10000, [](int i) {
-            return QStringLiteral("Item%1=+060Zone%1").arg(i + 1);
-        }).toLatin1());
-    } else if (input == "gen:conf-fifo") {
-        makeFifo(path);
-    } else {
-        QVERIFY(QFile::copy(input, path));
-    }
-    if (QTest::currentTestFailed())
-        return;
-    QByteArray original;
-    if (QFileInfo(path).isFile()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        original = file.readAll();
-    }
-
-    // A store that blocks would hang the clock at start: the work runs aside, and a FIFO that
-    // holds it up is opened from here so that it can end.
-    QHash<QString, QString> loaded;
-    std::atomic<bool> done = false;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        loaded = loadSettings(path, clock, true);
-        done = true;
-    }));
-    worker->start();
-    QElapsedTimer timer;
-    timer.start();
-    // Plain files get time enough for a sanitizer build; a FIFO is the case that may block.
-    const int waitMs = input == "gen:conf-fifo" ? 1000 : 10000;
-    while (!done && timer.elapsed() < waitMs)
-        QThread::msleep(5);
-    const bool blocked = !done;
-    if (blocked) {
-        for (int i = 0; i < 100 && !done; ++i) {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-            QThread::msleep(20);
-        }
-    }
-    QVERIFY(worker->wait(10000));
-    if (expect.contains("known"))
-        QEXPECT_FAIL("", qPrintable(expect["known"].value(0)), Abort);
-    QVERIFY2(!blocked, "loading or saving the settings blocked");
-
-    for (auto it = expect.cbegin(); it != expect.cend(); ++it) {
-        if (loaded.contains(it.key()))
-            QCOMPARE(loaded[it.key()], it.value().value(0));
-    }
-    checkLog(expect);
-
-    const QStringList kept = QDir(dir.path()).entryList({ "*.damaged-*" }, QDir::Files);
-    if (expect.value("damaged").value(0) == "yes") {
-        QCOMPARE(kept.size(), 1);
-        QFile copy(dir.filePath(kept.first()));
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QVERIFY2(copy.readAll() == original, "the damaged file was not kept byte for byte");
-    } else if (expect.value("damaged").value(0) == "no") {
-        QCOMPARE(kept, QStringList());
-    }
-    for (const QString& key : expect.value("kept"))
-        QVERIFY2(QSettings(path, QSettings::IniFormat).contains(key), qPrintable(key));
-
-    // Nothing read is lost by the save: the file now holds what was loaded.
-    if (QFileInfo(path).isFile()) {
-        QCOMPARE(QSettings(path, QSettings::IniFormat).status(), QSettings::NoError);
-        QCOMPARE(loadSettings(path, clock), loaded);
-    }
 }
 
 void TstBrokenInput::wav()
