@@ -26,12 +26,14 @@ inline QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// From a copy: QSettings would hand this process what it read of the file before.
+// From a copy of a name not used before: QSettings would hand this process what it read before.
 inline Settings loadCopy(const QString& path)
 {
-    const QString copy = QDir::tempPath() + "/tst_settings-copy.conf";
-    QFile::remove(copy);
-    QFile::copy(path, copy);
+    static int copies = 0;
+    const QString copy = path + ".copy" + QString::number(++copies);
     const FixedClock clock;
-    return loadSettings(SettingsStore(copy, clock));
+    const Settings loaded
+        = QFile::copy(path, copy) ? loadSettings(SettingsStore(copy, clock)) : Settings();
+    QFile::remove(copy);
+    return loaded;
 }

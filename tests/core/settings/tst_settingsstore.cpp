@@ -215,9 +215,7 @@ void TstSettingsStore::killDuringSaves()
         : std::random_device()() >> 1;
     qInfo("HOROLAN_KILL_SEED=%u", seed);
     std::mt19937 random(seed);
-    // A killed process leaves the same files on any file system; in memory, kills come faster.
-    const QString base = QFileInfo("/dev/shm").isWritable() ? "/dev/shm" : QDir::tempPath();
-    QTemporaryDir dir(base + "/tst_settingsstore-XXXXXX");
+    QTemporaryDir dir;
     const QString path = dir.filePath("Quarnet.conf");
     QVERIFY(saveSet(path, 0) && saveSet(path + ".0", 0) && saveSet(path + ".1", 1));
     const QByteArray sets[2] = { contents(path + ".0"), contents(path + ".1") };
