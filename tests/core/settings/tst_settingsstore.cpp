@@ -3,6 +3,7 @@
 
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <random>
 #include <thread>
@@ -12,8 +13,6 @@
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -112,10 +111,11 @@ void TstSettingsStore::refusedSave()
     };
     const int warnings = file.endsWith(".conf") ? 2 : 1; // and the copy that could not be made
     QVERIFY(apply(true));
+    const auto lift = qScopeGuard([&] { apply(false); }); // also when a check fails
     SettingsStore store(path, m_clock);
     saveSettings(store, valueSet(1, 300));
     QVERIFY(store.retryRemainingMs() > 29000);
-    store.setRetryDelay(5ms);
+    store.setRetryDelay(std::chrono::milliseconds(5));
     QTRY_VERIFY(store.failedAttempts() >= 4);
     QCOMPARE(g_warnings.size(), warnings);
     QCOMPARE(contents(path), before);
@@ -144,6 +144,7 @@ void TstSettingsStore::notAFile()
     QVERIFY(!entry.endsWith(".lock") || saveSet(path, 0));
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(entry)).constData(), 0600), 0);
     QVERIFY(!readOnly || makeReadOnly(dir.path(), true));
+    const auto lift = qScopeGuard([&] { readOnly&& makeReadOnly(dir.path(), false); });
     {
         SettingsStore store(path, m_clock);
         QCOMPARE(store.memoryOnly(), readOnly);
@@ -152,7 +153,6 @@ void TstSettingsStore::notAFile()
         QCOMPARE(store.hasUnsavedChanges(), readOnly);
         QVERIFY(!store.retryPending());
     }
-    QVERIFY(!readOnly || makeReadOnly(dir.path(), false));
     QCOMPARE(g_warnings.size(), 1);
     const QString fifo = dir.filePath(entry) + (readOnly ? "" : ".not-a-file-20261205-180705");
     QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
