@@ -1,17 +1,22 @@
 #include "core/settings/SettingsFile.h"
 
-#include "core/base/Twips.h"
 #include "core/base/Logging.h"
-#include "core/text/NumberReading.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/SettingsText.h"
+#include "core/text/NumberReading.h"
 
 #include <algorithm>
-#include <cmath>
-
-using namespace SettingsKeys;
 
 namespace {
+
+const QString setting = QStringLiteral("Setting");
+const QString wtt = QStringLiteral("WTT");
+
+constexpr int twipsPerPixel = 15;
+// The list's bound is a 16-bit number.
+constexpr int maxEntries = 32767;
+// The largest position read: one that still fits 16-bit pixel coordinates.
+constexpr double maxPositionTwips = 32767.0 * twipsPerPixel;
 
 bool readBool(const SettingsStore& store, const QString& section, QStringView key, bool fallback)
 {
@@ -33,27 +38,28 @@ double readNumber(const SettingsStore& store, const QString& section, QStringVie
     return SettingsText::toNumber(text);
 }
 
-double readPosition(const SettingsStore& store, const QString& section, QStringView key)
+int readPixels(const SettingsStore& store, QStringView key)
 {
-    const double twips = readNumber(store, section, key);
+    double twips = readNumber(store, setting, key);
     if (twips < 0) {
-        qCDebug(lcSettings) << section << key << twips << "is negative; reads as 0";
-        return 0;
-    }
-    if (twips > maxPositionTwips) {
-        qCWarning(lcSettings) << section << key << twips << "is out of reach; reads as"
+        qCDebug(lcSettings) << setting << key << twips << "is negative; reads as 0";
+        twips = 0;
+    } else if (twips > maxPositionTwips) {
+        qCWarning(lcSettings) << setting << key << twips << "is out of reach; reads as"
                               << maxPositionTwips;
-        return maxPositionTwips;
+        twips = maxPositionTwips;
     }
-    return twips + 0.0; // no -0
+    return qRound(twips / twipsPerPixel);
 }
 
 float readSpeed(const SettingsStore& store)
 {
-    const double speed = readNumber(store, Setting, u"Speed", QStringLiteral("88"));
+    const double speed = readNumber(store, setting, u"Speed", QStringLiteral("88"));
     if (speed > 100 || speed < 0)
         qCWarning(lcSettings) << "Speed" << speed << "is out of 0 to 100";
-    return static_cast<float>(std::clamp(speed, 0.0, 100.0));
+    // As the file will hold it, so that a save and a load give the same value back.
+    const QString stored = SettingsText::fromNumber(std::clamp(speed, 0.0, 100.0));
+    return static_cast<float>(SettingsText::toNumber(stored));
 }
 
 // QSettings drops U+FEFF where it starts a value, follows a quote or an escape, so a text holding
@@ -78,43 +84,41 @@ int itemNumber(QStringView key)
     return ok && key.sliced(4).size() == QString::number(entry).size() ? entry : 0;
 }
 
-QStringList readWtt(const SettingsStore& store)
+QStringList readWorldTimes(const SettingsStore& store)
 {
-    const double stored = readNumber(store, WTT, u"Count");
+    const double stored = readNumber(store, wtt, u"Count");
     double count = NumberReading::roundHalfEven(stored);
     if (!(count >= 0)) {
         qCWarning(lcSettings) << "WTT Count" << stored << "is below 0; no entries";
         count = 0;
-    } else if (count > maxWttEntries) {
-        qCWarning(lcSettings) << "WTT Count" << stored << "is above" << maxWttEntries
+    } else if (count > maxEntries) {
+        qCWarning(lcSettings) << "WTT Count" << stored << "is above" << maxEntries
                               << "; reading that many entries";
-        count = maxWttEntries;
+        count = maxEntries;
     }
     const int entries = static_cast<int>(count);
-    QStringList wtt;
-    wtt.reserve(entries + 1);
-    for (int entry = 1; entry <= entries; ++entry) {
-        wtt << storedText(store.read(WTT, itemKey(entry), QStringLiteral("+000Now"))).trimmed();
-    }
+    QStringList list;
+    list.reserve(entries);
+    for (int entry = 1; entry <= entries; ++entry)
+        list << storedText(store.read(wtt, itemKey(entry), QStringLiteral("+000Now"))).trimmed();
     qCDebug(lcSettings) << "world time list of" << entries << "entries";
-    return wtt;
+    return list;
 }
 
-void writeWtt(SettingsStore& store, const QStringList& wtt)
+void writeWorldTimes(SettingsStore& store, const QStringList& list)
 {
-    const int bound = static_cast<int>(wtt.size());
-    const int entries = std::clamp(bound, 0, maxWttEntries);
-    if (bound > maxWttEntries)
-        qCWarning(lcSettings) << "world time list of" << bound << "entries; saving the first"
+    const int entries = static_cast<int>(std::min<qsizetype>(list.size(), maxEntries));
+    if (list.size() > maxEntries)
+        qCWarning(lcSettings) << "world time list of" << list.size() << "entries; saving the first"
                               << entries;
     // Every item key past the new end goes, wherever the old Count stood.
-    for (const QString& key : store.keys(WTT)) {
+    for (const QString& key : store.keys(wtt)) {
         if (itemNumber(key) > entries)
-            store.remove(WTT, key);
+            store.remove(wtt, key);
     }
-    store.write(WTT, u"Count", QString::number(entries));
+    store.write(wtt, u"Count", QString::number(entries));
     for (int entry = 1; entry <= entries; ++entry)
-        store.write(WTT, itemKey(entry), wtt.at(entry - 1));
+        store.write(wtt, itemKey(entry), list.at(entry - 1));
 }
 
 } // namespace
@@ -122,20 +126,19 @@ void writeWtt(SettingsStore& store, const QStringList& wtt)
 Settings loadSettings(const SettingsStore& store)
 {
     Settings s;
-    const auto pixels = [](double twips) { return int(std::lround(Twips::toPixels(twips))); };
-    s.position.setY(pixels(readPosition(store, Setting, u"Top")));
-    s.position.setX(pixels(readPosition(store, Setting, u"Left")));
-    s.showWorldTime = readBool(store, Setting, u"ShowWTT", false);
-    s.useChimes = readBool(store, Setting, u"UseChimes", true);
-    s.lockPosition = readBool(store, Setting, u"LockPos", false);
-    s.onTop = readBool(store, Setting, u"ontop", true);
-    s.twelveHour = readBool(store, Setting, u"AMPM", false);
-    s.countChimes = readBool(store, Setting, u"UseChimesCount", true);
+    s.position.setY(readPixels(store, u"Top"));
+    s.position.setX(readPixels(store, u"Left"));
+    s.showWorldTime = readBool(store, setting, u"ShowWTT", false);
+    s.useChimes = readBool(store, setting, u"UseChimes", true);
+    s.lockPosition = readBool(store, setting, u"LockPos", false);
+    s.onTop = readBool(store, setting, u"ontop", true);
+    s.twelveHour = readBool(store, setting, u"AMPM", false);
+    s.countChimes = readBool(store, setting, u"UseChimesCount", true);
     s.speed = readSpeed(store);
-    s.skin = storedText(store.read(Setting, u"Skin", QStringLiteral("< none >")));
-    s.soundPack = storedText(store.read(Setting, u"SoundPack", QStringLiteral("< skin >")));
-    s.worldTimes = readWtt(store);
-    s.scroll = readBool(store, WTT, u"Scroll", true);
+    s.skin = storedText(store.read(setting, u"Skin", s.skin));
+    s.soundPack = storedText(store.read(setting, u"SoundPack", s.soundPack));
+    s.worldTimes = readWorldTimes(store);
+    s.scroll = readBool(store, wtt, u"Scroll", true);
     return s;
 }
 
@@ -143,19 +146,19 @@ void saveSettings(SettingsStore& store, const Settings& s)
 {
     using SettingsText::fromBool;
     using SettingsText::fromNumber;
-    store.write(Setting, u"Top", fromNumber(Twips::fromPixels(s.position.y())));
-    store.write(Setting, u"Left", fromNumber(Twips::fromPixels(s.position.x())));
-    store.write(Setting, u"Skin", s.skin);
-    store.write(Setting, u"SoundPack", s.soundPack);
-    store.write(Setting, u"UseChimes", fromBool(s.useChimes));
-    store.write(Setting, u"AMPM", fromBool(s.twelveHour));
-    store.write(Setting, u"UseChimesCount", fromBool(s.countChimes));
-    store.write(Setting, u"SysTrayIcon", fromBool(true));
-    store.write(Setting, u"LockPos", fromBool(s.lockPosition));
-    store.write(Setting, u"ontop", fromBool(s.onTop));
-    store.write(Setting, u"Speed", fromNumber(s.speed));
-    store.write(Setting, u"ShowWTT", fromBool(s.showWorldTime));
-    store.write(WTT, u"Scroll", fromBool(s.scroll));
-    writeWtt(store, s.worldTimes);
+    store.write(setting, u"Top", fromNumber(double(s.position.y()) * twipsPerPixel));
+    store.write(setting, u"Left", fromNumber(double(s.position.x()) * twipsPerPixel));
+    store.write(setting, u"Skin", s.skin);
+    store.write(setting, u"SoundPack", s.soundPack);
+    store.write(setting, u"UseChimes", fromBool(s.useChimes));
+    store.write(setting, u"AMPM", fromBool(s.twelveHour));
+    store.write(setting, u"UseChimesCount", fromBool(s.countChimes));
+    store.write(setting, u"SysTrayIcon", fromBool(true)); // the tray icon is always shown
+    store.write(setting, u"LockPos", fromBool(s.lockPosition));
+    store.write(setting, u"ontop", fromBool(s.onTop));
+    store.write(setting, u"Speed", fromNumber(s.speed));
+    store.write(setting, u"ShowWTT", fromBool(s.showWorldTime));
+    store.write(wtt, u"Scroll", fromBool(s.scroll));
+    writeWorldTimes(store, s.worldTimes);
     store.sync();
 }

@@ -1,24 +1,18 @@
 #pragma once
 
-#include <QString>
-
 #include "core/settings/Settings.h"
 
 class SettingsStore;
 
-namespace SettingsKeys {
+// Where the settings meet the store's keys and value forms. A stored value that breaks a rule
+// gets its fallback and a line in horolan.settings; nothing here fails.
 
-inline const QString Setting = QStringLiteral("Setting");
-inline const QString WTT = QStringLiteral("WTT");
-
-// The most world time entries a store gives: the list's bound is a 16-bit number.
-inline constexpr int maxWttEntries = 32767;
-// The largest position read: one that still fits 16-bit pixel coordinates at 15 twips a pixel.
-inline constexpr double maxPositionTwips = 32767 * 15.0;
-
-} // namespace SettingsKeys
-
-// The settings as the store holds them, by every rule of their keys.
+// Every key of groups "Setting" and "WTT" but the world time window's own Left and Top. Booleans
+// are "true" in any case, numbers their leading number; Speed is clamped to 0..100, positions to
+// 0..32767 px; Count below 0 gives no entries, above 32767 that many. Entries are trimmed, and
+// missing ones read "+000Now". U+FEFF is dropped from names and entries.
 Settings loadSettings(const SettingsStore& store);
-// Writes every setting, then syncs the store: the file gets all of them or none.
-void saveSettings(SettingsStore& store, const Settings& settings);
+
+// Writes every key (SysTrayIcon always True), removes the item keys past the new end, then
+// syncs: the file gets all of it or none, and a failed save is retried by the store.
+void saveSettings(SettingsStore& store, const Settings& s);
