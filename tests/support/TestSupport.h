@@ -3,8 +3,10 @@
 #include "core/base/Random.h"
 #include "core/chimes/SoundOutput.h"
 #include "core/files/Roots.h"
+#include "core/skin/Skin.h"
 
 #include <QColor>
+#include <QMap>
 #include <QSize>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -19,6 +21,11 @@ QString dataPath(const QString& relative);
 // The rows of a data file, one a line: "name | column | column ..."; blank lines and lines
 // starting with "#" are skipped, "\n" in a column is a line break.
 QList<QStringList> rows(const QString& relative);
+
+// Every field of the skin records as text, by its name in core/skin/Skin.h ("info.name",
+// "secondHand.width", "hours.font", "worldTime.box"): colours "r,g,b", boxes "x,y,w,h" and
+// positions "x,y" in pixels, fonts "family size bold italic underline", enums by their names.
+QMap<QString, QString> skinFields(const Skin& skin, const WorldTimeSkin& worldTime);
 
 // Records what the chimes ask of it: "play NAME", "stroke NAME", "stop", "beep".
 class RecordingOutput final : public SoundOutput {
