@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QTest>
 
 namespace test {
 
@@ -30,6 +31,13 @@ QList<QStringList> rows(const QString& relative)
         result << columns;
     }
     return result;
+}
+
+void addRows(const QString& relative)
+{
+    QTest::addColumn<QStringList>("row");
+    for (const QStringList& row : rows(relative))
+        QTest::newRow(qPrintable(row.value(0))) << row;
 }
 
 QMap<QString, QString> skinFields(const Skin& s, const WorldTimeSkin& w)

@@ -21,6 +21,8 @@ QString dataPath(const QString& relative);
 // The rows of a data file, one a line: "name | column | column ..."; blank lines and lines
 // starting with "#" are skipped, "\n" in a column is a line break.
 QList<QStringList> rows(const QString& relative);
+// The rows of a data file as QtTest rows named by their first column, in one column "row".
+void addRows(const QString& relative);
 
 // Every field of the skin records as text, by its name in core/skin/Skin.h ("info.name",
 // "secondHand.width", "hours.font", "worldTime.box"): colours "r,g,b", boxes "x,y,w,h" and

@@ -50,18 +50,11 @@ struct Clockwork {
 class TstTimepiece : public QObject {
     Q_OBJECT
 private slots:
-    void steps_data();
+    void steps_data() { test::addRows(QStringLiteral("timepiece.rows")); }
     void steps();
     void tickInterval_data();
     void tickInterval();
 };
-
-void TstTimepiece::steps_data()
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList& row : test::rows(QStringLiteral("timepiece.rows")))
-        QTest::newRow(qPrintable(row[0])) << row;
-}
 
 // Steps in, the picture shown after each and the fields after the last out (timepiece.rows).
 void TstTimepiece::steps()

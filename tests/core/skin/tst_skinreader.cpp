@@ -18,19 +18,12 @@ static QByteArray bytes(QString text)
     return out;
 }
 
-static void addRows(const QString& file)
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList& row : test::rows(file))
-        QTest::newRow(qPrintable(row[0])) << row;
-}
-
 class TstSkinReader : public QObject {
     Q_OBJECT
 private slots:
-    void read_data() { addRows(QStringLiteral("skinreader.rows")); }
+    void read_data() { test::addRows(QStringLiteral("skinreader.rows")); }
     void read();
-    void tymeColor_data() { addRows(QStringLiteral("tymecolor.rows")); }
+    void tymeColor_data() { test::addRows(QStringLiteral("tymecolor.rows")); }
     void tymeColor();
 };
 
