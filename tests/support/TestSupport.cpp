@@ -164,4 +164,10 @@ void Folders::picture(const QString& relative, QSize size, QColor colour, QColor
         qFatal("cannot write %s", qPrintable(path(relative)));
 }
 
+QString Clockwork::shown() const
+{
+    const Background& shown = timepiece.face().background();
+    return shown.isBuiltIn() ? QStringLiteral("builtin") : QFileInfo(shown.path).fileName();
+}
+
 } // namespace test

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/base/Clock.h"
 #include "core/base/Random.h"
 #include "core/chimes/SoundOutput.h"
+#include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
+#include "core/settings/Settings.h"
 #include "core/skin/Skin.h"
 
 #include <QColor>
@@ -79,6 +82,23 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A timepiece over the skins of its own Folders root, its clock standing at 07:30 on 5 December
+// 2026, random numbers of the test's choosing.
+struct Clockwork {
+    explicit Clockwork(QList<double> numbers = { 0 })
+        : random(std::move(numbers))
+    { }
+    // The file name of the picture shown; "builtin" for the built-in dial.
+    QString shown() const;
+
+    Folders folders;
+    FixedClock clock { QDateTime(QDate(2026, 12, 5), QTime(7, 30)) };
+    SequenceRandom random;
+    Roots roots = folders.roots();
+    Settings settings;
+    Timepiece timepiece { clock, random, roots, settings, QLocale::c() };
 };
 
 } // namespace test

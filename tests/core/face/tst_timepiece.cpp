@@ -1,51 +1,9 @@
-#include "core/base/Clock.h"
 #include "core/base/Twips.h"
-#include "core/face/Timepiece.h"
-#include "core/settings/Settings.h"
 #include "support/TestSupport.h"
 
-#include <QFileInfo>
 #include <QTest>
 
 #include <limits>
-
-namespace {
-
-// A root of skins, a clock standing at 07:30 on 5 December 2026 and random numbers of the row's
-// choosing.
-struct Clockwork {
-    explicit Clockwork(QList<double> numbers)
-        : random(std::move(numbers))
-    { }
-    // Pictures in the skin's folder; a name starting with "!" is a text file instead.
-    void skin(const QString& name, const QByteArray& ini, const QStringList& pictures,
-        QSize size = { 20, 20 })
-    {
-        if (!ini.isEmpty())
-            folders.write(QStringLiteral("Skins/%1/Skin.ini").arg(name), ini);
-        for (const QString& picture : pictures) {
-            const QString path = QStringLiteral("Skins/%1/%2").arg(name, picture);
-            if (picture.startsWith(u'!'))
-                folders.write(QString(path).remove(u'!'), "not a picture");
-            else
-                folders.picture(path, size, Qt::darkCyan, Qt::magenta);
-        }
-    }
-    QString shown() const
-    {
-        const Background& shown = timepiece.face().background();
-        return shown.isBuiltIn() ? QStringLiteral("builtin") : QFileInfo(shown.path).fileName();
-    }
-
-    test::Folders folders;
-    FixedClock clock { QDateTime(QDate(2026, 12, 5), QTime(7, 30)) };
-    test::SequenceRandom random;
-    Roots roots = folders.roots();
-    Settings settings;
-    Timepiece timepiece { clock, random, roots, settings, QLocale::c() };
-};
-
-} // namespace
 
 class TstTimepiece : public QObject {
     Q_OBJECT
@@ -63,25 +21,21 @@ void TstTimepiece::steps()
     QList<double> numbers;
     for (const QString& number : row[1].split(u' '))
         numbers << number.toDouble();
-    Clockwork c(numbers);
-    c.skin(QStringLiteral("Plain"), "[info]\nname=Plain\n[setting]\nsecwidth=3", { "back1.bmp" });
-    c.skin(QStringLiteral("NoInfo"), "[setting]\nsecwidth=4", { "back1.bmp" });
-    c.skin(QStringLiteral("Stops"), "[info]\nname=Stops\n[setting]\nsecwidth=300", { "back1.bmp" });
-    c.skin(QStringLiteral("Bare"), {}, { "back1.bmp" });
-    c.skin(QStringLiteral("Order"), "[setting]\nbacktype=order",
-        { "back0.bmp", "back7.bmp", "back7.jpg", "!back8.bmp", "back12.bmp" });
-    c.skin(QStringLiteral("Four"), "[info]\nname=Four",
-        { "back1.bmp", "back2.bmp", "back3.bmp", "back4.bmp" });
-    c.skin(QStringLiteral("Half"), "[info]\nname=Half", { "back1.bmp", "!back2.bmp" });
-    c.skin(QStringLiteral("Broken"), "[info]\nname=Broken", { "!back1.bmp" });
-    c.skin(QStringLiteral("Anim"), "[setting]\nbacktype=Animated",
-        { "Back1.BMP", "Back2.BMP", "Back3.BMP" });
-    c.skin(QStringLiteral("NoFrames"), "[setting]\nbacktype=Animated", { "frame1.bmp" });
-    for (const char* alignment :
-        { "center", "left", "left\noffset=4", "right\noffset=4", "middle" })
-        c.skin(QStringLiteral("Tyme-") + QString::fromLatin1(alignment).remove("\noffset="),
-            QByteArray("[font]\ntopoffset=7\nalignment=") + alignment, { "main1.bmp" },
-            { 100, 40 });
+    test::Clockwork c(numbers);
+    for (const QStringList& skin : test::rows(QStringLiteral("timepieceskins.rows"))) {
+        if (!skin[1].isEmpty())
+            c.folders.write(QStringLiteral("Skins/%1/Skin.ini").arg(skin[0]), skin[1].toUtf8());
+        for (const QString& picture : skin[2].split(u' ')) {
+            const QString path
+                = QStringLiteral("Skins/%1/%2").arg(skin[0], QString(picture).remove(u'!'));
+            if (picture.startsWith(u'!'))
+                c.folders.write(path, "not a picture");
+            else
+                c.folders.picture(path,
+                    { skin[3].section(u' ', 0, 0).toInt(), skin[3].section(u' ', 1).toInt() },
+                    Qt::darkCyan, Qt::magenta);
+        }
+    }
     // "88:88:88" is 900 twips wide, " am" 200, "88:88:88 " 950.
     c.timepiece.setTextWidth([](const QFont&, const QString& text) {
         return Twips::toPixels(text == u" am" ? 200 : text == u"88:88:88" ? 900 : 950);
@@ -95,7 +49,7 @@ void TstTimepiece::steps()
         else if (step == u"12h")
             c.settings.twelveHour = true;
         else if (step == u"edit")
-            c.skin(QStringLiteral("Plain"), "[setting]\nsecwidth=5", {});
+            c.folders.write(QStringLiteral("Skins/Plain/Skin.ini"), "[setting]\nsecwidth=5");
         else if (bKey || step[0].isDigit())
             last = c.timepiece.changeBackground(step.mid(bKey).toInt(), bKey);
         else
