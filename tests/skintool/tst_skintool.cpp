@@ -38,7 +38,8 @@ private slots:
             return run(arguments).first == 0 ? QImage(file) : QImage();
         };
         const QImage first = face("07:10:00");
-        QCOMPARE(face("07:10:00"), first);
+        for (int again = 0; again < 3; ++again)
+            QCOMPARE(face("07:10:00"), first);
         QVERIFY(!first.isNull() && face("07:40:00") != first);
     }
 };
