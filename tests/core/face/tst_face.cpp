@@ -44,9 +44,9 @@ void TstFace::geometry()
 {
     using namespace FaceGeometry;
     QFETCH(QStringList, row);
-    QList<double> n;
-    for (const QString& word : row[2].split(u' '))
-        n << word.toDouble();
+    QList<double> n(6); // the row's numbers, then zeros: every function below reads them
+    for (qsizetype i = 0; const QString& word : row[2].split(u' '))
+        n[i++] = word.toDouble();
     const QTime t = QTime::fromString(row[2].section(u' ', 0, 0), Qt::ISODateWithMs);
     const bool smooth = row[2].endsWith(u"smooth");
     QStringList out;
@@ -54,7 +54,7 @@ void TstFace::geometry()
     if (row[1] == u"degrees")
         add(hourDegrees(t.hour(), t.minute()), minuteDegrees(t.minute(), t.second(), smooth),
             secondDegrees(t.second(), t.msec() / 1000.0, smooth));
-    if (const QPointF p = handPoint({ n[0], n[1], n[2], n[3] }, n.value(4), handAngle(n.value(5)));
+    if (const QPointF p = handPoint({ n[0], n[1], n[2], n[3] }, n[4], handAngle(n[5]));
         row[1] == u"point")
         add(p.x(), p.y());
     if (const auto line = clipLine({ n[0], n[1], n[2], n[3] }, { 0, 0, 100, 100 });
@@ -62,8 +62,8 @@ void TstFace::geometry()
         add(line->x1(), line->y1(), line->x2(), line->y2());
     if (row[1] == u"colon")
         out << (isColonHidden(int(n[0]), ColonBlink(n[1])) ? "hidden" : "shown");
-    if (const auto pixels = rotatedPixelSize(int(n[0])); row[1] == u"pixels" && pixels)
-        add(*pixels);
+    if (row[1] == u"pixels" && rotatedPixelSize(int(n[0])))
+        add(*rotatedPixelSize(int(n[0])));
     QCOMPARE(out.isEmpty() ? QStringLiteral("none") : out.join(u' '), row[3]);
 }
 
