@@ -33,7 +33,7 @@ void TstTimepiece::steps()
             else
                 c.folders.picture(path,
                     { skin[3].section(u' ', 0, 0).toInt(), skin[3].section(u' ', 1).toInt() },
-                    Qt::darkCyan, Qt::magenta);
+                    Qt::darkCyan, QColor(skin.value(4, QStringLiteral("#ff00ff"))));
         }
     }
     // "88:88:88" is 900 twips wide, " am" 200, "88:88:88 " 950.
@@ -50,6 +50,8 @@ void TstTimepiece::steps()
             c.settings.twelveHour = true;
         else if (step == u"edit")
             c.folders.write(QStringLiteral("Skins/Plain/Skin.ini"), "[setting]\nsecwidth=5");
+        else if (step == u"delete")
+            QDir(c.folders.path(QStringLiteral("Skins"))).removeRecursively();
         else if (bKey || step[0].isDigit())
             last = c.timepiece.changeBackground(step.mid(bKey).toInt(), bKey);
         else
@@ -57,7 +59,7 @@ void TstTimepiece::steps()
                                    : c.timepiece.activateSkin(step == u"none" ? builtInSkinName
                                            : step == u"''"                    ? QString()
                                                                               : step);
-        if (!step.contains(u':') && step != u"12h" && step != u"edit")
+        if (!step.contains(u':') && step != u"12h" && step != u"edit" && step != u"delete")
             seen << c.shown();
     }
     QCOMPARE(seen.join(u' '), row[3]);
@@ -66,6 +68,16 @@ void TstTimepiece::steps()
     values[QStringLiteral("chime")] = QString::number(last.chimeHour.value_or(-1));
     values[QStringLiteral("tip")] = last.trayTip.value_or(QStringLiteral("none"));
     values[QStringLiteral("changed")] = last.background ? "true" : "false";
+    // The window's outline: the colour it is cut by and how many pixels it keeps.
+    const Background& shown = c.timepiece.face().background();
+    values[QStringLiteral("key")] = QStringLiteral("%1,%2,%3")
+                                        .arg(qRed(shown.key))
+                                        .arg(qGreen(shown.key))
+                                        .arg(qBlue(shown.key));
+    qint64 area = 0;
+    for (const QRect& rect : shown.outline)
+        area += qint64(rect.width()) * rect.height();
+    values[QStringLiteral("area")] = QString::number(area);
     for (const QString& field : row.mid(4))
         QCOMPARE(values.value(field.section(u'=', 0, 0), "<none>"), field.section(u'=', 1));
 }
