@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QTest>
 
 namespace test {
 
@@ -46,10 +47,63 @@ QList<QStringList> rows(const QString& relative)
             continue;
         QStringList columns = line.split(u'|');
         for (QString& column : columns)
-            column = unescaped(column.trimmed());
+            column = column.trimmed().replace(QStringLiteral("\\n"), QStringLiteral("\n"));
         result << columns;
     }
     return result;
+}
+
+void addRows(const QString& relative)
+{
+    QTest::addColumn<QStringList>("row");
+    for (const QStringList& row : rows(relative))
+        QTest::newRow(qPrintable(row.value(0))) << row;
+}
+
+QMap<QString, QString> skinFields(const Skin& s, const WorldTimeSkin& w)
+{
+    const auto n = [](double v) { return QString::number(v); };
+    const auto colour = [](const QColor& c) {
+        return QStringLiteral("%1,%2,%3").arg(c.red()).arg(c.green()).arg(c.blue());
+    };
+    const auto box = [&](const QRectF& r) {
+        return QStringList { n(r.x()), n(r.y()), n(r.width()), n(r.height()) }.join(u',');
+    };
+    const auto yes = [](bool b) { return QString::fromLatin1(b ? "true" : "false"); };
+    const auto word
+        = [](int i, const char* words) { return QString::fromLatin1(words).split(u' ').value(i); };
+    QMap<QString, QString> f { { "info.madeBy", s.info.madeBy }, { "info.name", s.info.name },
+        { "info.date", s.info.date }, { "info.email", s.info.email },
+        { "info.homepage", s.info.homepage }, { "info.comment", s.info.comment },
+        { "analog", yes(s.analog) }, { "analogBox", box(s.analogBox) },
+        { "chimes", word(int(s.chimes), "Random Count Order Index Silent") },
+        { "background", word(int(s.background), "Random Order Animated Tyme") },
+        { "smooth", yes(s.smooth) }, { "transparent", colour(s.transparent) },
+        { "digital", yes(s.digital) }, { "colons", word(int(s.colons), "Blink Hidden Shown") },
+        { "showSeconds", yes(s.showSeconds) }, { "separateTexts", yes(s.separateTexts) },
+        { "tyme", yes(s.tyme) },
+        { "alignment", word(int(s.alignment), "Left Center Right AsRead") },
+        { "worldTime.box", box(w.box) }, { "worldTime.area", colour(w.area) },
+        { "worldTime.time", colour(w.time) }, { "worldTime.nightTime", colour(w.nightTime) } };
+    for (const auto& [name, hand] : { std::pair { "hourHand.", &s.hourHand },
+             { "minuteHand.", &s.minuteHand }, { "secondHand.", &s.secondHand } }) {
+        f[name + QStringLiteral("color")] = colour(hand->color);
+        f[name + QStringLiteral("width")] = n(hand->width);
+        f[name + QStringLiteral("start")] = n(hand->start);
+        f[name + QStringLiteral("length")] = n(hand->length);
+    }
+    for (const auto& [name, text] : { std::pair { "hours.", &s.hours }, { "minutes.", &s.minutes },
+             { "seconds.", &s.seconds }, { "amPm.", &s.amPm } }) {
+        const QFont& font = text->font;
+        QStringList face { font.family(), n(font.pointSizeF()) };
+        face << (font.bold() ? "bold" : "") << (font.italic() ? "italic" : "")
+             << (font.underline() ? "underline" : "");
+        f[name + QStringLiteral("font")] = face.join(u' ').simplified();
+        f[name + QStringLiteral("position")] = n(text->position.x()) + u',' + n(text->position.y());
+        f[name + QStringLiteral("color")] = colour(text->color);
+        f[name + QStringLiteral("angleTenths")] = n(text->angleTenths);
+    }
+    return f;
 }
 
 void RecordingOutput::play(const QString& path)
@@ -128,6 +182,12 @@ void Folders::picture(const QString& relative, QSize size, QColor colour, QColor
     QDir().mkpath(QFileInfo(path(relative)).absolutePath());
     if (!image.save(path(relative)))
         qFatal("cannot write %s", qPrintable(path(relative)));
+}
+
+QString Clockwork::shown() const
+{
+    const Background& shown = timepiece.face().background();
+    return shown.isBuiltIn() ? QStringLiteral("builtin") : QFileInfo(shown.path).fileName();
 }
 
 } // namespace test

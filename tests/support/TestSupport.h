@@ -1,10 +1,15 @@
 #pragma once
 
+#include "core/base/Clock.h"
 #include "core/base/Random.h"
 #include "core/chimes/SoundOutput.h"
+#include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
+#include "core/settings/Settings.h"
+#include "core/skin/Skin.h"
 
 #include <QColor>
+#include <QMap>
 #include <QSize>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -17,10 +22,18 @@ namespace test {
 QString dataPath(const QString& relative);
 
 // The rows of a data file, one a line: "name | column | column ..."; blank lines and lines
-// starting with "#" are skipped; columns are trimmed and unescaped.
+// starting with "#" are skipped; columns are trimmed, and "\n" in one is a line break.
 QList<QStringList> rows(const QString& relative);
 // \n, \r, \t, \xHH and \uHHHH stand for those characters, a backslash before any other for it.
 QString unescaped(const QString& text);
+
+// The rows of a data file as QtTest rows named by their first column, in one column "row".
+void addRows(const QString& relative);
+
+// Every field of the skin records as text, by its name in core/skin/Skin.h ("info.name",
+// "secondHand.width", "hours.font", "worldTime.box"): colours "r,g,b", boxes "x,y,w,h" and
+// positions "x,y" in pixels, fonts "family size bold italic underline", enums by their names.
+QMap<QString, QString> skinFields(const Skin& skin, const WorldTimeSkin& worldTime);
 
 // Records what the chimes ask of it: "play NAME", "stroke NAME", "stop", "beep".
 class RecordingOutput final : public SoundOutput {
@@ -72,6 +85,23 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A timepiece over the skins of its own Folders root, its clock standing at 07:30 on 5 December
+// 2026, random numbers of the test's choosing.
+struct Clockwork {
+    explicit Clockwork(QList<double> numbers = { 0 })
+        : random(std::move(numbers))
+    { }
+    // The file name of the picture shown; "builtin" for the built-in dial.
+    QString shown() const;
+
+    Folders folders;
+    FixedClock clock { QDateTime(QDate(2026, 12, 5), QTime(7, 30)) };
+    SequenceRandom random;
+    Roots roots = folders.roots();
+    Settings settings;
+    Timepiece timepiece { clock, random, roots, settings, QLocale::c() };
 };
 
 } // namespace test

@@ -38,8 +38,11 @@ private slots:
     void rows_data()
     {
         QTest::addColumn<QStringList>("row");
-        for (const QStringList& row : test::rows(QStringLiteral("rows/files.rows")))
+        for (QStringList row : test::rows(QStringLiteral("rows/files.rows"))) {
+            for (QString& column : row)
+                column = test::unescaped(column);
             QTest::newRow(qPrintable(row[0] + QStringLiteral(": ") + row[1])) << row;
+        }
     }
     void rows()
     {
