@@ -4,8 +4,6 @@
 
 #include <QtEndian>
 
-#include <cmath>
-
 // The clock's chimes as sound: a private PulseAudio with one null sink, parec recording its
 // monitor, and the strokes found in that recording.
 namespace e2e {
@@ -20,12 +18,12 @@ struct Stroke {
 
 inline QList<Stroke> findStrokes(const std::vector<float>& s, int rate)
 {
-    // A stroke starts where the RMS of a 10 ms window reaches 0.05 after 40 ms below 0.02.
+    // A stroke starts where the RMS of a 10 ms window reaches 0.05 after 40 ms below 0.02. An
+    // onset late in a window leaves it between the two: that window keeps the quiet run before
+    // it (rising), or the stroke rising through it would be missed.
     const size_t window = size_t(rate / 100);
     QList<Stroke> strokes;
     int quiet = 4; // silence before the recording counts as quiet
-    // An onset late in a window leaves it between the two levels: that window keeps the quiet
-    // run before it, or the stroke rising through it would be missed.
     bool rising = false;
     for (size_t start = 0; start + window <= s.size(); start += window) {
         double energy = 0;
@@ -39,10 +37,9 @@ inline QList<Stroke> findStrokes(const std::vector<float>& s, int rate)
                 ++onset;
             strokes.append(Stroke { double(onset) / rate });
             quiet = 0;
-        } else if (rms < 0.02) {
-            quiet = rising ? 1 : quiet + 1;
         } else {
-            quiet = !rising && rms < 0.05 && quiet >= 4 ? quiet : 0;
+            quiet = rms < 0.02 ? (rising ? 1 : quiet + 1)
+                               : (!rising && rms < 0.05 && quiet >= 4 ? quiet : 0);
         }
         rising = rms >= 0.02 && rms < 0.05 && quiet >= 4;
     }
@@ -65,7 +62,7 @@ inline QString describe(const QList<Stroke>& strokes)
 {
     QString text = u"%1 strokes"_s.arg(strokes.size());
     for (const Stroke& s : strokes)
-        text += u", at %1 s ringing %2 ms to %3"_s.arg(s.at, 0, 'f', 3)
+        text += u", at %1 s ringing %2 ms to %3"_s.arg(s.at)
                     .arg(qRound((s.end - s.at) * 1000))
                     .arg(s.endPeak);
     return text;
@@ -75,12 +72,6 @@ inline QString describe(const QList<Stroke>& strokes)
 class Audio {
 public:
     static constexpr int rate = 44100;
-
-    ~Audio()
-    {
-        stop(m_parec.get());
-        stop(m_server.get());
-    }
 
     QString pulseServer() const { return u"PULSE_SERVER=unix:"_s + m_dir.filePath(u"native"_s); }
     // Nothing of a desktop session: no other server, no D-Bus, no cookie of the user's.
@@ -99,36 +90,33 @@ public:
     {
         // -n: no default script, so no hardware, X11 or D-Bus modules. No real-time priority:
         // the null sink keeps time by itself, and the busy test machine needs its cores.
-        m_server = spawn(u"pulseaudio"_s,
-            words(
-                u"--daemonize=no -n --exit-idle-time=-1 --use-pid-file=no --realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr"_s)
+        const QString log = m_dir.filePath(u"pulseaudio.log"_s);
+        m_server = spawn(
+            words(u"pulseaudio --daemonize=no -n --exit-idle-time=-1 --use-pid-file=no "
+                  "--realtime=no --high-priority=no --no-cpu-limit=yes --log-target=stderr"_s)
                 << u"--load=module-null-sink sink_name=horolan"_s
                 << u"--load=module-native-protocol-unix auth-anonymous=1 socket="_s
                     + m_dir.filePath(u"native"_s),
-            env(false), m_dir.filePath(u"pulseaudio.log"_s));
-        const auto answers = [&] {
-            bool ok = false;
-            run(u"pactl"_s, { u"info"_s }, env(), &ok);
-            return ok;
-        };
+            env(false), log);
+        bool ok = false;
+        const auto answers = [&] { return run({ u"pactl"_s, u"info"_s }, env(), &ok), ok; };
         return (m_server && waitUntil(answers, 10000, 100))
-            || fail(u"pulseaudio is silent: "_s + readFile(m_dir.filePath(u"pulseaudio.log"_s)));
+            || fail(u"no pulseaudio: "_s + readFile(log));
     }
 
     bool record() // anew, from now
     {
         // Raw samples to a file, read while parec writes; a low latency keeps them near the wall
         // clock. The null sink may take a second or more to deliver its first block.
-        stop(m_parec.get());
+        m_parec.reset();
         m_file.close();
         m_file.setFileName(m_dir.filePath(u"recording-%1.raw"_s.arg(++m_recordings)));
         m_samples.clear();
         m_timer.start();
         m_startMs = 1e12;
-        m_parec = spawn(u"parec"_s,
-            words(
-                u"--device=horolan.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20"_s),
-            env(), m_file.fileName(), false);
+        const QString parec
+            = u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20"_s;
+        m_parec = spawn(words(parec), env(), m_file.fileName(), false);
         return (m_parec && waitUntil([&] { return samples().size() >= rate / 5; }, 10000, 20))
             || fail(u"parec records nothing: "_s + readFile(m_file.fileName() + u".err"_s));
     }
@@ -158,7 +146,8 @@ public:
             const double length = double(samples().size()) / rate;
             return length >= from && (strokes().isEmpty() || length - strokes().last().at >= 1.0);
         };
-        return waitUntil(quiet, 10000);
+        return waitUntil(quiet, 10000)
+            || fail(u"no quiet after %1 s: "_s.arg(from) + describe(strokes()));
     }
 
     double silentFrom() // just after the last sample at or above 0.02
@@ -171,8 +160,8 @@ public:
 
 private:
     QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket path has at most 107 bytes
-    std::unique_ptr<QProcess> m_server;
-    std::unique_ptr<QProcess> m_parec;
+    Process m_server;
+    Process m_parec; // ends first
     QFile m_file;
     std::vector<float> m_samples;
     QElapsedTimer m_timer;

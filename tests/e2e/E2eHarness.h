@@ -12,8 +12,6 @@
 #include <QTimeZone>
 
 #include <csignal>
-#include <functional>
-#include <optional>
 #include <sys/prctl.h>
 
 // The real clock on a private Xvfb with openbox, driven with xdotool and read back with
@@ -37,11 +35,6 @@ inline bool fail(const QString& why)
     return false;
 }
 
-inline QStringList words(const QString& text)
-{
-    return text.split(u' ', Qt::SkipEmptyParts);
-}
-
 inline QString readFile(const QString& path)
 {
     QFile file(path);
@@ -60,17 +53,17 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 50
     return true;
 }
 
-// A tool's output, given 20 s to end; ok when it ended with exit code 0.
-inline QByteArray run(const QString& program, const QStringList& args,
-    const QProcessEnvironment& env, bool* ok = nullptr)
+// The output of a command (its words split at blanks), given 20 s; ok: it ended with exit code 0.
+inline QByteArray run(
+    const QStringList& command, const QProcessEnvironment& env, bool* ok = nullptr)
 {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(program, args);
+    process.start(command.first(), command.mid(1));
     const bool ended = process.waitForFinished(20000);
     const bool good = ended && process.exitStatus() == QProcess::NormalExit && !process.exitCode();
     if (!good)
-        fail(program + u' ' + args.join(u' ') + u": "_s + process.readAllStandardError());
+        fail(command.join(u' ') + u": "_s + process.readAllStandardError());
     if (ok)
         *ok = good;
     process.kill();
@@ -78,28 +71,36 @@ inline QByteArray run(const QString& program, const QStringList& args,
     return process.readAllStandardOutput();
 }
 
-// A helper that dies with the test, even one killed by CTest's timeout; its output goes to log.
-inline std::unique_ptr<QProcess> spawn(const QString& program, const QStringList& args,
-    const QProcessEnvironment& env, const QString& log, bool mergeErrors = true)
+inline QStringList words(const QString& text)
 {
-    auto process = std::make_unique<QProcess>();
+    return text.split(u' ', Qt::SkipEmptyParts);
+}
+
+// A helper that ends with its owner (SIGTERM, then SIGKILL), or with the test, even one killed
+// by CTest's timeout; its output goes to log.
+struct Stop {
+    void operator()(QProcess* process) const
+    {
+        process->terminate();
+        if (!process->waitForFinished(3000))
+            process->kill();
+        process->waitForFinished(3000);
+        delete process;
+    }
+};
+using Process = std::unique_ptr<QProcess, Stop>;
+
+inline Process spawn(const QStringList& command, const QProcessEnvironment& env, const QString& log,
+    bool mergeErrors = true)
+{
+    Process process(new QProcess);
     process->setProcessEnvironment(env);
     process->setStandardOutputFile(log, QIODevice::Append);
     process->setStandardErrorFile(mergeErrors ? log : log + u".err"_s, QIODevice::Append);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process->start(program, args);
+    process->start(command.first(), command.mid(1));
     return process->waitForStarted() ? std::move(process) : nullptr;
-}
-
-inline void stop(QProcess* process)
-{
-    if (process && process->state() != QProcess::NotRunning) {
-        process->terminate();
-        if (!process->waitForFinished(3000))
-            process->kill();
-        process->waitForFinished(3000);
-    }
 }
 
 inline bool copyFolder(const QString& from, const QString& to)
@@ -123,43 +124,36 @@ public:
     static constexpr QRgb root = qRgb(0, 255, 255); // in none of the skins' pictures
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
-    ~XServer()
-    {
-        stop(m_wm.get());
-        stop(m_xvfb.get());
-    }
-
     bool start()
     {
         // Xvfb picks a free display and writes its number once it is ready; openbox runs its
         // startup command once it manages windows (one mapped before would be lost).
         const QString number = m_dir.filePath(u"display"_s);
         const QString ready = m_dir.filePath(u"openbox.ready"_s);
-        m_xvfb = spawn(u"Xvfb"_s,
-            words(u"-displayfd 1 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset"_s), env,
+        m_xvfb = spawn(
+            words(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset"_s), env,
             number, false);
         if (!m_xvfb || !waitUntil([&] { return readFile(number).endsWith(u'\n'); }, 10000))
             return fail(u"Xvfb names no display: "_s + readFile(number + u".err"_s));
         env.insert(u"DISPLAY"_s, u':' + readFile(number).trimmed());
         env.insert(u"HOME"_s, m_dir.path()); // openbox's, and trayer's
         env.remove(u"XAUTHORITY"_s);
-        m_wm = spawn(u"openbox"_s, { u"--startup"_s, u"touch "_s + ready }, env, ready + u".log"_s);
+        m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, ready + u".log"_s);
         if (!m_wm || !waitUntil([&] { return QFileInfo::exists(ready); }))
             return fail(u"openbox did not start: "_s + readFile(ready + u".log"_s));
         bool ok = false;
-        x(u"xsetroot"_s, { u"-solid"_s, QColor(root).name() }, &ok);
+        x(u"xsetroot -solid "_s + QColor(root).name(), &ok);
         return ok;
     }
 
-    QByteArray x(const QString& program, const QStringList& args, bool* ok = nullptr) const
+    QByteArray x(const QString& command, bool* ok = nullptr) const
     {
-        return run(program, args, env, ok);
+        return run(words(command), env, ok);
     }
-
     bool xdo(const QString& commands) const // one xdotool command chain
     {
         bool ok = false;
-        x(u"xdotool"_s, words(commands), &ok);
+        x(u"xdotool "_s + commands, &ok);
         return ok;
     }
 
@@ -167,9 +161,8 @@ public:
     // window active a moment before it has the focus.
     bool key(quint64 window, const QString& keys) const
     {
-        const auto focused = [&] {
-            return x(u"xdotool"_s, { u"getwindowfocus"_s }).trimmed().toULongLong() == window;
-        };
+        const auto focused
+            = [&] { return x(u"xdotool getwindowfocus"_s).trimmed().toULongLong() == window; };
         return xdo(u"windowactivate --sync %1"_s.arg(window))
             && (waitUntil(focused, 2000) || fail(u"no focus"_s))
             && xdo(u"key --delay 30 "_s + keys);
@@ -190,33 +183,33 @@ public:
 
     QImage shot(const QRect& rect) const
     {
-        const QByteArray png = x(u"import"_s, words(u"-window root png:-"_s));
-        return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32).copy(rect);
+        return QImage::fromData(x(u"import -window root png:-"_s), "PNG")
+            .convertToFormat(QImage::Format_RGB32)
+            .copy(rect);
     }
 
     Window window(quint64 id) const // all zero when there is none
     {
         bool ok = false;
-        const QString text
-            = QString::fromUtf8(x(u"xwininfo"_s, { u"-id"_s, QString::number(id) }, &ok));
+        const QString text = QString::fromUtf8(x(u"xwininfo -id %1"_s.arg(id), &ok));
         const auto field = [&](const char* label) {
             const QString value = QRegularExpression(QLatin1String(label) + u":\\s*(\\S*)"_s)
                                       .match(text)
                                       .captured(1);
             return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
         };
-        return !ok ? Window {}
-                   : Window { id,
-                         QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"),
-                             field("Width"), field("Height")),
-                         field("Map State") == 1, field("Override Redirect State") == 1 };
+        const QRect geometry(field("Absolute upper-left X"), field("Absolute upper-left Y"),
+            field("Width"), field("Height"));
+        return ok ? Window { id, geometry, field("Map State") == 1,
+            field("Override Redirect State") == 1 }
+                  : Window {};
     }
 
     QList<Window> windows(qint64 pid) const // the viewable ones
     {
         QList<Window> found;
-        const QByteArray ids = x(u"xdotool"_s, { u"search"_s, u"--pid"_s, QString::number(pid) });
-        for (const QString& id : QString::fromLatin1(ids).split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QString& id : QString::fromLatin1(x(u"xdotool search --pid %1"_s.arg(pid)))
+                                     .split(u'\n', Qt::SkipEmptyParts)) {
             if (const Window w = window(id.toULongLong()); w.viewable)
                 found << w;
         }
@@ -227,38 +220,35 @@ public:
     Window waitForMenu(qint64 pid, const QList<quint64>& others, int timeoutMs = 3000) const
     {
         Window menu;
-        waitUntil(
-            [&] {
-                for (const Window& w : windows(pid)) {
-                    if (w.overrideRedirect && !others.contains(w.id)
-                        && !property(w.id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s))
-                        menu = w;
-                }
-                return menu.viewable;
-            },
-            timeoutMs, 100);
-        return menu;
+        const auto open = [&] {
+            for (const Window& w : windows(pid))
+                menu = w.overrideRedirect && !others.contains(w.id)
+                        && !property(w.id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s)
+                    ? w
+                    : menu;
+            return menu.viewable;
+        };
+        return waitUntil(open, timeoutMs, 100) ? menu : Window {};
     }
 
     QRect shape(quint64 id) const // the bounding shape's extents; null: not shaped
     {
         static const QRegularExpression extents(
             u"shape extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
-        const auto m
-            = extents.match(x(u"xwininfo"_s, { u"-shape"_s, u"-id"_s, QString::number(id) }));
+        const auto m = extents.match(x(u"xwininfo -shape -id %1"_s.arg(id)));
         const auto n = [&](int i) { return m.captured(i).toInt(); };
         return m.hasMatch() ? QRect(n(3), n(4), n(1), n(2)) : QRect();
     }
 
-    QString property(quint64 id, const QString& atom) const // as xprop prints it
+    QString property(quint64 id, const QString& atom) const
     {
-        return QString::fromUtf8(x(u"xprop"_s, { u"-id"_s, QString::number(id), atom })).trimmed();
+        return x(u"xprop -id %1 %2"_s.arg(id).arg(atom)).trimmed();
     }
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_xvfb;
-    std::unique_ptr<QProcess> m_wm;
+    Process m_xvfb;
+    Process m_wm; // ends first
 };
 
 struct ClockOptions {
@@ -289,45 +279,37 @@ public:
     {
         if (m_process && QTest::currentTestFailed())
             qWarning().noquote() << "its settings:\n"
-                                 << readFile(m_home + u"/.config/Quarnet.conf"_s)
-                                 << "\nits output:\n"
+                                 << settings() << "\nits output:\n"
                                  << output();
-        stop(m_process.get());
     }
 
     QString dataDir() const { return m_home + u"/.local/share"_s; }
+    QString settings() const { return readFile(m_home + u"/.config/Quarnet.conf"_s); }
     QString output() const { return readFile(m_dir.filePath(u"output.log"_s)); }
-    bool saved(const QString& line) const
-    {
-        return readFile(m_home + u"/.config/Quarnet.conf"_s).split(u'\n').contains(line);
-    }
+    bool saved(const QString& line) const { return settings().split(u'\n').contains(line); }
     bool key(const QString& keys) const { return m_x.key(window.id, keys); }
     bool shown() const { return m_x.window(window.id).viewable; }
     bool running() const
     {
-        return m_process && !m_process->waitForFinished(0)
-            && m_process->state() == QProcess::Running;
+        return m_process && m_process->state() && !m_process->waitForFinished(0);
     }
-    bool signal(int number) const
-    {
-        return (running() && ::kill(pid_t(pid), number) == 0) || fail(u"no clock to signal"_s);
-    }
+    bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
 
     bool start() // and wait for its window
     {
         // From nothing, so nothing of the developer's desktop leaks in. No session bus, said
         // plainly: without an address libdbus would launch one.
         QProcessEnvironment env;
-        const QStringList entries { u"PATH="_s + qEnvironmentVariable("PATH"), u"HOME="_s + m_home,
-            u"XDG_CONFIG_HOME="_s + m_home + u"/.config"_s, u"XDG_DATA_HOME="_s + dataDir(),
-            u"XDG_CACHE_HOME="_s + m_home + u"/.cache"_s, u"XDG_RUNTIME_DIR="_s + m_dir.path(),
-            u"DISPLAY="_s + m_x.env.value(u"DISPLAY"_s), u"QT_QPA_PLATFORM=xcb"_s, u"LANG=C"_s,
-            u"LC_ALL=C"_s, u"TZ=Europe/Amsterdam"_s, u"NO_AT_BRIDGE=1"_s,
-            u"DBUS_SESSION_BUS_ADDRESS=unix:path=/none"_s };
+        const QString entries = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
+                                u"XDG_CACHE_HOME=%1/.cache "
+                                "XDG_RUNTIME_DIR=%2 DISPLAY=%3 QT_QPA_PLATFORM=xcb LANG=C LC_ALL=C "
+                                "TZ=Europe/Amsterdam "
+                                "NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=unix:path=/none"_s;
         for (const QString& name :
-            words(u"QT_LOGGING_RULES ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS"_s))
+            words(u"PATH QT_LOGGING_RULES ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS"_s))
             env.insert(name, qEnvironmentVariable(qPrintable(name)));
-        for (const QString& entry : entries + m_options.env)
+        for (const QString& entry :
+            words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s))) + m_options.env)
             env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         if (!m_options.fakeStart.isEmpty()) {
             // Only the wall clock is faked: timers keep running on the monotonic one. A sanitizer
@@ -341,7 +323,7 @@ public:
                 u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
         }
         m_process
-            = spawn(qEnvironmentVariable("HOROLAN_BIN"), {}, env, m_dir.filePath(u"output.log"_s));
+            = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"output.log"_s));
         pid = m_process ? m_process->processId() : 0;
         // The tray icon has the same owner, but is override-redirect like the menus.
         const auto mapped = [&] {
@@ -376,7 +358,7 @@ private:
     ClockOptions m_options;
     QTemporaryDir m_dir;
     QString m_home;
-    std::unique_ptr<QProcess> m_process;
+    Process m_process;
 };
 
 } // namespace e2e
