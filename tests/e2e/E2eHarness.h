@@ -12,6 +12,7 @@
 #include <QTimeZone>
 
 #include <csignal>
+#include <optional>
 #include <sys/prctl.h>
 
 // The real clock on a private Xvfb with openbox, driven with xdotool and read back with
@@ -35,6 +36,11 @@ inline bool fail(const QString& why)
     return false;
 }
 
+inline QStringList words(const QString& text)
+{
+    return text.split(u' ', Qt::SkipEmptyParts);
+}
+
 inline QString readFile(const QString& path)
 {
     QFile file(path);
@@ -53,27 +59,17 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 50
     return true;
 }
 
-// The output of a command (its words split at blanks), given 20 s; ok: it ended with exit code 0.
-inline QByteArray run(
-    const QStringList& command, const QProcessEnvironment& env, bool* ok = nullptr)
+// The output of a command given 20 s to end; none unless it ended with exit code 0.
+inline std::optional<QByteArray> run(const QStringList& command, const QProcessEnvironment& env)
 {
-    QProcess process;
+    QProcess process; // its destructor kills it if need be
     process.setProcessEnvironment(env);
     process.start(command.first(), command.mid(1));
-    const bool ended = process.waitForFinished(20000);
-    const bool good = ended && process.exitStatus() == QProcess::NormalExit && !process.exitCode();
-    if (!good)
-        fail(command.join(u' ') + u": "_s + process.readAllStandardError());
-    if (ok)
-        *ok = good;
-    process.kill();
-    process.waitForFinished(1000);
-    return process.readAllStandardOutput();
-}
-
-inline QStringList words(const QString& text)
-{
-    return text.split(u' ', Qt::SkipEmptyParts);
+    if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0)
+        return process.readAllStandardOutput();
+    fail(command.join(u' ') + u": "_s + process.readAllStandardError());
+    return std::nullopt;
 }
 
 // A helper that ends with its owner (SIGTERM, then SIGKILL), or with the test, even one killed
@@ -82,8 +78,6 @@ struct Stop {
     void operator()(QProcess* process) const
     {
         process->terminate();
-        if (!process->waitForFinished(3000))
-            process->kill();
         process->waitForFinished(3000);
         delete process;
     }
@@ -91,12 +85,12 @@ struct Stop {
 using Process = std::unique_ptr<QProcess, Stop>;
 
 inline Process spawn(const QStringList& command, const QProcessEnvironment& env, const QString& log,
-    bool mergeErrors = true)
+    bool withErrors = true)
 {
     Process process(new QProcess);
     process->setProcessEnvironment(env);
     process->setStandardOutputFile(log, QIODevice::Append);
-    process->setStandardErrorFile(mergeErrors ? log : log + u".err"_s, QIODevice::Append);
+    process->setStandardErrorFile(withErrors ? log : log + u".err"_s, QIODevice::Append);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(command.first(), command.mid(1));
@@ -106,8 +100,7 @@ inline Process spawn(const QStringList& command, const QProcessEnvironment& env,
 inline bool copyFolder(const QString& from, const QString& to)
 {
     const QStringList names = QDir(from).entryList(QDir::Files);
-    const auto copy
-        = [&](const QString& name) { return QFile::copy(from + u'/' + name, to + u'/' + name); };
+    const auto copy = [&](const QString& n) { return QFile::copy(from + u'/' + n, to + u'/' + n); };
     return (!names.isEmpty() && QDir().mkpath(to) && std::all_of(names.begin(), names.end(), copy))
         || fail(u"cannot copy "_s + from);
 }
@@ -130,9 +123,9 @@ public:
         // startup command once it manages windows (one mapped before would be lost).
         const QString number = m_dir.filePath(u"display"_s);
         const QString ready = m_dir.filePath(u"openbox.ready"_s);
-        m_xvfb = spawn(
-            words(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset"_s), env,
-            number, false);
+        const QString xvfb
+            = u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset -nolisten tcp"_s;
+        m_xvfb = spawn(words(xvfb), env, number, false);
         if (!m_xvfb || !waitUntil([&] { return readFile(number).endsWith(u'\n'); }, 10000))
             return fail(u"Xvfb names no display: "_s + readFile(number + u".err"_s));
         env.insert(u"DISPLAY"_s, u':' + readFile(number).trimmed());
@@ -141,28 +134,19 @@ public:
         m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, ready + u".log"_s);
         if (!m_wm || !waitUntil([&] { return QFileInfo::exists(ready); }))
             return fail(u"openbox did not start: "_s + readFile(ready + u".log"_s));
-        bool ok = false;
-        x(u"xsetroot -solid "_s + QColor(root).name(), &ok);
-        return ok;
+        return x(u"xsetroot -solid "_s + QColor(root).name()).has_value();
     }
 
-    QByteArray x(const QString& command, bool* ok = nullptr) const
-    {
-        return run(words(command), env, ok);
-    }
-    bool xdo(const QString& commands) const // one xdotool command chain
-    {
-        bool ok = false;
-        x(u"xdotool "_s + commands, &ok);
-        return ok;
-    }
+    std::optional<QByteArray> x(const QString& command) const { return run(words(command), env); }
+    QString out(const QString& command) const { return x(command).value_or("").trimmed(); }
+    bool xdo(const QString& commands) const { return x(u"xdotool "_s + commands).has_value(); }
 
     // Through XTEST to the focused window: Qt ignores keys sent by XSendEvent. openbox marks a
     // window active a moment before it has the focus.
     bool key(quint64 window, const QString& keys) const
     {
         const auto focused
-            = [&] { return x(u"xdotool getwindowfocus"_s).trimmed().toULongLong() == window; };
+            = [&] { return out(u"xdotool getwindowfocus"_s) == QString::number(window); };
         return xdo(u"windowactivate --sync %1"_s.arg(window))
             && (waitUntil(focused, 2000) || fail(u"no focus"_s))
             && xdo(u"key --delay 30 "_s + keys);
@@ -183,33 +167,30 @@ public:
 
     QImage shot(const QRect& rect) const
     {
-        return QImage::fromData(x(u"import -window root png:-"_s), "PNG")
-            .convertToFormat(QImage::Format_RGB32)
-            .copy(rect);
+        const QImage all = QImage::fromData(x(u"import -window root png:-"_s).value_or(""), "PNG");
+        return all.convertToFormat(QImage::Format_RGB32).copy(rect);
     }
 
     Window window(quint64 id) const // all zero when there is none
     {
-        bool ok = false;
-        const QString text = QString::fromUtf8(x(u"xwininfo -id %1"_s.arg(id), &ok));
+        const auto text = x(u"xwininfo -id %1"_s.arg(id));
         const auto field = [&](const char* label) {
-            const QString value = QRegularExpression(QLatin1String(label) + u":\\s*(\\S*)"_s)
-                                      .match(text)
-                                      .captured(1);
+            const QString line = QLatin1String(label) + u":\\s*(\\S*)"_s;
+            const QString value = QRegularExpression(line).match(*text).captured(1);
             return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
         };
-        const QRect geometry(field("Absolute upper-left X"), field("Absolute upper-left Y"),
-            field("Width"), field("Height"));
-        return ok ? Window { id, geometry, field("Map State") == 1,
-            field("Override Redirect State") == 1 }
-                  : Window {};
+        if (!text)
+            return {};
+        const QRect geometry(
+            field("upper-left X"), field("upper-left Y"), field("Width"), field("Height"));
+        return { id, geometry, field("Map State") == 1, field("Override Redirect State") == 1 };
     }
 
     QList<Window> windows(qint64 pid) const // the viewable ones
     {
         QList<Window> found;
-        for (const QString& id : QString::fromLatin1(x(u"xdotool search --pid %1"_s.arg(pid)))
-                                     .split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QString& id :
+            out(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts)) {
             if (const Window w = window(id.toULongLong()); w.viewable)
                 found << w;
         }
@@ -221,11 +202,11 @@ public:
     {
         Window menu;
         const auto open = [&] {
-            for (const Window& w : windows(pid))
-                menu = w.overrideRedirect && !others.contains(w.id)
-                        && !property(w.id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s)
-                    ? w
-                    : menu;
+            for (const Window& w : windows(pid)) {
+                if (w.overrideRedirect && !others.contains(w.id)
+                    && !property(w.id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s))
+                    menu = w;
+            }
             return menu.viewable;
         };
         return waitUntil(open, timeoutMs, 100) ? menu : Window {};
@@ -234,15 +215,15 @@ public:
     QRect shape(quint64 id) const // the bounding shape's extents; null: not shaped
     {
         static const QRegularExpression extents(
-            u"shape extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
-        const auto m = extents.match(x(u"xwininfo -shape -id %1"_s.arg(id)));
+            u"extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
+        const auto m = extents.match(out(u"xwininfo -shape -id %1"_s.arg(id)));
         const auto n = [&](int i) { return m.captured(i).toInt(); };
         return m.hasMatch() ? QRect(n(3), n(4), n(1), n(2)) : QRect();
     }
 
     QString property(quint64 id, const QString& atom) const
     {
-        return x(u"xprop -id %1 %2"_s.arg(id).arg(atom)).trimmed();
+        return out(u"xprop -id %1 %2"_s.arg(id).arg(atom));
     }
 
 private:
@@ -277,10 +258,8 @@ public:
     }
     ~Clock() // on a failed test, says what the clock saved and wrote
     {
-        if (m_process && QTest::currentTestFailed())
-            qWarning().noquote() << "its settings:\n"
-                                 << settings() << "\nits output:\n"
-                                 << output();
+        if (m_app && QTest::currentTestFailed())
+            qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
     QString dataDir() const { return m_home + u"/.local/share"_s; }
@@ -289,10 +268,7 @@ public:
     bool saved(const QString& line) const { return settings().split(u'\n').contains(line); }
     bool key(const QString& keys) const { return m_x.key(window.id, keys); }
     bool shown() const { return m_x.window(window.id).viewable; }
-    bool running() const
-    {
-        return m_process && m_process->state() && !m_process->waitForFinished(0);
-    }
+    bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
 
     bool start() // and wait for its window
@@ -300,14 +276,13 @@ public:
         // From nothing, so nothing of the developer's desktop leaks in. No session bus, said
         // plainly: without an address libdbus would launch one.
         QProcessEnvironment env;
-        const QString entries = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
-                                u"XDG_CACHE_HOME=%1/.cache "
-                                "XDG_RUNTIME_DIR=%2 DISPLAY=%3 QT_QPA_PLATFORM=xcb LANG=C LC_ALL=C "
-                                "TZ=Europe/Amsterdam "
-                                "NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=unix:path=/none"_s;
-        for (const QString& name :
-            words(u"PATH QT_LOGGING_RULES ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS"_s))
+        for (const QString& name : words(u"PATH QT_LOGGING_RULES ASAN_OPTIONS UBSAN_OPTIONS"_s))
             env.insert(name, qEnvironmentVariable(qPrintable(name)));
+        const QString entries
+            = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
+              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 LANG=C LC_ALL=C "
+              "TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none"_s;
         for (const QString& entry :
             words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s))) + m_options.env)
             env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
@@ -322,9 +297,9 @@ public:
             env.insert(
                 u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
         }
-        m_process
+        m_app
             = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"output.log"_s));
-        pid = m_process ? m_process->processId() : 0;
+        pid = m_app ? m_app->processId() : 0;
         // The tray icon has the same owner, but is override-redirect like the menus.
         const auto mapped = [&] {
             for (const Window& w : m_x.windows(pid))
@@ -333,15 +308,14 @@ public:
         };
         window = {};
         return (waitUntil(mapped, 10000, 100) && running())
-            || fail(u"no window of the clock in 10 s:\n"_s + output());
+            || fail(u"no window of the clock:\n"_s + output());
     }
 
     bool closed(int timeoutMs = 5000) // ended by itself with exit code 0
     {
-        m_process->waitForFinished(timeoutMs);
-        return (!running() && m_process->exitStatus() == QProcess::NormalExit
-                   && m_process->exitCode() == 0)
-            || fail(u"the clock has not ended well within %1 ms"_s.arg(timeoutMs));
+        m_app->waitForFinished(timeoutMs);
+        return (!running() && !m_app->exitStatus() && !m_app->exitCode())
+            || fail(u"it did not end well"_s);
     }
 
     bool waitForPlace(QPoint topLeft) const
@@ -358,7 +332,7 @@ private:
     ClockOptions m_options;
     QTemporaryDir m_dir;
     QString m_home;
-    Process m_process;
+    Process m_app;
 };
 
 } // namespace e2e

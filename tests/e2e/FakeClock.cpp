@@ -6,18 +6,12 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <ctime>
 
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 namespace {
-
-std::atomic<bool> g_ready { false };
-bool g_frozen = false;
-std::int64_t g_fakeNs = -1; // at the first reading; -1: not faked
-std::int64_t g_offsetNs = 0; // added to the real wall clock
 
 std::int64_t realNs(clockid_t id)
 {
@@ -26,34 +20,30 @@ std::int64_t realNs(clockid_t id)
     return std::int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-void setUp()
-{
-    if (const char* epoch = std::getenv("HOROLAN_FAKE_EPOCH_MS"); epoch && *epoch) {
-        g_fakeNs = 0;
-        for (const char* p = epoch; *p >= '0' && *p <= '9'; ++p)
-            g_fakeNs = g_fakeNs * 10 + (*p - '0');
-        g_fakeNs *= 1000000;
-        g_offsetNs = g_fakeNs - realNs(CLOCK_REALTIME);
-        const char* frozen = std::getenv("HOROLAN_FAKE_FROZEN");
-        g_frozen = frozen && frozen[0] == '1';
-    }
-    g_ready.store(true, std::memory_order_release);
-}
-
+// The faked wall clock in ns, or -1 for any other clock or when there is none to fake.
 std::int64_t fakeNs(clockid_t id)
 {
-    if (!g_ready.load(std::memory_order_acquire))
-        setUp();
-    if (g_fakeNs < 0 || (id != CLOCK_REALTIME && id != CLOCK_REALTIME_COARSE && id != CLOCK_TAI))
+    static std::atomic<bool> ready { false };
+    static std::int64_t startNs = -1;
+    static std::int64_t offsetNs = 0; // added to the real wall clock; 0: it stands still
+    if (!ready.load(std::memory_order_acquire)) {
+        const char* epoch = std::getenv("HOROLAN_FAKE_EPOCH_MS");
+        for (const char* p = epoch; p && *p >= '0' && *p <= '9'; ++p)
+            startNs = (startNs < 0 ? 0 : startNs * 10) + (*p - '0');
+        startNs = startNs < 0 ? -1 : startNs * 1000000;
+        const char* frozen = std::getenv("HOROLAN_FAKE_FROZEN");
+        offsetNs = startNs < 0 || (frozen && *frozen == '1') ? 0 : startNs - realNs(CLOCK_REALTIME);
+        ready.store(true, std::memory_order_release);
+    }
+    if (startNs < 0 || (id != CLOCK_REALTIME && id != CLOCK_REALTIME_COARSE))
         return -1;
-    return g_frozen ? g_fakeNs : realNs(CLOCK_REALTIME) + g_offsetNs;
+    return offsetNs ? realNs(CLOCK_REALTIME) + offsetNs : startNs;
 }
 
 } // namespace
 
-extern "C" {
-
-int clock_gettime(clockid_t id, timespec* ts)
+// The wall clock's two ways in.
+extern "C" int clock_gettime(clockid_t id, timespec* ts)
 {
     const std::int64_t ns = fakeNs(id);
     if (ns < 0 || !ts)
@@ -62,7 +52,7 @@ int clock_gettime(clockid_t id, timespec* ts)
     return 0;
 }
 
-int gettimeofday(timeval* tv, void* tz)
+extern "C" int gettimeofday(timeval* tv, void* tz)
 {
     const std::int64_t ns = fakeNs(CLOCK_REALTIME);
     if (ns < 0 || !tv)
@@ -70,5 +60,3 @@ int gettimeofday(timeval* tv, void* tz)
     *tv = { time_t(ns / 1000000000), suseconds_t(ns % 1000000000 / 1000) };
     return 0;
 }
-
-} // extern "C"
