@@ -20,6 +20,7 @@
 namespace e2e {
 
 using namespace Qt::StringLiterals;
+using Env = QProcessEnvironment;
 
 inline QString lastError;
 
@@ -60,13 +61,12 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 50
 }
 
 // The output of a command given 20 s to end; none unless it ended with exit code 0.
-inline std::optional<QByteArray> run(const QStringList& command, const QProcessEnvironment& env)
+inline std::optional<QByteArray> run(const QStringList& command, const Env& env)
 {
     QProcess process; // its destructor kills it if need be
     process.setProcessEnvironment(env);
     process.start(command.first(), command.mid(1));
-    if (process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0)
+    if (process.waitForFinished(20000) && !process.exitStatus() && !process.exitCode())
         return process.readAllStandardOutput();
     fail(command.join(u' ') + u": "_s + process.readAllStandardError());
     return std::nullopt;
@@ -84,13 +84,13 @@ struct Stop {
 };
 using Process = std::unique_ptr<QProcess, Stop>;
 
-inline Process spawn(const QStringList& command, const QProcessEnvironment& env, const QString& log,
-    bool withErrors = true)
+inline Process spawn(
+    const QStringList& command, const Env& env, const QString& log, bool errorsToo = true)
 {
     Process process(new QProcess);
     process->setProcessEnvironment(env);
     process->setStandardOutputFile(log, QIODevice::Append);
-    process->setStandardErrorFile(withErrors ? log : log + u".err"_s, QIODevice::Append);
+    process->setStandardErrorFile(errorsToo ? log : log + u".err"_s, QIODevice::Append);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(command.first(), command.mid(1));
@@ -115,7 +115,7 @@ struct Window {
 class XServer {
 public:
     static constexpr QRgb root = qRgb(0, 255, 255); // in none of the skins' pictures
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    Env env = Env::systemEnvironment();
 
     bool start()
     {
@@ -123,8 +123,7 @@ public:
         // startup command once it manages windows (one mapped before would be lost).
         const QString number = m_dir.filePath(u"display"_s);
         const QString ready = m_dir.filePath(u"openbox.ready"_s);
-        const QString xvfb
-            = u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset -nolisten tcp"_s;
+        const QString xvfb = u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s;
         m_xvfb = spawn(words(xvfb), env, number, false);
         if (!m_xvfb || !waitUntil([&] { return readFile(number).endsWith(u'\n'); }, 10000))
             return fail(u"Xvfb names no display: "_s + readFile(number + u".err"_s));
@@ -134,63 +133,59 @@ public:
         m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, ready + u".log"_s);
         if (!m_wm || !waitUntil([&] { return QFileInfo::exists(ready); }))
             return fail(u"openbox did not start: "_s + readFile(ready + u".log"_s));
-        return x(u"xsetroot -solid "_s + QColor(root).name()).has_value();
+        return ok(u"xsetroot -solid "_s + QColor(root).name());
     }
 
-    std::optional<QByteArray> x(const QString& command) const { return run(words(command), env); }
-    QString out(const QString& command) const { return x(command).value_or("").trimmed(); }
-    bool xdo(const QString& commands) const { return x(u"xdotool "_s + commands).has_value(); }
+    QString x(const QString& c) const { return run(words(c), env).value_or("").trimmed(); }
+    bool ok(const QString& c) const { return run(words(c), env).has_value(); }
+    bool xdo(const QString& commands) const { return ok(u"xdotool "_s + commands); }
 
     // Through XTEST to the focused window: Qt ignores keys sent by XSendEvent. openbox marks a
     // window active a moment before it has the focus.
     bool key(quint64 window, const QString& keys) const
     {
-        const auto focused
-            = [&] { return out(u"xdotool getwindowfocus"_s) == QString::number(window); };
-        return xdo(u"windowactivate --sync %1"_s.arg(window))
-            && (waitUntil(focused, 2000) || fail(u"no focus"_s))
-            && xdo(u"key --delay 30 "_s + keys);
+        const QString id = QString::number(window);
+        const auto focused = [&] { return x(u"xdotool getwindowfocus"_s) == id; };
+        if (!xdo(u"windowactivate --sync "_s + id) || !waitUntil(focused, 2000))
+            return fail(u"no focus: "_s + lastError);
+        return xdo(u"key --delay 30 "_s + keys);
     }
 
-    // Left button, Ctrl held if asked, in steps with pauses as a hand would move.
-    bool drag(QPoint from, QPoint to, int steps = 5, bool ctrl = false,
-        const QString& pause = u"sleep 0.03"_s) const
+    // Left button, Ctrl held if asked, in steps with a pause before each as a hand would move.
+    bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03) const
     {
-        QString chain = u"mousemove %1 %2 %3 mousedown 1"_s.arg(from.x()).arg(from.y()).arg(
-            ctrl ? "keydown ctrl" : "");
-        for (int i = 1; i <= steps; ++i) {
-            const QPoint p = from + (to - from) * i / steps;
-            chain += u" %1 mousemove %2 %3"_s.arg(pause).arg(p.x()).arg(p.y());
-        }
-        return xdo(chain + u" %1 mouseup 1 %2"_s.arg(pause, ctrl ? "keyup ctrl" : ""));
+        const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
+        const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
+        QString chain = move(from) + (ctrl ? u" keydown ctrl"_s : u""_s) + u" mousedown 1"_s;
+        for (int i = 1; i <= steps; ++i)
+            chain += wait + move(from + (to - from) * i / steps);
+        return xdo(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s));
     }
 
     QImage shot(const QRect& rect) const
     {
-        const QImage all = QImage::fromData(x(u"import -window root png:-"_s).value_or(""), "PNG");
-        return all.convertToFormat(QImage::Format_RGB32).copy(rect);
+        const auto png = run(words(u"import -window root png:-"_s), env).value_or("");
+        return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
     }
 
     Window window(quint64 id) const // all zero when there is none
     {
-        const auto text = x(u"xwininfo -id %1"_s.arg(id));
+        const QString text = x(u"xwininfo -id %1"_s.arg(id));
         const auto field = [&](const char* label) {
-            const QString line = QLatin1String(label) + u":\\s*(\\S*)"_s;
-            const QString value = QRegularExpression(line).match(*text).captured(1);
+            const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
             return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
         };
-        if (!text)
-            return {};
-        const QRect geometry(
+        const QRect at(
             field("upper-left X"), field("upper-left Y"), field("Width"), field("Height"));
-        return { id, geometry, field("Map State") == 1, field("Override Redirect State") == 1 };
+        const Window found { id, at, field("Map State") == 1, field("Redirect State") == 1 };
+        return text.isEmpty() ? Window {} : found;
     }
 
     QList<Window> windows(qint64 pid) const // the viewable ones
     {
         QList<Window> found;
-        for (const QString& id :
-            out(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts)) {
+        const QString ids = x(u"xdotool search --pid %1"_s.arg(pid));
+        for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
             if (const Window w = window(id.toULongLong()); w.viewable)
                 found << w;
         }
@@ -201,12 +196,12 @@ public:
     Window waitForMenu(qint64 pid, const QList<quint64>& others, int timeoutMs = 3000) const
     {
         Window menu;
+        const auto tip = [&](quint64 id) {
+            return property(id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s);
+        };
         const auto open = [&] {
-            for (const Window& w : windows(pid)) {
-                if (w.overrideRedirect && !others.contains(w.id)
-                    && !property(w.id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s))
-                    menu = w;
-            }
+            for (const Window& w : windows(pid))
+                menu = w.overrideRedirect && !others.contains(w.id) && !tip(w.id) ? w : menu;
             return menu.viewable;
         };
         return waitUntil(open, timeoutMs, 100) ? menu : Window {};
@@ -216,14 +211,14 @@ public:
     {
         static const QRegularExpression extents(
             u"extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
-        const auto m = extents.match(out(u"xwininfo -shape -id %1"_s.arg(id)));
+        const auto m = extents.match(x(u"xwininfo -shape -id %1"_s.arg(id)));
         const auto n = [&](int i) { return m.captured(i).toInt(); };
         return m.hasMatch() ? QRect(n(3), n(4), n(1), n(2)) : QRect();
     }
 
     QString property(quint64 id, const QString& atom) const
     {
-        return out(u"xprop -id %1 %2"_s.arg(id).arg(atom));
+        return x(u"xprop -id %1 "_s.arg(id) + atom);
     }
 
 private:
@@ -274,28 +269,27 @@ public:
     bool start() // and wait for its window
     {
         // From nothing, so nothing of the developer's desktop leaks in. No session bus, said
-        // plainly: without an address libdbus would launch one.
-        QProcessEnvironment env;
-        for (const QString& name : words(u"PATH QT_LOGGING_RULES ASAN_OPTIONS UBSAN_OPTIONS"_s))
-            env.insert(name, qEnvironmentVariable(qPrintable(name)));
+        // plainly: without an address libdbus would launch one. A sanitizer build wants to be
+        // loaded first; the fake clock comes before it.
+        Env env;
         const QString entries
             = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
-              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 LANG=C LC_ALL=C "
-              "TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none"_s;
+              u"XDG_CACHE_HOME=%1/.cache "
+              "XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 LANG=C LC_ALL=C TZ=Europe/Amsterdam "
+              "QT_QPA_PLATFORM=xcb "
+              "NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0"_s;
+        const QString display = m_x.env.value(u"DISPLAY"_s);
         for (const QString& entry :
-            words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s))) + m_options.env)
+            words(entries.arg(m_home, m_dir.path(), display, qEnvironmentVariable("PATH")))
+                + m_options.env)
             env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         if (!m_options.fakeStart.isEmpty()) {
-            // Only the wall clock is faked: timers keep running on the monotonic one. A sanitizer
-            // build wants to be loaded first; the fake clock comes before it.
+            // Only the wall clock is faked: timers keep running on the monotonic one.
             QDateTime start = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
             start.setTimeZone(QTimeZone("Europe/Amsterdam"));
             env.insert(u"LD_PRELOAD"_s, QStringLiteral(HOROLAN_FAKECLOCK_LIB));
             env.insert(u"HOROLAN_FAKE_EPOCH_MS"_s, QString::number(start.toMSecsSinceEpoch()));
             env.insert(u"HOROLAN_FAKE_FROZEN"_s, m_options.frozen ? u"1"_s : u"0"_s);
-            env.insert(
-                u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
         }
         m_app
             = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"output.log"_s));
@@ -307,15 +301,13 @@ public:
             return window.viewable || !running();
         };
         window = {};
-        return (waitUntil(mapped, 10000, 100) && running())
-            || fail(u"no window of the clock:\n"_s + output());
+        return (waitUntil(mapped, 10000, 100) && running()) || fail(u"no window:\n"_s + output());
     }
 
     bool closed(int timeoutMs = 5000) // ended by itself with exit code 0
     {
         m_app->waitForFinished(timeoutMs);
-        return (!running() && !m_app->exitStatus() && !m_app->exitCode())
-            || fail(u"it did not end well"_s);
+        return (!running() && !m_app->exitStatus() && !m_app->exitCode()) || fail(u"not closed"_s);
     }
 
     bool waitForPlace(QPoint topLeft) const
@@ -323,8 +315,7 @@ public:
         QPoint at;
         const auto there
             = [&] { return (at = m_x.window(window.id).geometry.topLeft()) == topLeft; };
-        return waitUntil(there, 3000, 100)
-            || fail(u"the window is at %1,%2"_s.arg(at.x()).arg(at.y()));
+        return waitUntil(there, 3000, 100) || fail(u"at %1,%2"_s.arg(at.x()).arg(at.y()));
     }
 
 private:

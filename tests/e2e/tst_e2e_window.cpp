@@ -172,8 +172,8 @@ private slots:
         QFETCH(QPoint, to);
         QFETCH(QPoint, expected);
         Clock clock(m_x, { .settings = settings });
-        CHECK(clock.start() && clock.waitForPlace({ 300, 200 })
-            && m_x.drag({ 350, 250 }, to, 5, ctrl));
+        CHECK(
+            clock.start() && clock.waitForPlace({ 300, 200 }) && m_x.drag({ 350, 250 }, to, ctrl));
         QTest::qWait(expected == QPoint(300, 200) ? 500 : 0); // not merely late
         CHECK(clock.waitForPlace(expected));
     }
@@ -187,7 +187,7 @@ private slots:
         for (int i = 1; i <= 8; ++i) {
             const QPoint from(i % 2 ? 350 : 390, 250);
             const QPoint by(i % 2 ? 40 : -40, 0);
-            CHECK(m_x.drag(from, from + by, 40, true, {}));
+            CHECK(m_x.drag(from, from + by, true, 40, 0));
             QTest::qWait(300);
             QVERIFY2(clock.waitForPlace(from + by - QPoint(50, 50)),
                 qPrintable(u"drag %1 by %2 px: "_s.arg(i).arg(by.x()) + lastError));
