@@ -84,13 +84,12 @@ struct Stop {
 };
 using Process = std::unique_ptr<QProcess, Stop>;
 
-inline Process spawn(
-    const QStringList& command, const Env& env, const QString& log, bool errorsToo = true)
+inline Process spawn(QStringList command, const Env& env, const QString& log, bool merge = true)
 {
     Process process(new QProcess);
     process->setProcessEnvironment(env);
     process->setStandardOutputFile(log, QIODevice::Append);
-    process->setStandardErrorFile(errorsToo ? log : log + u".err"_s, QIODevice::Append);
+    process->setStandardErrorFile(merge ? log : log + u".err"_s, QIODevice::Append);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(command.first(), command.mid(1));
@@ -175,8 +174,7 @@ public:
             const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
             return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
         };
-        const QRect at(
-            field("upper-left X"), field("upper-left Y"), field("Width"), field("Height"));
+        const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
         const Window found { id, at, field("Map State") == 1, field("Redirect State") == 1 };
         return text.isEmpty() ? Window {} : found;
     }
@@ -209,14 +207,13 @@ public:
 
     QRect shape(quint64 id) const // the bounding shape's extents; null: not shaped
     {
-        static const QRegularExpression extents(
-            u"extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
+        const QRegularExpression extents(u"extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
         const auto m = extents.match(x(u"xwininfo -shape -id %1"_s.arg(id)));
         const auto n = [&](int i) { return m.captured(i).toInt(); };
         return m.hasMatch() ? QRect(n(3), n(4), n(1), n(2)) : QRect();
     }
 
-    QString property(quint64 id, const QString& atom) const
+    QString property(quint64 id, QString atom) const
     {
         return x(u"xprop -id %1 "_s.arg(id) + atom);
     }
@@ -259,7 +256,7 @@ public:
 
     QString dataDir() const { return m_home + u"/.local/share"_s; }
     QString settings() const { return readFile(m_home + u"/.config/Quarnet.conf"_s); }
-    QString output() const { return readFile(m_dir.filePath(u"output.log"_s)); }
+    QString output() const { return readFile(m_dir.filePath(u"log"_s)); }
     bool saved(const QString& line) const { return settings().split(u'\n').contains(line); }
     bool key(const QString& keys) const { return m_x.key(window.id, keys); }
     bool shown() const { return m_x.window(window.id).viewable; }
@@ -274,14 +271,14 @@ public:
         Env env;
         const QString entries
             = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
-              u"XDG_CACHE_HOME=%1/.cache "
-              "XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 LANG=C LC_ALL=C TZ=Europe/Amsterdam "
-              "QT_QPA_PLATFORM=xcb "
-              "NO_AT_BRIDGE=1 DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0"_s;
-        const QString display = m_x.env.value(u"DISPLAY"_s);
-        for (const QString& entry :
-            words(entries.arg(m_home, m_dir.path(), display, qEnvironmentVariable("PATH")))
-                + m_options.env)
+              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 "
+              "LANG=C LC_ALL=C TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none "
+              "ASAN_OPTIONS=verify_asan_link_order=0"_s;
+        const QString path = qEnvironmentVariable("PATH");
+        const QStringList all
+            = words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s), path));
+        for (const QString& entry : all + m_options.env)
             env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         if (!m_options.fakeStart.isEmpty()) {
             // Only the wall clock is faked: timers keep running on the monotonic one.
@@ -291,8 +288,7 @@ public:
             env.insert(u"HOROLAN_FAKE_EPOCH_MS"_s, QString::number(start.toMSecsSinceEpoch()));
             env.insert(u"HOROLAN_FAKE_FROZEN"_s, m_options.frozen ? u"1"_s : u"0"_s);
         }
-        m_app
-            = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"output.log"_s));
+        m_app = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"log"_s));
         pid = m_app ? m_app->processId() : 0;
         // The tray icon has the same owner, but is override-redirect like the menus.
         const auto mapped = [&] {
@@ -315,7 +311,9 @@ public:
         QPoint at;
         const auto there
             = [&] { return (at = m_x.window(window.id).geometry.topLeft()) == topLeft; };
-        return waitUntil(there, 3000, 100) || fail(u"at %1,%2"_s.arg(at.x()).arg(at.y()));
+        return waitUntil(there, 3000, 100)
+            || fail(
+                u"at %1,%2, not %3,%4"_s.arg(at.x()).arg(at.y()).arg(topLeft.x()).arg(topLeft.y()));
     }
 
 private:
