@@ -81,13 +81,14 @@ class TestE2eSkins : public QObject {
         const QString user = clock.dataDir() + u"/horolan/Skins/"_s + folder;
         CHECK(!pictures.isEmpty() && (from.isEmpty() || copyFolder(from, user)) && clock.start());
         QCOMPARE(clock.window.geometry.size(), pictures.first().size());
-        CHECK(waitUntil([&] {
+        const auto cut = [&] {
             const QImage shot = m_x.shot(clock.window.geometry);
             const qsizetype index = shown(shot, pictures, key);
             const int wrong = index < 0 ? -1 : outlineMismatch(shot, pictures[index], key);
             lastError += u"; %1 pixels cut otherwise than the key"_s.arg(wrong);
             return wrong == 0;
-        }));
+        };
+        CHECK(waitUntil(cut));
     }
 
 private slots:
@@ -142,7 +143,6 @@ private slots:
         QList<QImage> hours;
         for (int h = 0; h <= 12; ++h)
             hours << pictures(sample(u"Hours"_s), u"back%1.png"_s.arg(h));
-        QCOMPARE(hours.size(), 13);
         Clock clock(m_x, { .settings = u"[Setting]\nSkin=Hours\n"_s, .fakeStart = start });
         // The hands sweep the middle; the rest of the dial, its rim and most of the hour's
         // digit tell the hours apart.
@@ -164,7 +164,6 @@ private slots:
     void animationChangesOutline()
     {
         const QList<QImage> frames = pictures(sample(u"Spinner"_s), u"Back*.BMP"_s);
-        QCOMPARE(frames.size(), 10);
         Clock clock(m_x, { .settings = u"[Setting]\nSkin=Spinner\n"_s, .fakeStart = quietTime });
         CHECK(clock.start());
         // The window is cut to one frame after another, each a few pixels off the others.
@@ -184,7 +183,6 @@ private slots:
     void bChangesPicture()
     {
         const QList<QImage> pebbles = pictures(sample(u"Pebbles"_s), u"back*.png"_s);
-        QCOMPARE(pebbles.size(), 4);
         Clock clock(m_x, { .settings = u"[Setting]\nSkin=Pebbles\n"_s, .fakeStart = quietTime });
         qsizetype first = -1;
         const auto picture
@@ -223,7 +221,7 @@ private slots:
         CHECK(rendered && clock.start());
         QCOMPARE(clock.window.geometry.size(), face.size());
         // Cut-out pixels show the root; the rest the face, text antialiasing aside.
-        CHECK(waitUntil([&] {
+        const auto same = [&] {
             const QImage shot = m_x.shot(clock.window.geometry);
             int differing = 0;
             for (int y = 0; y < face.height() && shot.size() == face.size(); ++y) {
@@ -235,7 +233,8 @@ private slots:
             }
             lastError = u"%1 pixels differ"_s.arg(shot.size() == face.size() ? differing : -1);
             return shot.size() == face.size() && differing <= face.width() * face.height() / 300;
-        }));
+        };
+        CHECK(waitUntil(same));
     }
 };
 
