@@ -29,7 +29,7 @@ extern "C" int gettimeofday(timeval* tv, void* tz)
         offsetUs = startUs < 0 || (frozen && *frozen == '1') ? 0 : startUs - realUs;
         ready.store(true, std::memory_order_release);
     }
-    if (startUs < 0 || !tv)
+    if (startUs < 0)
         return int(syscall(SYS_gettimeofday, tv, tz));
     const std::int64_t us = offsetUs ? realUs + offsetUs : startUs;
     *tv = { time_t(us / 1000000), suseconds_t(us % 1000000) };

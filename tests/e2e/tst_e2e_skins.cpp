@@ -100,11 +100,11 @@ private slots:
         QTest::addColumn<QString>("pattern"); // the pictures it may show
         QTest::addColumn<QRgb>("key");
         QTest::addColumn<QString>("from"); // a user skin's source; empty: a sample skin
-        QTest::newRow("Pebbles, random") << u"Pebbles"_s << u"back*.png"_s << magenta << QString();
-        QTest::newRow("Hours, hour 10") << u"Hours"_s << u"back10.png"_s << green << QString();
+        QTest::newRow("Pebbles, random") << u"Pebbles"_s << u"back*.png"_s << magenta << u""_s;
+        QTest::newRow("Hours, hour 10") << u"Hours"_s << u"back10.png"_s << green << u""_s;
         QTest::newRow("Spinner, animated") << u"Spinner"_s << u"Back*.BMP"_s << magenta << u""_s;
-        QTest::newRow("Digits, texts") << u"Digits"_s << u"back1.png"_s << magenta << QString();
-        QTest::newRow("Tyme Slate") << u"Tyme Slate"_s << u"main.bmp"_s << magenta << QString();
+        QTest::newRow("Digits, texts") << u"Digits"_s << u"back1.png"_s << magenta << u""_s;
+        QTest::newRow("Tyme Slate") << u"Tyme Slate"_s << u"main.bmp"_s << magenta << u""_s;
         // SKIN.INI with CR LF lines, Windows-1252 text and a teal TransColor; Back1.BMP, BACK2.bmp.
         const QString windows = QFINDTESTDATA("../data/winskin");
         QTest::newRow("made on Windows")

@@ -122,7 +122,7 @@ private slots:
         // Else M, typed after the key, hides the window: that key arrived too.
         const auto hidden = [&] { return !clock.shown(); };
         if (!closes)
-            CHECK(clock.key(u"m"_s) && waitUntil(hidden) && !clock.closed(1000));
+            CHECK(clock.key(u"m"_s) && waitUntil(hidden) && !clock.closed(1000) && clock.running());
     }
 
     void changesSaveThemselves_data()
