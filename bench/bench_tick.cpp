@@ -26,7 +26,8 @@ Skin rotatedTexts()
 
 // Each face a second later (every one is drawn), or all within one second (the ticks between two
 // frames, which draw nothing).
-void drawFaces(benchmark::State& bench, const Skin& skin, bool twelveHour, qreal dpr, bool nextSecond)
+void drawFaces(
+    benchmark::State& bench, const Skin& skin, bool twelveHour, qreal dpr, bool nextSecond)
 {
     const QDateTime start(QDate(2026, 12, 5), QTime(22, 15, 45, 500));
     ClockFace face;

@@ -21,8 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WorldTimeSkin worldTime;
     SkinReport report;
     SkinReader::read(text, skin, worldTime, &report);
-    for (const QRectF& box : { skin.analogBox, worldTime.box, QRectF(skin.hours.position, skin.amPm.position),
-             QRectF(skin.minutes.position, skin.seconds.position) }) {
+    for (const QRectF& box :
+        { skin.analogBox, worldTime.box, QRectF(skin.hours.position, skin.amPm.position),
+            QRectF(skin.minutes.position, skin.seconds.position) }) {
         for (const double v : { box.x(), box.y(), box.width(), box.height() })
             if (!std::isfinite(v))
                 FuzzSupport::fail("a position or size is not finite");

@@ -5,18 +5,19 @@
 #include "core/settings/SettingsStore.h"
 #include "ui/audio/QtSoundOutput.h"
 
-ClockSession::ClockSession(const Clock& clock, SettingsStore* store, Roots roots,
-    std::function<SoundOutput&()> makeOutput)
+ClockSession::ClockSession(
+    const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
     : m_clock(clock)
     , m_store(store)
     , m_roots(std::move(roots))
     , m_timepiece(clock, m_random, m_roots, m_settings)
     , m_chimes(clock, m_random, m_roots, m_settings,
-          makeOutput ? std::move(makeOutput) : std::function<SoundOutput&()>([this]() -> SoundOutput& {
-              if (!m_sound)
-                  m_sound = std::make_unique<QtSoundOutput>();
-              return *m_sound;
-          }))
+          makeOutput ? std::move(makeOutput)
+                     : std::function<SoundOutput&()>([this]() -> SoundOutput& {
+                           if (!m_sound)
+                               m_sound = std::make_unique<QtSoundOutput>();
+                           return *m_sound;
+                       }))
     , m_window(m_timepiece, m_chimes, m_settings, clock)
     , m_saver([this] { save(); })
 {

@@ -19,7 +19,8 @@ int main(int argc, char* argv[])
     ClockSession session(clock, &store, Roots::standard());
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
     SignalWatcher watcher;
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &session, &ClockSession::close);
+    QObject::connect(
+        &watcher, &SignalWatcher::terminationRequested, &session, &ClockSession::close);
     // exit, not quit: quit would ask the windows first, and the clock's window leaves closing to
     // the session.
     QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });

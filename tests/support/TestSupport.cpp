@@ -28,7 +28,10 @@ QString unescaped(const QString& text)
             out += QChar(char16_t(text.mid(i + 2, digits).toUShort(nullptr, 16)));
             i += 1 + digits;
         } else {
-            out += next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next == u't' ? QChar(u'\t') : next;
+            out += next == u'n' ? QChar(u'\n')
+                : next == u'r'  ? QChar(u'\r')
+                : next == u't'  ? QChar(u'\t')
+                                : next;
             ++i;
         }
     }
@@ -149,9 +152,8 @@ LogCapture::~LogCapture()
 bool LogCapture::has(const QString& category, const QString& level, const QString& text) const
 {
     const QString prefix = QStringLiteral("horolan.%1.%2: ").arg(category, level);
-    return std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
-        return line.startsWith(prefix) && line.contains(text);
-    });
+    return std::any_of(lines.begin(), lines.end(),
+        [&](const QString& line) { return line.startsWith(prefix) && line.contains(text); });
 }
 
 QString Folders::path(const QString& relative) const

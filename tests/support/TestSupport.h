@@ -53,7 +53,10 @@ public:
         : m_numbers(std::move(numbers))
     { }
     void seed(double) override { ++seeds; }
-    double next() override { return m_numbers.size() > 1 ? m_numbers.takeFirst() : m_numbers.first(); }
+    double next() override
+    {
+        return m_numbers.size() > 1 ? m_numbers.takeFirst() : m_numbers.first();
+    }
     int seeds = 0;
 
 private:

@@ -60,11 +60,12 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
     endCount();
 
     const bool fromSkin = m_packName.toLower() == skinChoice;
-    const QString folder = fromSkin ? skin.folder
-                                    : m_roots.resolve(QStringLiteral("Sounds"), m_packName);
+    const QString folder
+        = fromSkin ? skin.folder : m_roots.resolve(QStringLiteral("Sounds"), m_packName);
     const ChimeKind kind = fromSkin ? skin.kind : m_pack.kind();
-    const QString why = fromSkin ? QStringLiteral("the skin %1's own chimes").arg(skin.name)
-                                 : QStringLiteral("sound pack %1, type \"%2\"").arg(m_packName, m_pack.type);
+    const QString why = fromSkin
+        ? QStringLiteral("the skin %1's own chimes").arg(skin.name)
+        : QStringLiteral("sound pack %1, type \"%2\"").arg(m_packName, m_pack.type);
     switch (kind) {
     case ChimeKind::Random:
         return playOnce(folder, anyWav, why);
@@ -122,7 +123,8 @@ void Chimes::startCount(int hour, const QString& folder, const QString& why)
         qCDebug(lcSound).noquote() << "beep: no file matches *.wav (" + why + ")";
         return output().beep();
     }
-    m_strokePath = files.path(std::clamp(int(files.count() * m_random.next()), 0, files.count() - 1));
+    m_strokePath
+        = files.path(std::clamp(int(files.count() * m_random.next()), 0, files.count() - 1));
     m_strokesLeft = hour;
     qCDebug(lcSound).noquote() << "counting chime" << m_strokePath << "up to" << hour
                                << "strokes (" + why + ")";

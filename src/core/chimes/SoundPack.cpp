@@ -25,8 +25,8 @@ QString Reading::key(const QString& key, const QString& value, int line)
         // The first letter only; the field is one character wide, so an empty value is a blank.
         m_info.type = value.toLower().left(1).leftJustified(1, u' ');
         if (m_info.kind() == ChimeKind::Silent)
-            qCWarning(lcSound).noquote()
-                << "SP.ini line" << line << "type" << value << "is no chime type: the pack is silent";
+            qCWarning(lcSound).noquote() << "SP.ini line" << line << "type" << value
+                                         << "is no chime type: the pack is silent";
         return QString();
     }
     QString* field = nullptr;

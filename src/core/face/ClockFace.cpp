@@ -31,7 +31,8 @@ void ClockFace::remakeBuffer()
 {
     const QImage& picture = m_background.picture;
     m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
-    const QSize pixels = picture.isNull() ? QSize(1, 1) : (QSizeF(picture.size()) * m_ratio).toSize();
+    const QSize pixels
+        = picture.isNull() ? QSize(1, 1) : (QSizeF(picture.size()) * m_ratio).toSize();
     m_buffer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     m_buffer.setDevicePixelRatio(m_ratio);
     m_buffer.fill(Qt::transparent);

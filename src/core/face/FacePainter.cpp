@@ -244,9 +244,9 @@ void FacePainter::drawHand(const QRectF& box, double degrees, const Hand& hand)
     const double penWidth = std::max(hand.width, 1);
     // Clipped a little outside the surface so the round caps that do show stay whole.
     const double margin = penWidth + 2;
-    const auto line = clipLine(
-        QLineF(handPoint(box, hand.start, angle), handPoint(box, hand.length, angle)),
-        visibleRect().adjusted(-margin, -margin, margin, margin));
+    const auto line
+        = clipLine(QLineF(handPoint(box, hand.start, angle), handPoint(box, hand.length, angle)),
+            visibleRect().adjusted(-margin, -margin, margin, margin));
     if (!line)
         return;
     QPen pen(hand.color);
@@ -304,7 +304,8 @@ void FacePainter::printRotated(
 
     QFont font(fontName.trimmed().isEmpty() ? QGuiApplication::font().family() : fontName);
     // A height of 0 asks the platform for its default size.
-    font.setPixelSize(*pixels > 0 ? *pixels : int(std::lround(defaultSkinFont().pointSizeF() * 96 / 72)));
+    font.setPixelSize(
+        *pixels > 0 ? *pixels : int(std::lround(defaultSkinFont().pointSizeF() * 96 / 72)));
     font.setItalic(italic != 0);
 
     m_painter.save();

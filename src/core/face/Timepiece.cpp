@@ -24,8 +24,8 @@ void FaceUpdate::merge(const FaceUpdate& later)
         trayTip = later.trayTip;
 }
 
-Timepiece::Timepiece(
-    const Clock& clock, Random& random, const Roots& roots, const Settings& settings, QLocale locale)
+Timepiece::Timepiece(const Clock& clock, Random& random, const Roots& roots,
+    const Settings& settings, QLocale locale)
     : m_clock(clock)
     , m_random(random)
     , m_roots(roots)
@@ -96,8 +96,8 @@ FaceUpdate Timepiece::activateSkin(const QString& requested)
                                         << report.stopLine << ":" << report.stopReason;
             failed = true;
         }
-        qCDebug(lcSkin).noquote() << "skin" << m_skin.info.name << "by" << m_skin.info.madeBy
-                                  << "-" << m_skin.info.comment;
+        qCDebug(lcSkin).noquote() << "skin" << m_skin.info.name << "by" << m_skin.info.madeBy << "-"
+                                  << m_skin.info.comment;
     }
     if (m_skin.tyme)
         m_skin.background = BackgroundKind::Tyme;
@@ -107,8 +107,8 @@ FaceUpdate Timepiece::activateSkin(const QString& requested)
     if (m_skin.tyme) {
         // The time text is placed within the width of the Tyme picture, then drawn again.
         layOutTyme(m_skin, m_face.size().width(), m_settings.twelveHour, m_textWidth);
-        update.redrawn = m_face.draw(m_skin, m_settings.twelveHour, m_clock.now(), false)
-            || update.redrawn;
+        update.redrawn
+            = m_face.draw(m_skin, m_settings.twelveHour, m_clock.now(), false) || update.redrawn;
     }
     return update;
 }
@@ -129,7 +129,8 @@ FaceUpdate Timepiece::changeBackground(int hour, bool anyWay)
     return changeBackground(hour, anyWay, false, false);
 }
 
-FaceUpdate Timepiece::changeBackground(int hour, bool anyWay, bool activating, bool activationFailed)
+FaceUpdate Timepiece::changeBackground(
+    int hour, bool anyWay, bool activating, bool activationFailed)
 {
     if (m_skin.background != BackgroundKind::Animated && !anyWay) {
         const int minute = m_clock.now().time().minute();

@@ -39,8 +39,8 @@ void layOutTyme(Skin& skin, double widthPx, bool twelveHour, const TextWidth& te
     const double window = fromPixels(widthPx);
     const double offset = fromPixels(skin.analogBox.left());
     const double time = fromPixels(textWidth(skin.hours.font, QStringLiteral("88:88:88")));
-    const double amPm = twelveHour ? fromPixels(textWidth(skin.hours.font, QStringLiteral(" am")))
-                                   : 0;
+    const double amPm
+        = twelveHour ? fromPixels(textWidth(skin.hours.font, QStringLiteral(" am"))) : 0;
     double left = fromPixels(skin.hours.position.x());
     switch (skin.alignment) {
     case TymeAlignment::Left:

@@ -62,7 +62,7 @@ std::optional<Background> Backgrounds::choose(const QString& folder, const Skin&
     if (folder.isEmpty())
         return builtInBackground(QStringLiteral("the skin has no folder"));
     const bool tyme = skin.background == BackgroundKind::Tyme;
-    const QString pattern = tyme ? QStringLiteral("main*.*")
+    const QString pattern = tyme                   ? QStringLiteral("main*.*")
         : skin.background == BackgroundKind::Order ? QStringLiteral("back%1.*").arg(hour)
                                                    : QStringLiteral("back*.*");
     FileList files;

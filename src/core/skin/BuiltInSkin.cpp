@@ -1,6 +1,5 @@
 #include "core/skin/BuiltInSkin.h"
 
-
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
@@ -113,8 +112,8 @@ void applyValues(Skin& skin, WorldTimeSkin& worldTime, bool withInfo)
 {
     Skin defaults;
     defaults.info = withInfo ? SkinInfo { QStringLiteral("Ardel"), QStringLiteral("Normal"),
-                                   QStringLiteral("14/8/1999"), QStringLiteral("horolan@example.org"),
-                                   QString(), QStringLiteral("The original skin") }
+        QStringLiteral("14/8/1999"), QStringLiteral("horolan@example.org"), QString(),
+        QStringLiteral("The original skin") }
                              : skin.info;
     defaults.tyme = skin.tyme;
     defaults.alignment = skin.alignment;

@@ -22,7 +22,19 @@ using NumberReading::leadingNumber;
 constexpr qsizetype maxReportedLines = 1000;
 constexpr qsizetype maxReportedText = 200;
 
-enum class Section { None, Info, Setting, Hours, Minutes, Seconds, AmPm, WorldTime, Font, Skin, Unknown };
+enum class Section {
+    None,
+    Info,
+    Setting,
+    Hours,
+    Minutes,
+    Seconds,
+    AmPm,
+    WorldTime,
+    Font,
+    Skin,
+    Unknown
+};
 
 Section sectionOf(const QString& name)
 {
@@ -252,9 +264,15 @@ bool Reading::setting(const QString& key, const QString& value, int line)
         return true;
     }
     static const std::array<std::pair<QStringView, int>, 9> handKeys { {
-        { u"secwidth", 0 }, { u"minwidth", 1 }, { u"hurwidth", 2 },
-        { u"seclenght", 3 }, { u"minlenght", 4 }, { u"hurlenght", 5 },
-        { u"secstart", 6 }, { u"minstart", 7 }, { u"hurstart", 8 },
+        { u"secwidth", 0 },
+        { u"minwidth", 1 },
+        { u"hurwidth", 2 },
+        { u"seclenght", 3 },
+        { u"minlenght", 4 },
+        { u"hurlenght", 5 },
+        { u"secstart", 6 },
+        { u"minstart", 7 },
+        { u"hurstart", 8 },
     } };
     for (const auto& [name, index] : handKeys) {
         if (key != name)
@@ -472,7 +490,8 @@ void Reading::setFontSize(QFont& font, double points)
     font.setPointSizeF(points > 0 ? points : defaultSkinFont().pointSizeF());
 }
 
-void Reading::note(QList<SkinReport::Line>& list, int line, const QString& text, const QString& reason)
+void Reading::note(
+    QList<SkinReport::Line>& list, int line, const QString& text, const QString& reason)
 {
     if (list.size() < maxReportedLines)
         list.append({ line, shortened(text), reason });
@@ -484,7 +503,8 @@ void Reading::note(QList<SkinReport::Line>& list, int line, const QString& text,
 QColor nineDigitColor(const QString& text)
 {
     const auto component = [&](qsizetype from) {
-        const double n = NumberReading::roundHalfEven(leadingNumber(QStringView(text).mid(from, 3)));
+        const double n
+            = NumberReading::roundHalfEven(leadingNumber(QStringView(text).mid(from, 3)));
         return n > 255 ? 255 : n < 0 ? 0 : int(n);
     };
     return QColor(component(0), component(3), component(6));

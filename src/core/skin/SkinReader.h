@@ -27,7 +27,8 @@ struct SkinReport {
 namespace SkinReader {
 
 // False when the file could not be read at all.
-bool readFile(const QString& path, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report = nullptr);
+bool readFile(
+    const QString& path, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report = nullptr);
 // The same over text already decoded (tests and fuzzing).
 void read(const QString& text, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report = nullptr);
 

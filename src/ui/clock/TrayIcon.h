@@ -17,7 +17,8 @@ public:
 
     // Adds the icon to the tray.
     void show(const QString& tip);
-    // Only a new text reaches the tray: the tick offers one on every tick of three seconds a minute.
+    // Only a new text reaches the tray: the tick offers one on every tick of three seconds a
+    // minute.
     void setTip(const QString& tip);
     void remove();
 

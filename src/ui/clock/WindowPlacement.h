@@ -38,8 +38,8 @@ public:
         QPoint windowAt, bool locked);
     // Where the window goes for the pointer at a global position with exactly the left button
     // held; nothing otherwise. Modifiers no longer matter once the drag has started.
-    std::optional<QPoint> move(Qt::MouseButtons buttons, QPoint pointer, const QRect& window,
-        const QRect& screen) const;
+    std::optional<QPoint> move(
+        Qt::MouseButtons buttons, QPoint pointer, const QRect& window, const QRect& screen) const;
     // Any button release ends the drag.
     void release() { m_dragging = false; }
     bool dragging() const { return m_dragging; }

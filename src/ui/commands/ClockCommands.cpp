@@ -8,7 +8,8 @@ ClockCommands::ClockCommands(QObject* parent)
     for (std::size_t i = 1; i < m_actions.size(); ++i) {
         const auto command = Command(i);
         m_actions[i] = new QAction(this);
-        connect(m_actions[i], &QAction::triggered, this, [this, command] { emit triggered(command); });
+        connect(
+            m_actions[i], &QAction::triggered, this, [this, command] { emit triggered(command); });
     }
     action(Command::Close)->setText(QStringLiteral("E&xit"));
     action(Command::UnlockPosition)->setText(QStringLiteral("un&Lock Position"));

@@ -50,7 +50,8 @@ Command command(int key, Qt::KeyboardModifiers modifiers)
         key -= 'a' - 'A';
     const Command decided = decide(key, modifiers);
     if (decided != Command::None)
-        qCDebug(lcMain) << "hot key" << Qt::hex << key << modifiers << "-> command" << Qt::dec << int(decided);
+        qCDebug(lcMain) << "hot key" << Qt::hex << key << modifiers << "-> command" << Qt::dec
+                        << int(decided);
     return decided;
 }
 

@@ -19,8 +19,9 @@ class TestFiles : public QObject {
 private slots:
     void initTestCase()
     {
-        for (const char* name : { "Back1.bmp", "back1.bmp", "back2.bmp", "BACK10.JPG", "back[1].bmp",
-                 "backup", "Chime3.wav", "chime12.WAV", "x.y.z", ".back9.bmp", "\u00c4PFEL.bmp" })
+        for (const char* name :
+            { "Back1.bmp", "back1.bmp", "back2.bmp", "BACK10.JPG", "back[1].bmp", "backup",
+                "Chime3.wav", "chime12.WAV", "x.y.z", ".back9.bmp", "\u00c4PFEL.bmp" })
             m_folders.write(QStringLiteral("skin/") + QString::fromUtf8(name), "x");
         const QString skin = m_folders.path(QStringLiteral("skin/"));
         QCOMPARE(::mkfifo(QFile::encodeName(skin + "back3.bmp"), 0600), 0);
@@ -68,7 +69,8 @@ private slots:
         } else {
             qputenv("XDG_DATA_HOME", row[2].toLocal8Bit());
             qputenv("XDG_DATA_DIRS", row[3].toLocal8Bit());
-            QStringList expected = list(row[4]).replaceInStrings(QRegularExpression("^~"), QDir::homePath());
+            QStringList expected
+                = list(row[4]).replaceInStrings(QRegularExpression("^~"), QDir::homePath());
             expected.prepend(QCoreApplication::applicationDirPath());
             QCOMPARE(Roots::standard().roots(), expected);
         }
@@ -78,7 +80,8 @@ private slots:
     {
         const Roots roots({ root(1), root(2), root(3) });
         // Once each, in case-insensitive order; hidden and unsafe names are left out.
-        QCOMPARE(roots.list("Skins"), QStringList({ "Alpha", "beta", "Gamma", "Hourly", "hourly", "MySkin" }));
+        QCOMPARE(roots.list("Skins"),
+            QStringList({ "Alpha", "beta", "Gamma", "Hourly", "hourly", "MySkin" }));
         QCOMPARE(roots.list("Sounds"), QStringList({ "Tone" }));
         QCOMPARE(roots.list(".."), QStringList());
     }

@@ -19,8 +19,10 @@ private slots:
                 column = test::unescaped(column);
             QTest::newRow(qPrintable(row[0] + QStringLiteral(": ") + row[1])) << row;
         }
-        QTest::newRow("number: too large") << QStringList { "number", "", QString(400, u'9'), "inf", "yes", "-", "-" };
-        QTest::newRow("number: too small") << QStringList { "number", "", "0." + QString(400, u'0') + "1", "0", "yes", "0", "0" };
+        QTest::newRow("number: too large")
+            << QStringList { "number", "", QString(400, u'9'), "inf", "yes", "-", "-" };
+        QTest::newRow("number: too small")
+            << QStringList { "number", "", "0." + QString(400, u'0') + "1", "0", "yes", "0", "0" };
     }
     void rows()
     {
