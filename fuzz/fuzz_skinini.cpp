@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Skin skin;
     WorldTimeSkin worldTime;
     SkinReport report;
-    SkinReader::read(text, skin, worldTime, &report);
+    SkinReader::readText(text, skin, worldTime, &report);
     for (const QRectF& box :
         { skin.analogBox, worldTime.box, QRectF(skin.hours.position, skin.amPm.position),
             QRectF(skin.minutes.position, skin.seconds.position) }) {
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzSupport::fail("stop line and reason disagree", report.stopReason);
     Skin again;
     WorldTimeSkin worldTimeAgain;
-    SkinReader::read(text, again, worldTimeAgain);
+    SkinReader::readText(text, again, worldTimeAgain);
     if (!(again == skin) || !(worldTimeAgain == worldTime))
         FuzzSupport::fail("the same text read twice gives different records");
     return 0;

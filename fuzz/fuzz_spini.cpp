@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString text = decodeText(FuzzSupport::bytesOf(data, size));
     SoundPackInfo info;
     SoundPackInfo again;
-    SoundPack::read(text, info);
-    SoundPack::read(text, again);
+    SoundPack::readText(text, info);
+    SoundPack::readText(text, again);
     if (info.type.size() != 1)
         FuzzSupport::fail("the type is not one character", info.type);
     if (again.type != info.type || again.comment != info.comment || again.email != info.email)

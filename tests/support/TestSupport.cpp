@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace test {
@@ -15,27 +16,20 @@ QString dataPath(const QString& relative)
     return QStringLiteral(HOROLAN_TEST_DATA "/") + relative;
 }
 
-QString unescaped(const QString& text)
+QString unescaped(QString text)
 {
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
-        const int digits = next == u'x' ? 2 : next == u'u' ? 4 : 0;
-        if (c != u'\\' || next.isNull()) {
-            out += c;
-        } else if (digits > 0) {
-            out += QChar(char16_t(text.mid(i + 2, digits).toUShort(nullptr, 16)));
-            i += 1 + digits;
-        } else {
-            out += next == u'n' ? QChar(u'\n')
-                : next == u'r'  ? QChar(u'\r')
-                : next == u't'  ? QChar(u'\t')
-                                : next;
-            ++i;
-        }
+    static const QRegularExpression escape(
+        QStringLiteral(R"(\\(x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|.))"));
+    for (auto m = escape.match(text); m.hasMatch(); m = escape.match(text, m.capturedStart() + 1)) {
+        const QString code = m.captured(1);
+        const QChar c = code.size() > 1 ? QChar(char16_t(code.mid(1).toUShort(nullptr, 16)))
+            : code == u"r"              ? QChar(u'\r')
+            : code == u"t"              ? QChar(u'\t')
+            : code == u"n"              ? QChar(u'\n')
+                                        : code[0];
+        text.replace(m.capturedStart(), m.capturedLength(), c);
     }
-    return out;
+    return text;
 }
 
 QList<QStringList> rows(const QString& relative)
@@ -107,16 +101,6 @@ QMap<QString, QString> skinFields(const Skin& s, const WorldTimeSkin& w)
         f[name + QStringLiteral("angleTenths")] = n(text->angleTenths);
     }
     return f;
-}
-
-void RecordingOutput::play(const QString& path)
-{
-    calls << QStringLiteral("play ") + QFileInfo(path).fileName();
-}
-
-void RecordingOutput::playStroke(const QString& path)
-{
-    calls << QStringLiteral("stroke ") + QFileInfo(path).fileName();
 }
 
 namespace {

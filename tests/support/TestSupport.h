@@ -9,6 +9,7 @@
 #include "core/skin/Skin.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QMap>
 #include <QSize>
 #include <QStringList>
@@ -25,7 +26,7 @@ QString dataPath(const QString& relative);
 // starting with "#" are skipped; columns are trimmed, and "\n" in one is a line break.
 QList<QStringList> rows(const QString& relative);
 // \n, \r, \t, \xHH and \uHHHH stand for those characters, a backslash before any other for it.
-QString unescaped(const QString& text);
+QString unescaped(QString text);
 
 // The rows of a data file as QtTest rows named by their first column, in one column "row".
 void addRows(const QString& relative);
@@ -39,8 +40,11 @@ QMap<QString, QString> skinFields(const Skin& skin, const WorldTimeSkin& worldTi
 class RecordingOutput final : public SoundOutput {
 public:
     QStringList calls;
-    void play(const QString& path) override;
-    void playStroke(const QString& path) override;
+    void play(const QString& path) override { calls << "play " + QFileInfo(path).fileName(); }
+    void playStroke(const QString& path) override
+    {
+        calls << "stroke " + QFileInfo(path).fileName();
+    }
     void stop() override { calls << QStringLiteral("stop"); }
     void beep() override { calls << QStringLiteral("beep"); }
     void endStroke() { emit strokeEnded(); }

@@ -59,7 +59,7 @@ ChimeKind SoundPackInfo::kind() const
 
 namespace SoundPack {
 
-void read(const QString& text, SoundPackInfo& info, SoundPackReport* report)
+void readText(const QString& text, SoundPackInfo& info, SoundPackReport* report)
 {
     Reading reading(info);
     const IniText::Reading result = IniText::read(text, reading);
@@ -83,7 +83,7 @@ bool readFile(const QString& path, SoundPackInfo& info, SoundPackReport* report)
         report->found = true;
         report->truncated = file->truncated;
     }
-    read(file->text, info, report);
+    readText(file->text, info, report);
     return true;
 }
 

@@ -32,6 +32,6 @@ namespace SoundPack {
 // and keeping what was read. Does not reset info first. False when the file could not be read.
 bool readFile(const QString& path, SoundPackInfo& info, SoundPackReport* report = nullptr);
 // The same over text already decoded (tests and fuzzing).
-void read(const QString& text, SoundPackInfo& info, SoundPackReport* report = nullptr);
+void readText(const QString& text, SoundPackInfo& info, SoundPackReport* report = nullptr);
 
 } // namespace SoundPack

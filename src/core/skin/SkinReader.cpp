@@ -510,7 +510,7 @@ QColor nineDigitColor(const QString& text)
     return QColor(component(0), component(3), component(6));
 }
 
-void read(const QString& text, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report)
+void readText(const QString& text, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report)
 {
     SkinReport local;
     SkinReport& r = report ? *report : local;
@@ -538,7 +538,7 @@ bool readFile(const QString& path, Skin& skin, WorldTimeSkin& worldTime, SkinRep
         return false;
     r.found = true;
     r.truncated = file->truncated;
-    read(file->text, skin, worldTime, &r);
+    readText(file->text, skin, worldTime, &r);
     return true;
 }
 

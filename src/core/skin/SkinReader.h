@@ -30,7 +30,8 @@ namespace SkinReader {
 bool readFile(
     const QString& path, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report = nullptr);
 // The same over text already decoded (tests and fuzzing).
-void read(const QString& text, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report = nullptr);
+void readText(
+    const QString& text, Skin& skin, WorldTimeSkin& worldTime, SkinReport* report = nullptr);
 
 // The transparent colour of a "transcolor" text: nine digits, three each for red, green and blue;
 // a missing group is 0, a group above 255 is 255.

@@ -14,7 +14,7 @@ ClockFace face(const QString& ini, QTime time, qreal ratio = 1)
 {
     Skin skin;
     WorldTimeSkin worldTime;
-    SkinReader::read(ini, skin, worldTime);
+    SkinReader::readText(ini, skin, worldTime);
     Background white;
     white.picture = QImage(200, 200, QImage::Format_RGB32);
     white.picture.fill(Qt::white);
