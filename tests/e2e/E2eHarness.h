@@ -2,13 +2,11 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimeZone>
 
 #include <csignal>
@@ -16,24 +14,23 @@
 #include <sys/prctl.h>
 
 // The real clock on a private Xvfb with openbox, driven with xdotool and read back with
-// xwininfo, xprop and screenshots. Every wait is bounded; what went wrong last is in lastError.
+// xwininfo, xprop and screenshots. A condition that fails may say why in e2e::why.
 namespace e2e {
 
 using namespace Qt::StringLiterals;
 using Env = QProcessEnvironment;
 
-inline QString lastError;
+inline QString why;
 
-// QVERIFY2 that says what the harness saw go wrong.
 #define CHECK(condition)                                                                           \
     do {                                                                                           \
-        e2e::lastError.clear();                                                                    \
-        QVERIFY2(condition, qPrintable(e2e::lastError));                                           \
+        e2e::why.clear();                                                                          \
+        QVERIFY2(condition, qPrintable(e2e::why));                                                 \
     } while (false)
 
-inline bool fail(const QString& why)
+inline bool fail(const QString& reason)
 {
-    lastError = why;
+    why = reason;
     return false;
 }
 
@@ -48,22 +45,10 @@ inline QString readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().right(4000)) : "";
 }
 
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000, int pollMs = 50)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() >= timeoutMs)
-            return false;
-        QThread::msleep(pollMs);
-    }
-    return true;
-}
-
-// The output of a command given 20 s to end; none unless it ended with exit code 0.
+// The output of a command given 20 s to end with exit code 0.
 inline std::optional<QByteArray> run(const QStringList& command, const Env& env)
 {
-    QProcess process; // its destructor kills it if need be
+    QProcess process;
     process.setProcessEnvironment(env);
     process.start(command.first(), command.mid(1));
     if (process.waitForFinished(20000) && !process.exitStatus() && !process.exitCode())
@@ -72,24 +57,19 @@ inline std::optional<QByteArray> run(const QStringList& command, const Env& env)
     return std::nullopt;
 }
 
-// A helper that ends with its owner (SIGTERM, then SIGKILL), or with the test, even one killed
-// by CTest's timeout; its output goes to log.
-struct Stop {
-    void operator()(QProcess* process) const
-    {
-        process->terminate();
-        process->waitForFinished(3000);
-        delete process;
-    }
+// A helper that ends with its owner, or with the test even when CTest kills it; its output goes
+// to out, its errors to out.err.
+struct Helper : QProcess {
+    ~Helper() override { terminate(), waitForFinished(3000); }
 };
-using Process = std::unique_ptr<QProcess, Stop>;
+using Process = std::unique_ptr<Helper>;
 
-inline Process spawn(QStringList command, const Env& env, const QString& log, bool merge = true)
+inline Process spawn(QStringList command, const Env& env, const QString& out)
 {
-    Process process(new QProcess);
+    Process process(new Helper);
     process->setProcessEnvironment(env);
-    process->setStandardOutputFile(log, QIODevice::Append);
-    process->setStandardErrorFile(merge ? log : log + u".err"_s, QIODevice::Append);
+    process->setStandardOutputFile(out, QIODevice::Append);
+    process->setStandardErrorFile(out + u".err"_s, QIODevice::Append);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(command.first(), command.mid(1));
@@ -98,10 +78,7 @@ inline Process spawn(QStringList command, const Env& env, const QString& log, bo
 
 inline bool copyFolder(const QString& from, const QString& to)
 {
-    const QStringList names = QDir(from).entryList(QDir::Files);
-    const auto copy = [&](const QString& n) { return QFile::copy(from + u'/' + n, to + u'/' + n); };
-    return (!names.isEmpty() && QDir().mkpath(to) && std::all_of(names.begin(), names.end(), copy))
-        || fail(u"cannot copy "_s + from);
+    return QDir().mkpath(to) && run({ u"cp"_s, u"-rT"_s, from, to }, Env::systemEnvironment());
 }
 
 struct Window {
@@ -118,44 +95,48 @@ public:
 
     bool start()
     {
-        // Xvfb picks a free display and writes its number once it is ready; openbox runs its
-        // startup command once it manages windows (one mapped before would be lost).
-        const QString number = m_dir.filePath(u"display"_s);
-        const QString ready = m_dir.filePath(u"openbox.ready"_s);
-        const QString xvfb = u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s;
-        m_xvfb = spawn(words(xvfb), env, number, false);
-        if (!m_xvfb || !waitUntil([&] { return readFile(number).endsWith(u'\n'); }, 10000))
-            return fail(u"Xvfb names no display: "_s + readFile(number + u".err"_s));
-        env.insert(u"DISPLAY"_s, u':' + readFile(number).trimmed());
-        env.insert(u"HOME"_s, m_dir.path()); // openbox's, and trayer's
+        // Xvfb writes its display's number once it is ready; openbox runs its startup command
+        // once it manages windows.
+        const QString display = m_dir.filePath(u"display"_s);
+        const QString ready = m_dir.filePath(u"ready"_s);
+        const QString wmLog = m_dir.filePath(u"openbox"_s);
+        m_xvfb = spawn(
+            words(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s), env, display);
+        if (!m_xvfb || !QTest::qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
+            return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
+        env.insert(u"DISPLAY"_s, u':' + readFile(display).trimmed());
+        env.insert(u"HOME"_s, m_dir.path());
         env.remove(u"XAUTHORITY"_s);
-        m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, ready + u".log"_s);
-        if (!m_wm || !waitUntil([&] { return QFileInfo::exists(ready); }))
-            return fail(u"openbox did not start: "_s + readFile(ready + u".log"_s));
-        return ok(u"xsetroot -solid "_s + QColor(root).name());
+        m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, wmLog);
+        if (!m_wm || !QTest::qWaitFor([&] { return QFileInfo::exists(ready); }))
+            return fail(u"no openbox: "_s + readFile(wmLog + u".err"_s));
+        return xdo(u"xsetroot -solid "_s + QColor(root).name());
     }
 
-    QString x(const QString& c) const { return run(words(c), env).value_or("").trimmed(); }
-    bool ok(const QString& c) const { return run(words(c), env).has_value(); }
-    bool xdo(const QString& commands) const { return ok(u"xdotool "_s + commands); }
+    QString x(const QString& command) const
+    {
+        return QString::fromUtf8(run(words(command), env).value_or("")).trimmed();
+    }
+    bool xdo(const QString& command) const { return run(words(command), env).has_value(); }
 
-    // Through XTEST to the focused window: Qt ignores keys sent by XSendEvent. openbox marks a
-    // window active a moment before it has the focus.
+    // Through XTEST to the focused window, as Qt ignores sent keys; openbox marks a window
+    // active a moment before it has the focus.
     bool key(quint64 window, const QString& keys) const
     {
         const QString id = QString::number(window);
         const auto focused = [&] { return x(u"xdotool getwindowfocus"_s) == id; };
-        if (!xdo(u"windowactivate --sync "_s + id) || !waitUntil(focused, 2000))
-            return fail(u"no focus: "_s + lastError);
-        return xdo(u"key --delay 30 "_s + keys);
+        return xdo(u"xdotool windowactivate --sync "_s + id)
+            && (QTest::qWaitFor(focused, 2000) || fail(u"no focus"_s))
+            && xdo(u"xdotool key --delay 30 "_s + keys);
     }
 
-    // Left button, Ctrl held if asked, in steps with a pause before each as a hand would move.
+    // The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
     bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03) const
     {
         const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
         const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
-        QString chain = move(from) + (ctrl ? u" keydown ctrl"_s : u""_s) + u" mousedown 1"_s;
+        QString chain = u"xdotool"_s + move(from) + (ctrl ? u" keydown ctrl"_s : u""_s);
+        chain += u" mousedown 1"_s;
         for (int i = 1; i <= steps; ++i)
             chain += wait + move(from + (to - from) * i / steps);
         return xdo(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s));
@@ -175,15 +156,16 @@ public:
             return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
         };
         const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
-        const Window found { id, at, field("Map State") == 1, field("Redirect State") == 1 };
-        return text.isEmpty() ? Window {} : found;
+        return text.isEmpty()
+            ? Window {}
+            : Window { id, at, field("Map State") == 1, field("Redirect State") == 1 };
     }
 
     QList<Window> windows(qint64 pid) const // the viewable ones
     {
         QList<Window> found;
-        const QString ids = x(u"xdotool search --pid %1"_s.arg(pid));
-        for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QString& id :
+            x(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts)) {
             if (const Window w = window(id.toULongLong()); w.viewable)
                 found << w;
         }
@@ -191,31 +173,14 @@ public:
     }
 
     // An open menu of the process: override-redirect, not a tooltip, none of the others.
-    Window waitForMenu(qint64 pid, const QList<quint64>& others, int timeoutMs = 3000) const
+    Window menu(qint64 pid, const QList<quint64>& others) const
     {
-        Window menu;
-        const auto tip = [&](quint64 id) {
-            return property(id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s);
-        };
-        const auto open = [&] {
-            for (const Window& w : windows(pid))
-                menu = w.overrideRedirect && !others.contains(w.id) && !tip(w.id) ? w : menu;
-            return menu.viewable;
-        };
-        return waitUntil(open, timeoutMs, 100) ? menu : Window {};
-    }
-
-    QRect shape(quint64 id) const // the bounding shape's extents; null: not shaped
-    {
-        const QRegularExpression extents(u"extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
-        const auto m = extents.match(x(u"xwininfo -shape -id %1"_s.arg(id)));
-        const auto n = [&](int i) { return m.captured(i).toInt(); };
-        return m.hasMatch() ? QRect(n(3), n(4), n(1), n(2)) : QRect();
-    }
-
-    QString property(quint64 id, QString atom) const
-    {
-        return x(u"xprop -id %1 "_s.arg(id) + atom);
+        for (const Window& w : windows(pid)) {
+            const QString type = x(u"xprop -id %1 _NET_WM_WINDOW_TYPE"_s.arg(w.id));
+            if (w.overrideRedirect && !others.contains(w.id) && !type.contains(u"TOOLTIP"_s))
+                return w;
+        }
+        return {};
     }
 
 private:
@@ -248,7 +213,7 @@ public:
         if (file.open(QIODevice::WriteOnly))
             file.write(options.settings.toUtf8());
     }
-    ~Clock() // on a failed test, says what the clock saved and wrote
+    ~Clock()
     {
         if (m_app && QTest::currentTestFailed())
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
@@ -256,32 +221,38 @@ public:
 
     QString dataDir() const { return m_home + u"/.local/share"_s; }
     QString settings() const { return readFile(m_home + u"/.config/Quarnet.conf"_s); }
-    QString output() const { return readFile(m_dir.filePath(u"log"_s)); }
-    bool saved(const QString& line) const { return settings().split(u'\n').contains(line); }
+    QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
+    bool saved(const QString& line) const
+    {
+        return settings().split(u'\n').contains(line) || fail(u"not saved: "_s + line);
+    }
     bool key(const QString& keys) const { return m_x.key(window.id, keys); }
     bool shown() const { return m_x.window(window.id).viewable; }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
+    bool at(QPoint topLeft) const
+    {
+        const QPoint place = m_x.window(window.id).geometry.topLeft();
+        return place == topLeft || fail(u"at "_s + QDebug::toString(place));
+    }
 
     bool start() // and wait for its window
     {
-        // From nothing, so nothing of the developer's desktop leaks in. No session bus, said
-        // plainly: without an address libdbus would launch one. A sanitizer build wants to be
-        // loaded first; the fake clock comes before it.
+        // From nothing, so nothing of the developer's desktop leaks in; without a bus address
+        // libdbus would launch a bus. A sanitizer runtime must come first, the fake clock next.
         Env env;
         const QString entries
             = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
               "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 "
               "LANG=C LC_ALL=C TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none "
-              "ASAN_OPTIONS=verify_asan_link_order=0"_s;
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0"_s;
         const QString path = qEnvironmentVariable("PATH");
-        const QStringList all
-            = words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s), path));
-        for (const QString& entry : all + m_options.env)
+        for (const QString& entry :
+            words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s), path))
+                + m_options.env)
             env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
         if (!m_options.fakeStart.isEmpty()) {
-            // Only the wall clock is faked: timers keep running on the monotonic one.
+            // Only the wall clock: timers run on the monotonic one.
             QDateTime start = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
             start.setTimeZone(QTimeZone("Europe/Amsterdam"));
             env.insert(u"LD_PRELOAD"_s, QStringLiteral(HOROLAN_FAKECLOCK_LIB));
@@ -290,30 +261,20 @@ public:
         }
         m_app = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"log"_s));
         pid = m_app ? m_app->processId() : 0;
-        // The tray icon has the same owner, but is override-redirect like the menus.
+        window = {};
+        // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {
             for (const Window& w : m_x.windows(pid))
                 window = w.overrideRedirect ? window : w;
             return window.viewable || !running();
         };
-        window = {};
-        return (waitUntil(mapped, 10000, 100) && running()) || fail(u"no window:\n"_s + output());
+        return (QTest::qWaitFor(mapped, 10000) && running()) || fail(u"no window:\n"_s + output());
     }
 
-    bool closed(int timeoutMs = 5000) // ended by itself with exit code 0
+    bool closed(int timeoutMs = 5000) // by itself, with exit code 0
     {
         m_app->waitForFinished(timeoutMs);
         return (!running() && !m_app->exitStatus() && !m_app->exitCode()) || fail(u"not closed"_s);
-    }
-
-    bool waitForPlace(QPoint topLeft) const
-    {
-        QPoint at;
-        const auto there
-            = [&] { return (at = m_x.window(window.id).geometry.topLeft()) == topLeft; };
-        return waitUntil(there, 3000, 100)
-            || fail(
-                u"at %1,%2, not %3,%4"_s.arg(at.x()).arg(at.y()).arg(topLeft.x()).arg(topLeft.y()));
     }
 
 private:

@@ -6,8 +6,8 @@ using namespace e2e;
 
 namespace {
 
-// One stroke: where it starts and how loud the last 5 ms of its sound are (near 0 when it rang
-// out, not when it was cut off).
+// Where a stroke starts, in seconds, and the peak of the last 5 ms of its sound: near 0 when it
+// rang out, not when it was cut off.
 struct Stroke {
     double at = 0;
     double endPeak = 0;
@@ -15,33 +15,23 @@ struct Stroke {
 
 QList<Stroke> findStrokes(const std::vector<float>& s, int rate)
 {
-    // A stroke starts where the RMS of a 10 ms window reaches 0.05 after 40 ms below 0.02. An
-    // onset late in a window leaves it between the two: that window keeps the quiet run before
-    // it (rising), or the stroke rising through it would be missed.
-    const size_t window = size_t(rate / 100);
+    // A stroke starts where the peak of a millisecond reaches 0.05 after 40 ms below 0.02 (or the
+    // recording's start), rising briefly between the two: at its first sample of 0.05.
     QList<Stroke> strokes;
-    int quiet = 4; // silence before the recording counts as quiet
-    bool rising = false;
-    for (size_t start = 0; start + window <= s.size(); start += window) {
-        double energy = 0;
-        for (size_t i = start; i < start + window; ++i)
-            energy += double(s[i]) * s[i];
-        const double rms = std::sqrt(energy / double(window));
-        if (rms >= 0.05 && quiet >= 4) {
-            // The onset is the first loud sample, in this window or late in the one before.
-            size_t onset = start >= window ? start - window : 0;
-            while (onset < start && std::abs(s[onset]) < 0.05f)
-                ++onset;
-            strokes.append(Stroke { double(onset) / rate });
-            quiet = 0;
-        } else {
-            quiet = rms < 0.02 ? (rising ? 1 : quiet + 1)
-                               : (!rising && rms < 0.05 && quiet >= 4 ? quiet : 0);
+    const qsizetype ms = rate / 1000;
+    for (qsizetype i = 0, run = 40, quiet = 40; i + ms <= qsizetype(s.size()); i += ms) {
+        const auto [low, high] = std::minmax_element(s.begin() + i, s.begin() + i + ms);
+        const float peak = std::max(-*low, *high);
+        if (peak >= 0.05f && quiet >= 40) {
+            const auto loud = [](float v) { return std::abs(v) >= 0.05f; };
+            strokes.append(
+                Stroke { double(std::find_if(s.begin() + i, s.end(), loud) - s.begin()) / rate });
         }
-        rising = rms >= 0.02 && rms < 0.05 && quiet >= 4;
+        run = peak < 0.02f ? run + 1 : 0;
+        quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
     }
-    // A stroke's sound ends at its last sample above a few steps of 16 bits; the millisecond
-    // before the next onset holds that stroke's first, quietest samples.
+    // Its sound ends at its last sample above a few steps of 16 bits, a millisecond or more
+    // before the next stroke starts rising.
     for (qsizetype k = 0; k < strokes.size(); ++k) {
         const auto first = size_t(strokes[k].at * rate);
         size_t end
@@ -62,21 +52,20 @@ QString describe(const QList<Stroke>& strokes)
     return text;
 }
 
-// Each stroke starts once the one before has sounded (less a stream's start-up jitter) and,
-// when asked, rings out: still at 0.004, it would be cut off about 100 ms early.
+// Each stroke starts once the one before has sounded, less a stream's start-up jitter, and if
+// asked rings out: at 0.004 it would be cut off about 100 ms early.
 bool wellStruck(const QList<Stroke>& strokes, bool ringOut)
 {
     for (qsizetype i = 0; i < strokes.size(); ++i) {
         if ((i > 0 && strokes[i].at - strokes[i - 1].at < 0.2)
             || (ringOut && strokes[i].endPeak >= 0.004))
-            return fail(u"stroke %1 comes early or is cut off: "_s.arg(i + 1) + describe(strokes));
+            return fail(u"stroke %1 early or cut off: "_s.arg(i + 1) + describe(strokes));
     }
     return true;
 }
 
-// A private PulseAudio with one null sink and parec recording its monitor, with nothing of a
-// desktop session: no other server, no D-Bus, no cookie of the user's. Times in the recording
-// relate to the test's through marks: at(mark()) is where now falls.
+// A private PulseAudio with one null sink, its monitor recorded by parec, nothing of a desktop
+// session. Times in the recording relate to the test's through marks: at(mark()) is now.
 class Audio {
 public:
     static constexpr int rate = 44100;
@@ -84,38 +73,38 @@ public:
 
     bool start()
     {
-        for (const auto& name :
+        for (const QString& name :
             words(u"HOME XDG_RUNTIME_DIR PULSE_RUNTIME_PATH PULSE_STATE_PATH"_s))
             m_env.insert(name, m_dir.path());
         m_env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
         m_env.insert(u"PULSE_SERVER"_s, server().section(u'=', 1));
-        // -n: no default script, so no hardware, X11 or D-Bus modules. No real-time priority:
-        // the null sink keeps time by itself, and the busy test machine needs its cores.
-        const QString log = m_dir.filePath(u"pulseaudio.log"_s);
-        const QString native = m_dir.filePath(u"native"_s);
-        QStringList pulse { u"pulseaudio"_s, u"--load=module-null-sink sink_name=horolan"_s };
-        pulse << u"--load=module-native-protocol-unix auth-anonymous=1 socket="_s + native;
-        pulse << words(u"--daemonize=no -n --exit-idle-time=-1 --realtime=no --high-priority=no"_s);
-        m_server = spawn(pulse + words(u"--no-cpu-limit=yes --log-target=stderr"_s), m_env, log);
+        // -n: no default script, so no hardware, X11 or D-Bus modules; no real-time priority on
+        // a busy machine, as the null sink keeps time by itself.
+        const QString log = m_dir.filePath(u"pulseaudio"_s);
+        m_server = spawn(
+            QStringList { u"pulseaudio"_s, u"--load=module-null-sink sink_name=horolan"_s,
+                u"--load=module-native-protocol-unix auth-anonymous=1 socket="_s
+                    + m_dir.filePath(u"native"_s) }
+                + words(u"--daemonize=no -n --exit-idle-time=-1 --realtime=no --high-priority=no "
+                        "--no-cpu-limit=yes --log-target=stderr"_s),
+            m_env, log);
         const auto answers = [&] { return run({ u"pactl"_s, u"info"_s }, m_env).has_value(); };
-        return (m_server && waitUntil(answers, 10000, 100))
-            || fail(u"no pulseaudio: "_s + readFile(log));
+        return (m_server && QTest::qWaitFor(answers, 10000))
+            || fail(u"no pulseaudio: "_s + readFile(log + u".err"_s));
     }
 
-    bool record() // anew, from now
+    bool record() // anew, from now; the null sink may take a second to deliver its first block
     {
-        // Raw samples to a file, read while parec writes; a low latency keeps them near the wall
-        // clock. The null sink may take a second or more to deliver its first block.
         m_parec.reset();
         m_file.close();
         m_file.setFileName(m_dir.filePath(u"recording-%1.raw"_s.arg(++m_recordings)));
         m_samples.clear();
         m_timer.start();
         m_startMs = 1e12;
-        const QString parec = u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 "
-                              "--channels=1 --latency-msec=20"_s;
-        m_parec = spawn(words(parec), m_env, m_file.fileName(), false);
-        return (m_parec && waitUntil([&] { return samples().size() >= rate / 5; }, 10000, 20))
+        m_parec = spawn(words(u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 "
+                              "--channels=1 --latency-msec=20"_s),
+            m_env, m_file.fileName());
+        return (m_parec && QTest::qWaitFor([&] { return samples().size() >= rate / 5; }, 10000))
             || fail(u"parec records nothing: "_s + readFile(m_file.fileName() + u".err"_s));
     }
 
@@ -126,7 +115,7 @@ public:
             const QByteArray bytes = m_file.read(m_file.bytesAvailable() / 2 * 2);
             for (qsizetype i = 0; i < bytes.size(); i += 2)
                 m_samples.push_back(qFromLittleEndian<qint16>(bytes.constData() + i) / 32768.0f);
-            // Samples arrive after they sound, so each reading bounds the start from above.
+            // Samples arrive after they sound: each reading bounds the start from above.
             if (!m_samples.empty())
                 m_startMs = std::min(m_startMs, now - m_samples.size() * 1000.0 / rate);
         }
@@ -144,13 +133,13 @@ public:
             const double length = double(samples().size()) / rate;
             return length >= from && (strokes().isEmpty() || length - strokes().last().at >= 1.0);
         };
-        return waitUntil(quiet, 10000)
+        return QTest::qWaitFor(quiet, 10000)
             || fail(u"no quiet after %1 s: "_s.arg(from) + describe(strokes()));
     }
 
 private:
-    QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket path has at most 107 bytes
-    QProcessEnvironment m_env;
+    QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket's path has at most 107 bytes
+    Env m_env;
     Process m_server;
     Process m_parec; // ends first
     QFile m_file;
@@ -162,22 +151,22 @@ private:
 
 } // namespace
 
-// Chimes as sound: the clock playing into the null sink on a faked wall clock, and a recording
-// in which the strokes of a one-stroke counting pack are found and timed. Its one sound is a
-// 250 ms strike at 880 Hz that rings out to 60 dB down.
+// Chimes as sound: the clock playing into the null sink on a faked wall clock, and the strokes
+// of a one-stroke counting pack found and timed in a recording. Its one sound is a 250 ms strike
+// at 880 Hz.
 class TestE2eChimes : public QObject {
     Q_OBJECT
 
     XServer m_x;
     Audio m_audio;
 
-    // Installs the pack, starts a recording, then the clock; startMark: the moment before.
-    bool begin(Clock& clock, qint64* startMark)
+    // Installs the pack, starts a recording, then the clock; from: the moment before.
+    bool begin(Clock& clock, qint64& from)
     {
         const QString sounds = clock.dataDir() + u"/horolan/Sounds/Strike"_s;
         if (!copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) || !m_audio.record())
             return false;
-        *startMark = m_audio.mark();
+        from = m_audio.mark();
         return clock.start();
     }
     ClockOptions options(const QString& start, const QString& settings) const
@@ -211,11 +200,11 @@ private slots:
         QFETCH(int, strokes);
         Clock clock(m_x, options(start, settings));
         qint64 from = 0;
-        CHECK(begin(clock, &from));
+        CHECK(begin(clock, from));
         if (pressC) {
             QTest::qWait(300);
-            const QList<Stroke> early = m_audio.strokes();
-            CHECK(early.isEmpty() || fail(u"before C: "_s + describe(early)));
+            CHECK(
+                m_audio.strokes().isEmpty() || fail(u"before C: "_s + describe(m_audio.strokes())));
             from = m_audio.mark();
             CHECK(clock.key(u"c"_s));
         }
@@ -241,12 +230,12 @@ private slots:
         QFETCH(bool, terminate);
         Clock clock(m_x, options(u"2026-03-16 11:59:57"_s, {}));
         qint64 started = 0;
-        CHECK(begin(clock, &started)
-            && waitUntil([&] { return m_audio.strokes().size() >= 2; }, 12000));
+        CHECK(begin(clock, started)
+            && QTest::qWaitFor([&] { return m_audio.strokes().size() >= 2; }, 12000));
         // Ten strokes to go would take 2.5 s more; SysTrayIcon comes only with a save.
         if (terminate) {
-            CHECK(clock.signal(SIGTERM) && clock.closed(1000));
-            QVERIFY(clock.saved(u"SysTrayIcon=True"_s));
+            CHECK(
+                clock.signal(SIGTERM) && clock.closed(1000) && clock.saved(u"SysTrayIcon=True"_s));
             return;
         }
         CHECK(clock.key(u"x"_s));
