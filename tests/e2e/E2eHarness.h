@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -10,7 +9,6 @@
 #include <QTimeZone>
 
 #include <csignal>
-#include <optional>
 #include <sys/prctl.h>
 
 // The real clock on a private Xvfb with openbox, driven with xdotool and read back with
@@ -34,51 +32,43 @@ inline bool fail(const QString& reason)
     return false;
 }
 
-inline QStringList words(const QString& text)
-{
-    return text.split(u' ', Qt::SkipEmptyParts);
-}
-
 inline QString readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().right(4000)) : "";
 }
 
-// The output of a command given 20 s to end with exit code 0.
-inline std::optional<QByteArray> run(const QStringList& command, const Env& env)
+// The output of a command given 20 s, or none when it did not end with exit code 0.
+inline std::optional<QByteArray> run(
+    const QString& command, const Env& env = Env::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(command.first(), command.mid(1));
+    process.startCommand(command);
     if (process.waitForFinished(20000) && !process.exitStatus() && !process.exitCode())
         return process.readAllStandardOutput();
-    fail(command.join(u' ') + u": "_s + process.readAllStandardError());
+    fail(command + u": "_s + process.readAllStandardError());
     return std::nullopt;
 }
 
-// A helper that ends with its owner, or with the test even when CTest kills it; its output goes
+// A process that ends with its owner, or with the test even when CTest kills it; its output goes
 // to out, its errors to out.err.
 struct Helper : QProcess {
+    Helper(const QString& command, const Env& env, const QString& out)
+    {
+        setProcessEnvironment(env);
+        setStandardOutputFile(out);
+        setStandardErrorFile(out + u".err"_s);
+        setStandardInputFile(nullDevice());
+        setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        startCommand(command);
+    }
     ~Helper() override { terminate(), waitForFinished(3000); }
 };
-using Process = std::unique_ptr<Helper>;
-
-inline Process spawn(QStringList command, const Env& env, const QString& out)
-{
-    Process process(new Helper);
-    process->setProcessEnvironment(env);
-    process->setStandardOutputFile(out, QIODevice::Append);
-    process->setStandardErrorFile(out + u".err"_s, QIODevice::Append);
-    process->setStandardInputFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process->start(command.first(), command.mid(1));
-    return process->waitForStarted() ? std::move(process) : nullptr;
-}
 
 inline bool copyFolder(const QString& from, const QString& to)
 {
-    return QDir().mkpath(to) && run({ u"cp"_s, u"-rT"_s, from, to }, Env::systemEnvironment());
+    return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
 }
 
 struct Window {
@@ -93,31 +83,28 @@ public:
     static constexpr QRgb root = qRgb(0, 255, 255); // in none of the skins' pictures
     Env env = Env::systemEnvironment();
 
+    // Xvfb writes its display's number once it is ready; openbox runs its startup command once
+    // it manages windows.
     bool start()
     {
-        // Xvfb writes its display's number once it is ready; openbox runs its startup command
-        // once it manages windows.
-        const QString display = m_dir.filePath(u"display"_s);
-        const QString ready = m_dir.filePath(u"ready"_s);
-        const QString wmLog = m_dir.filePath(u"openbox"_s);
-        m_xvfb = spawn(
-            words(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s), env, display);
-        if (!m_xvfb || !QTest::qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
+        const QString display = m_dir.filePath(u"display"_s), ready = m_dir.filePath(u"ready"_s);
+        m_xvfb.emplace(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s, env, display);
+        if (!QTest::qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
             return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
         env.insert(u"DISPLAY"_s, u':' + readFile(display).trimmed());
         env.insert(u"HOME"_s, m_dir.path());
         env.remove(u"XAUTHORITY"_s);
-        m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, wmLog);
-        if (!m_wm || !QTest::qWaitFor([&] { return QFileInfo::exists(ready); }))
-            return fail(u"no openbox: "_s + readFile(wmLog + u".err"_s));
+        m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), env, ready + u".log"_s);
+        if (!QTest::qWaitFor([&] { return QFileInfo::exists(ready); }))
+            return fail(u"no openbox: "_s + readFile(ready + u".log.err"_s));
         return xdo(u"xsetroot -solid "_s + QColor(root).name());
     }
 
     QString x(const QString& command) const
     {
-        return QString::fromUtf8(run(words(command), env).value_or("")).trimmed();
+        return QString::fromUtf8(run(command, env).value_or("")).trimmed();
     }
-    bool xdo(const QString& command) const { return run(words(command), env).has_value(); }
+    bool xdo(const QString& command) const { return run(command, env).has_value(); }
 
     // Through XTEST to the focused window, as Qt ignores sent keys; openbox marks a window
     // active a moment before it has the focus.
@@ -135,16 +122,16 @@ public:
     {
         const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
         const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
-        QString chain = u"xdotool"_s + move(from) + (ctrl ? u" keydown ctrl"_s : u""_s);
-        chain += u" mousedown 1"_s;
+        const QString keyCtrl = ctrl ? u" key%1 ctrl"_s : u""_s;
+        QString chain = u"xdotool"_s + move(from) + keyCtrl.arg(u"down"_s) + u" mousedown 1"_s;
         for (int i = 1; i <= steps; ++i)
             chain += wait + move(from + (to - from) * i / steps);
-        return xdo(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s));
+        return xdo(chain + wait + u" mouseup 1"_s + keyCtrl.arg(u"up"_s));
     }
 
     QImage shot(const QRect& rect) const
     {
-        const auto png = run(words(u"import -window root png:-"_s), env).value_or("");
+        const auto png = run(u"import -window root png:-"_s, env).value_or("");
         return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
     }
 
@@ -172,28 +159,17 @@ public:
         return found;
     }
 
-    // An open menu of the process: override-redirect, not a tooltip, none of the others.
-    Window menu(qint64 pid, const QList<quint64>& others) const
-    {
-        for (const Window& w : windows(pid)) {
-            const QString type = x(u"xprop -id %1 _NET_WM_WINDOW_TYPE"_s.arg(w.id));
-            if (w.overrideRedirect && !others.contains(w.id) && !type.contains(u"TOOLTIP"_s))
-                return w;
-        }
-        return {};
-    }
-
 private:
     QTemporaryDir m_dir;
-    Process m_xvfb;
-    Process m_wm; // ends first
+    std::optional<Helper> m_xvfb;
+    std::optional<Helper> m_wm; // ends first
 };
 
 struct ClockOptions {
     QString settings {}; // Quarnet.conf's text
     QString fakeStart {}; // "YYYY-MM-DD HH:MM:SS", local time
     bool frozen = false; // else it runs on from there
-    QStringList env {}; // more NAME=value
+    QString env {}; // more NAME=value
 };
 
 // The clock with its own HOME and XDG folders, LANG=C and a fixed zone, optionally on a faked
@@ -240,30 +216,28 @@ public:
     {
         // From nothing, so nothing of the developer's desktop leaks in; without a bus address
         // libdbus would launch a bus. A sanitizer runtime must come first, the fake clock next.
-        Env env;
-        const QString entries
-            = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
-              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 "
-              "LANG=C LC_ALL=C TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0"_s;
-        const QString path = qEnvironmentVariable("PATH");
-        for (const QString& entry :
-            words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s), path))
-                + m_options.env)
-            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-        if (!m_options.fakeStart.isEmpty()) {
-            // Only the wall clock: timers run on the monotonic one.
+        QString command
+            = u"env -i HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
+              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 LANG=C "
+              "LC_ALL=C TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0 "_s
+                  .arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s),
+                      qEnvironmentVariable("PATH"));
+        if (!m_options.fakeStart
+                 .isEmpty()) { // only the wall clock: timers run on the monotonic one
             QDateTime start = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
             start.setTimeZone(QTimeZone("Europe/Amsterdam"));
-            env.insert(u"LD_PRELOAD"_s, QStringLiteral(HOROLAN_FAKECLOCK_LIB));
-            env.insert(u"HOROLAN_FAKE_EPOCH_MS"_s, QString::number(start.toMSecsSinceEpoch()));
-            env.insert(u"HOROLAN_FAKE_FROZEN"_s, m_options.frozen ? u"1"_s : u"0"_s);
+            command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
+                       " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
+                           .arg(start.toMSecsSinceEpoch())
+                           .arg(int(m_options.frozen));
         }
-        m_app = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"log"_s));
-        pid = m_app ? m_app->processId() : 0;
-        window = {};
+        command += m_options.env + u" \"%1\""_s.arg(qEnvironmentVariable("HOROLAN_BIN"));
+        m_app.emplace(command, Env::systemEnvironment(), m_dir.filePath(u"log"_s));
+        pid = m_app->waitForStarted() ? m_app->processId() : 0;
         // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {
+            window = {};
             for (const Window& w : m_x.windows(pid))
                 window = w.overrideRedirect ? window : w;
             return window.viewable || !running();
@@ -282,7 +256,7 @@ private:
     ClockOptions m_options;
     QTemporaryDir m_dir;
     QString m_home;
-    Process m_app;
+    mutable std::optional<Helper> m_app;
 };
 
 } // namespace e2e

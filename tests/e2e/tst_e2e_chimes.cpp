@@ -44,12 +44,9 @@ QList<Stroke> findStrokes(const std::vector<float>& s, int rate)
     return strokes;
 }
 
-QString describe(const QList<Stroke>& strokes)
+QDebug operator<<(QDebug debug, const Stroke& s)
 {
-    QString text = u"%1 strokes"_s.arg(strokes.size());
-    for (const Stroke& s : strokes)
-        text += u", at %1 s ending at %2"_s.arg(s.at).arg(s.endPeak);
-    return text;
+    return debug.nospace() << "at " << s.at << " s ending at " << s.endPeak;
 }
 
 // Each stroke starts once the one before has sounded, less a stream's start-up jitter, and if
@@ -59,7 +56,7 @@ bool wellStruck(const QList<Stroke>& strokes, bool ringOut)
     for (qsizetype i = 0; i < strokes.size(); ++i) {
         if ((i > 0 && strokes[i].at - strokes[i - 1].at < 0.2)
             || (ringOut && strokes[i].endPeak >= 0.004))
-            return fail(u"stroke %1 early or cut off: "_s.arg(i + 1) + describe(strokes));
+            return fail(u"stroke %1 early or cut off: "_s.arg(i + 1) + QDebug::toString(strokes));
     }
     return true;
 }
@@ -69,28 +66,21 @@ bool wellStruck(const QList<Stroke>& strokes, bool ringOut)
 class Audio {
 public:
     static constexpr int rate = 44100;
-    QString server() const { return u"PULSE_SERVER=unix:"_s + m_dir.filePath(u"native"_s); }
+    QString server() const { return u"PULSE_SERVER=unix:%1/native"_s.arg(m_dir.path()); }
 
+    // -n: no default script, so no hardware, X11 or D-Bus modules; no real-time priority on a
+    // busy machine, as the null sink keeps time by itself.
     bool start()
     {
-        for (const QString& name :
-            words(u"HOME XDG_RUNTIME_DIR PULSE_RUNTIME_PATH PULSE_STATE_PATH"_s))
-            m_env.insert(name, m_dir.path());
-        m_env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
-        m_env.insert(u"PULSE_SERVER"_s, server().section(u'=', 1));
-        // -n: no default script, so no hardware, X11 or D-Bus modules; no real-time priority on
-        // a busy machine, as the null sink keeps time by itself.
-        const QString log = m_dir.filePath(u"pulseaudio"_s);
-        m_server = spawn(
-            QStringList { u"pulseaudio"_s, u"--load=module-null-sink sink_name=horolan"_s,
-                u"--load=module-native-protocol-unix auth-anonymous=1 socket="_s
-                    + m_dir.filePath(u"native"_s) }
-                + words(u"--daemonize=no -n --exit-idle-time=-1 --realtime=no --high-priority=no "
-                        "--no-cpu-limit=yes --log-target=stderr"_s),
-            m_env, log);
-        const auto answers = [&] { return run({ u"pactl"_s, u"info"_s }, m_env).has_value(); };
-        return (m_server && QTest::qWaitFor(answers, 10000))
-            || fail(u"no pulseaudio: "_s + readFile(log + u".err"_s));
+        m_server.emplace(m_env
+                + u"pulseaudio --daemonize=no -n --exit-idle-time=-1 --realtime=no "
+                  "--high-priority=no --no-cpu-limit=yes --log-target=stderr "
+                  "--load=\"module-null-sink sink_name=horolan\" --load=\""
+                  "module-native-protocol-unix auth-anonymous=1 socket=%1/native\""_s.arg(
+                      m_dir.path()),
+            Env::systemEnvironment(), m_dir.filePath(u"pulseaudio"_s));
+        return QTest::qWaitFor([&] { return run(m_env + u"pactl info"_s).has_value(); }, 10000)
+            || fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
     }
 
     bool record() // anew, from now; the null sink may take a second to deliver its first block
@@ -101,10 +91,10 @@ public:
         m_samples.clear();
         m_timer.start();
         m_startMs = 1e12;
-        m_parec = spawn(words(u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 "
-                              "--channels=1 --latency-msec=20"_s),
-            m_env, m_file.fileName());
-        return (m_parec && QTest::qWaitFor([&] { return samples().size() >= rate / 5; }, 10000))
+        m_parec.emplace(m_env
+                + u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20"_s,
+            Env::systemEnvironment(), m_file.fileName());
+        return QTest::qWaitFor([&] { return samples().size() >= rate / 5; }, 10000)
             || fail(u"parec records nothing: "_s + readFile(m_file.fileName() + u".err"_s));
     }
 
@@ -134,14 +124,16 @@ public:
             return length >= from && (strokes().isEmpty() || length - strokes().last().at >= 1.0);
         };
         return QTest::qWaitFor(quiet, 10000)
-            || fail(u"no quiet after %1 s: "_s.arg(from) + describe(strokes()));
+            || fail(u"no quiet after %1 s: "_s.arg(from) + QDebug::toString(strokes()));
     }
 
 private:
     QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket's path has at most 107 bytes
-    Env m_env;
-    Process m_server;
-    Process m_parec; // ends first
+    const QString m_env = u"env -i PATH=%1 HOME=%2 XDG_RUNTIME_DIR=%2 PULSE_RUNTIME_PATH=%2 "
+                          "PULSE_STATE_PATH=%2 PULSE_SERVER=unix:%2/native "_s.arg(
+                              qEnvironmentVariable("PATH"), m_dir.path());
+    std::optional<Helper> m_server;
+    std::optional<Helper> m_parec; // ends first
     QFile m_file;
     std::vector<float> m_samples;
     QElapsedTimer m_timer;
@@ -172,7 +164,7 @@ class TestE2eChimes : public QObject {
     ClockOptions options(const QString& start, const QString& settings) const
     {
         const QString pack = u"[Setting]\nSoundPack=Strike\n"_s;
-        return { .settings = pack + settings, .fakeStart = start, .env = { m_audio.server() } };
+        return { .settings = pack + settings, .fakeStart = start, .env = m_audio.server() };
     }
 
 private slots:
@@ -203,8 +195,8 @@ private slots:
         CHECK(begin(clock, from));
         if (pressC) {
             QTest::qWait(300);
-            CHECK(
-                m_audio.strokes().isEmpty() || fail(u"before C: "_s + describe(m_audio.strokes())));
+            CHECK(m_audio.strokes().isEmpty()
+                || fail(u"before C: "_s + QDebug::toString(m_audio.strokes())));
             from = m_audio.mark();
             CHECK(clock.key(u"c"_s));
         }
@@ -215,7 +207,7 @@ private slots:
         const double first = found.value(0).at;
         CHECK((found.size() == strokes
                   && (!strokes || (first > earliest() - 0.05 && first < earliest() + 3)))
-            || fail(describe(found) + u"; expected from %1 s"_s.arg(earliest())));
+            || fail(QDebug::toString(found) + u"; expected from %1 s"_s.arg(earliest())));
         CHECK(wellStruck(found, true));
     }
 
@@ -244,7 +236,7 @@ private slots:
         const QList<Stroke> found = m_audio.strokes();
         // The stroke sounding at X may be followed by one more, not by the rest of the twelve.
         const bool stopped = found.size() >= 2 && found.last().at < m_audio.at(pressed) + 0.75;
-        CHECK(stopped || fail(describe(found) + u"; X at %1 s"_s.arg(m_audio.at(pressed))));
+        CHECK(stopped || fail(QDebug::toString(found) + u"; X at %1 s"_s.arg(m_audio.at(pressed))));
         CHECK(wellStruck(found, false) && clock.running());
     }
 };
