@@ -19,6 +19,7 @@ using namespace Qt::StringLiterals;
 using Env = QProcessEnvironment;
 
 inline QString why;
+constexpr QRgb rootColour = qRgb(0, 255, 255); // in none of the pictures
 
 #define CHECK(condition)                                                                           \
     do {                                                                                           \
@@ -71,6 +72,30 @@ inline bool copyFolder(const QString& from, const QString& to)
     return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
 }
 
+// The share of a picture's pixels that the shot shows, give or take a tolerance, or -1 when the
+// window is cut otherwise: where the picture is transparent or has the colour of its top-left
+// corner, as every picture here has its key colour there.
+inline double match(const QImage& shot, const QImage& picture, int tolerance = 4)
+{
+    int same = 0;
+    int own = 0;
+    for (int y = 0; y < picture.height() && shot.size() == picture.size(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb want = picture.pixel(x, y);
+            const QRgb got = shot.pixel(x, y);
+            const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
+            if (cut != (got == rootColour))
+                return -1;
+            own += !cut;
+            same += !cut
+                && std::max({ qAbs(qRed(got) - qRed(want)), qAbs(qGreen(got) - qGreen(want)),
+                       qAbs(qBlue(got) - qBlue(want)) })
+                    <= tolerance;
+        }
+    }
+    return own ? double(same) / own : -1;
+}
+
 struct Window {
     quint64 id = 0;
     QRect geometry; // on the root
@@ -80,7 +105,6 @@ struct Window {
 
 class XServer {
 public:
-    static constexpr QRgb root = qRgb(0, 255, 255); // in none of the skins' pictures
     Env env = Env::systemEnvironment();
 
     // Xvfb writes its display's number once it is ready; openbox runs its startup command once
@@ -97,7 +121,7 @@ public:
         m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), env, ready + u".log"_s);
         if (!QTest::qWaitFor([&] { return QFileInfo::exists(ready); }))
             return fail(u"no openbox: "_s + readFile(ready + u".log.err"_s));
-        return xdo(u"xsetroot -solid "_s + QColor(root).name());
+        return xdo(u"xsetroot -solid "_s + QColor(rootColour).name());
     }
 
     QString x(const QString& command) const

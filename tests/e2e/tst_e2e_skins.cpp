@@ -19,29 +19,6 @@ QList<QImage> pictures(const QString& folder, const QString& pattern)
     return found;
 }
 
-// The share of the picture's pixels that the shot shows within tolerance; -1 when the window is
-// cut otherwise than the picture anywhere. Cut are its transparent pixels and, as in every skin
-// here, those of the key colour in its top-left corner.
-double match(const QImage& shot, const QImage& picture, int tolerance = 4)
-{
-    int same = 0;
-    int own = 0;
-    for (int y = 0; y < picture.height() && shot.size() == picture.size(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QRgb want = picture.pixel(x, y);
-            const QRgb got = shot.pixel(x, y);
-            const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
-            if (cut != (got == XServer::root))
-                return -1;
-            own += !cut;
-            same += !cut && qAbs(qRed(got) - qRed(want)) <= tolerance
-                && qAbs(qGreen(got) - qGreen(want)) <= tolerance
-                && qAbs(qBlue(got) - qBlue(want)) <= tolerance;
-        }
-    }
-    return own ? double(same) / own : -1;
-}
-
 // The picture that the shot shows best, by a share of 0.8 at least, or -1.
 qsizetype shown(const QImage& shot, const QList<QImage>& pictures)
 {

@@ -2,18 +2,8 @@
 
 using namespace e2e;
 
-namespace {
-
 const QString placed = u"[Setting]\nLeft=4500\nTop=3000\n"_s; // 300,200: clear of every edge
 const QString locked = placed + u"LockPos=True\n"_s;
-
-// Thin hands are antialiased into the dial: red stands well above green and blue.
-const auto red = [](QRgb c) { return qRed(c) >= qMax(150, qMax(qGreen(c), qBlue(c)) + 60); };
-const auto dark = [](QRgb c) { return qMax(qRed(c), qMax(qGreen(c), qBlue(c))) <= 130; };
-const auto light = [](QRgb c) { return qMin(qRed(c), qMin(qGreen(c), qBlue(c))) >= 170; };
-const auto root = [](QRgb c) { return c == XServer::root; };
-
-} // namespace
 
 // The clock's window on openbox. Only the tray's row has a tray host: the others show that the
 // clock runs on without one.
@@ -81,38 +71,14 @@ private slots:
         CHECK(QTest::qWaitFor(hinted, 3000));
         QTest::qWait(above ? 0 : 1000); // time for a state that should not come
         CHECK(hinted());
-        // The built-in face: borderless, round, a light dial.
-        QCOMPARE(clock.window.geometry.size(), QSize(100, 100));
+        // The built-in face, borderless and round, its hands at 10:10:30.
         QVERIFY(m_x.x(u"xprop -id %1 _NET_FRAME_EXTENTS"_s.arg(id)).endsWith(u"= 0, 0, 0, 0"_s));
-        QVERIFY(m_x.x(u"xwininfo -shape -id %1"_s.arg(id)).contains(u"extents:  100x100+0+0"_s));
-        QImage face;
-        const auto count = [&](QPoint centre, bool (*test)(QRgb), int half = 3) {
-            int n = 0;
-            for (int y = centre.y() - half; y <= centre.y() + half; ++y) {
-                for (int x = centre.x() - half; x <= centre.x() + half; ++x)
-                    n += test(face.pixel(x, y));
-            }
-            return n;
-        };
-        QVERIFY(QTest::qWaitFor([&] {
-            face = m_x.shot(clock.window.geometry);
-            return count({ 50, 50 }, red, 49) > 0;
-        }));
-        for (const QPoint corner : { QPoint(1, 1), QPoint(98, 1), QPoint(1, 98), QPoint(98, 98) })
-            QCOMPARE(count(corner, root, 1), 9);
-        for (const QPoint rim : { QPoint(50, 4), QPoint(4, 50), QPoint(95, 50), QPoint(50, 95) })
-            QCOMPARE(count(rim, root, 0), 0);
-        QCOMPARE_GE(count({ 49, 49 }, light, 20), 1350);
-        // At 10:10:30 the second hand points down, the minute hand to two, the hour hand to ten.
-        const auto hand = [&](int degrees, int radius, bool (*test)(QRgb)) {
-            const double a = qDegreesToRadians(degrees);
-            return count(
-                (QPointF(49.5, 49.5) + radius * QPointF(qSin(a), -qCos(a))).toPoint(), test);
-        };
-        QCOMPARE_GE(hand(180, 35, red), 2);
-        QCOMPARE(hand(168, 35, red) + hand(192, 35, red) + hand(0, 35, red), 0);
-        QCOMPARE_GE(qMin(hand(60, 17, dark), hand(300, 17, dark)), 2);
-        QCOMPARE(hand(120, 17, dark) + hand(240, 17, dark), 0);
+        QVERIFY(m_x.x(u"xwininfo -shape -id %1"_s.arg(id)).contains(u"Window shape extents"_s));
+        const QImage face(QFINDTESTDATA("../data/e2e/built-in-face-10-10-30.png"));
+        double share = -1;
+        const auto shows
+            = [&] { return (share = match(m_x.shot(clock.window.geometry), face)) >= 0.99; };
+        QVERIFY2(QTest::qWaitFor(shows), qPrintable(u"%1 of the face"_s.arg(share)));
         CHECK(clock.key(u"ctrl+q"_s) && clock.closed() && clock.saved(saved));
     }
 
