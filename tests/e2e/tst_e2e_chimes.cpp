@@ -6,47 +6,46 @@ using namespace e2e;
 
 namespace {
 
-// Where a stroke starts, in seconds, and the peak of the last 5 ms of its sound: near 0 when it
-// rang out, not when it was cut off.
+// Where a stroke starts in the recording, in seconds, and the peak of the last 5 ms of its sound:
+// near 0 when it rang out, not when it was cut off.
 struct Stroke {
     double at = 0;
     double endPeak = 0;
 };
 
+QDebug operator<<(QDebug debug, const Stroke& s)
+{
+    return debug.nospace() << "at " << s.at << " s ending at " << s.endPeak;
+}
+
 QList<Stroke> findStrokes(const std::vector<float>& s, int rate)
 {
-    // A stroke starts where the peak of a millisecond reaches 0.05 after 40 ms below 0.02 (or the
-    // recording's start), rising briefly between the two: at its first sample of 0.05.
+    // A stroke starts where the peak of a millisecond reaches 0.05 after 40 ms below 0.02,
+    // rising briefly between the two: at its first sample of 0.05.
     QList<Stroke> strokes;
     const qsizetype ms = rate / 1000;
-    for (qsizetype i = 0, run = 40, quiet = 40; i + ms <= qsizetype(s.size()); i += ms) {
+    const auto loud = [](float v) { return std::abs(v) >= 0.05f; };
+    for (qsizetype i = 0, run = 0, quiet = 0; i + ms <= qsizetype(s.size()); i += ms) {
         const auto [low, high] = std::minmax_element(s.begin() + i, s.begin() + i + ms);
         const float peak = std::max(-*low, *high);
-        if (peak >= 0.05f && quiet >= 40) {
-            const auto loud = [](float v) { return std::abs(v) >= 0.05f; };
-            strokes.append(
-                Stroke { double(std::find_if(s.begin() + i, s.end(), loud) - s.begin()) / rate });
-        }
+        if (peak >= 0.05f && quiet >= 40)
+            strokes << Stroke { double(std::find_if(s.begin() + i, s.end(), loud) - s.begin())
+                / rate };
         run = peak < 0.02f ? run + 1 : 0;
         quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
     }
     // Its sound ends at its last sample above a few steps of 16 bits, a millisecond or more
     // before the next stroke starts rising.
     for (qsizetype k = 0; k < strokes.size(); ++k) {
-        const auto first = size_t(strokes[k].at * rate);
-        size_t end
-            = k + 1 < strokes.size() ? size_t(strokes[k + 1].at * rate) - rate / 1000 : s.size();
+        const qsizetype first = qsizetype(strokes[k].at * rate);
+        qsizetype end
+            = k + 1 < strokes.size() ? qsizetype(strokes[k + 1].at * rate) - ms : s.size();
         while (end > first && std::abs(s[end - 1]) < 1e-4f)
             --end;
-        for (size_t i = std::max(first, end - std::min(end, size_t(rate / 200))); i < end; ++i)
+        for (qsizetype i = std::max(first, end - 5 * ms); i < end; ++i)
             strokes[k].endPeak = std::max(strokes[k].endPeak, double(std::abs(s[i])));
     }
     return strokes;
-}
-
-QDebug operator<<(QDebug debug, const Stroke& s)
-{
-    return debug.nospace() << "at " << s.at << " s ending at " << s.endPeak;
 }
 
 // Each stroke starts once the one before has sounded, less a stream's start-up jitter, and if
@@ -61,39 +60,34 @@ bool wellStruck(const QList<Stroke>& strokes, bool ringOut)
     return true;
 }
 
-// A private PulseAudio with one null sink, its monitor recorded by parec, nothing of a desktop
-// session. Times in the recording relate to the test's through marks: at(mark()) is now.
+// A private PulseAudio with one null sink, nothing of a desktop session, its monitor recorded by
+// parec from the start.
 class Audio {
 public:
     static constexpr int rate = 44100;
-    QString server() const { return u"PULSE_SERVER=unix:%1/native"_s.arg(m_dir.path()); }
+    QString server() const { return u"PULSE_SERVER=unix:"_s + m_dir.filePath(u"native"_s); }
 
     // -n: no default script, so no hardware, X11 or D-Bus modules; no real-time priority on a
     // busy machine, as the null sink keeps time by itself.
     bool start()
     {
-        m_server.emplace(m_env
+        const QString env
+            = u"env -i PATH=%1 HOME=%2 XDG_RUNTIME_DIR=%2 PULSE_RUNTIME_PATH=%2 PULSE_STATE_PATH=%2 %3 "_s
+                  .arg(qEnvironmentVariable("PATH"), m_dir.path(), server());
+        m_server.emplace(env
                 + u"pulseaudio --daemonize=no -n --exit-idle-time=-1 --realtime=no "
-                  "--high-priority=no --no-cpu-limit=yes --log-target=stderr "
-                  "--load=\"module-null-sink sink_name=horolan\" --load=\""
-                  "module-native-protocol-unix auth-anonymous=1 socket=%1/native\""_s.arg(
-                      m_dir.path()),
+                  u"--high-priority=no --no-cpu-limit=yes "
+                  "--load=\"module-null-sink sink_name=horolan\" "
+                  "--load=\"module-native-protocol-unix "
+                  "auth-anonymous=1 socket=%1\""_s.arg(m_dir.filePath(u"native"_s)),
             Env::systemEnvironment(), m_dir.filePath(u"pulseaudio"_s));
-        return QTest::qWaitFor([&] { return run(m_env + u"pactl info"_s).has_value(); }, 10000)
-            || fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
-    }
-
-    bool record() // anew, from now; the null sink may take a second to deliver its first block
-    {
-        m_parec.reset();
-        m_file.close();
-        m_file.setFileName(m_dir.filePath(u"recording-%1.raw"_s.arg(++m_recordings)));
-        m_samples.clear();
-        m_timer.start();
-        m_startMs = 1e12;
-        m_parec.emplace(m_env
-                + u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20"_s,
+        if (!QTest::qWaitFor([&] { return run(env + u"pactl info"_s).has_value(); }, 10000))
+            return fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
+        // The null sink may take a second or more to deliver its first block.
+        m_parec.emplace(
+            env + u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20"_s,
             Env::systemEnvironment(), m_file.fileName());
+        m_timer.start();
         return QTest::qWaitFor([&] { return samples().size() >= rate / 5; }, 10000)
             || fail(u"parec records nothing: "_s + readFile(m_file.fileName() + u".err"_s));
     }
@@ -112,54 +106,56 @@ public:
         return m_samples;
     }
 
-    QList<Stroke> strokes() { return findStrokes(samples(), rate); }
-    qint64 mark() const { return m_timer.elapsed(); }
-    double at(qint64 mark) const { return (mark - m_startMs) / 1000.0; }
+    double now() // in the recording
+    {
+        samples();
+        return (m_timer.elapsed() - m_startMs) / 1000;
+    }
+    QList<Stroke> strokes(double since)
+    {
+        QList<Stroke> found = findStrokes(samples(), rate);
+        found.removeIf([&](const Stroke& s) { return s.at < since; });
+        return found;
+    }
 
     // Until the recording reaches from and no stroke has begun in its last second.
     bool waitForQuiet(double from)
     {
         const auto quiet = [&] {
-            const double length = double(samples().size()) / rate;
-            return length >= from && (strokes().isEmpty() || length - strokes().last().at >= 1.0);
+            const QList<Stroke> found = strokes(from - 1);
+            return now() >= from && (found.isEmpty() || now() - found.last().at >= 1.0);
         };
-        return QTest::qWaitFor(quiet, 10000)
-            || fail(u"no quiet after %1 s: "_s.arg(from) + QDebug::toString(strokes()));
+        return QTest::qWaitFor(quiet, 10000) || fail(u"no quiet after %1 s"_s.arg(from));
     }
 
 private:
     QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket's path has at most 107 bytes
-    const QString m_env = u"env -i PATH=%1 HOME=%2 XDG_RUNTIME_DIR=%2 PULSE_RUNTIME_PATH=%2 "
-                          "PULSE_STATE_PATH=%2 PULSE_SERVER=unix:%2/native "_s.arg(
-                              qEnvironmentVariable("PATH"), m_dir.path());
     std::optional<Helper> m_server;
     std::optional<Helper> m_parec; // ends first
-    QFile m_file;
+    QFile m_file { m_dir.filePath(u"recording.raw"_s) };
     std::vector<float> m_samples;
     QElapsedTimer m_timer;
-    int m_recordings = 0;
-    double m_startMs = 0; // the recording's first sample on m_timer, as early as readings allow
+    double m_startMs = 1e12; // the recording's first sample on m_timer, as early as readings allow
 };
 
 } // namespace
 
 // Chimes as sound: the clock playing into the null sink on a faked wall clock, and the strokes
-// of a one-stroke counting pack found and timed in a recording. Its one sound is a 250 ms strike
-// at 880 Hz.
+// of a one-stroke counting pack, a 250 ms strike at 880 Hz, found and timed in a recording.
 class TestE2eChimes : public QObject {
     Q_OBJECT
 
     XServer m_x;
     Audio m_audio;
 
-    // Installs the pack, starts a recording, then the clock; from: the moment before.
-    bool begin(Clock& clock, qint64& from)
+    // The clock with the pack, started after the moment returned; -1 when it did not start.
+    double begin(Clock& clock)
     {
         const QString sounds = clock.dataDir() + u"/horolan/Sounds/Strike"_s;
-        if (!copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) || !m_audio.record())
-            return false;
-        from = m_audio.mark();
-        return clock.start();
+        const double from = m_audio.now();
+        return copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) && clock.start()
+            ? from
+            : -1;
     }
     ClockOptions options(const QString& start, const QString& settings) const
     {
@@ -191,23 +187,22 @@ private slots:
         QFETCH(bool, pressC);
         QFETCH(int, strokes);
         Clock clock(m_x, options(start, settings));
-        qint64 from = 0;
-        CHECK(begin(clock, from));
+        double from = begin(clock);
+        CHECK(from >= 0);
         if (pressC) {
             QTest::qWait(300);
-            CHECK(m_audio.strokes().isEmpty()
-                || fail(u"before C: "_s + QDebug::toString(m_audio.strokes())));
-            from = m_audio.mark();
+            CHECK(m_audio.strokes(from).isEmpty() || fail(u"strokes before C"_s));
+            from = m_audio.now();
             CHECK(clock.key(u"c"_s));
         }
-        // The faked clock starts after the mark: the hour comes 3 s after it, or later.
-        const auto earliest = [&] { return m_audio.at(from) + (pressC ? 0 : 3.0); };
-        CHECK(m_audio.waitForQuiet(earliest() + 2));
-        const QList<Stroke> found = m_audio.strokes();
+        // The faked clock starts after from: the hour comes 3 s after it, or later.
+        const double earliest = from + (pressC ? 0 : 3);
+        CHECK(m_audio.waitForQuiet(earliest + 2));
+        const QList<Stroke> found = m_audio.strokes(from);
         const double first = found.value(0).at;
         CHECK((found.size() == strokes
-                  && (!strokes || (first > earliest() - 0.05 && first < earliest() + 3)))
-            || fail(QDebug::toString(found) + u"; expected from %1 s"_s.arg(earliest())));
+                  && (!strokes || (first > earliest - 0.05 && first < earliest + 3)))
+            || fail(QDebug::toString(found) + u"; expected from %1 s"_s.arg(earliest)));
         CHECK(wellStruck(found, true));
     }
 
@@ -221,9 +216,9 @@ private slots:
     {
         QFETCH(bool, terminate);
         Clock clock(m_x, options(u"2026-03-16 11:59:57"_s, {}));
-        qint64 started = 0;
-        CHECK(begin(clock, started)
-            && QTest::qWaitFor([&] { return m_audio.strokes().size() >= 2; }, 12000));
+        const double from = begin(clock);
+        CHECK(
+            from >= 0 && QTest::qWaitFor([&] { return m_audio.strokes(from).size() >= 2; }, 12000));
         // Ten strokes to go would take 2.5 s more; SysTrayIcon comes only with a save.
         if (terminate) {
             CHECK(
@@ -231,12 +226,12 @@ private slots:
             return;
         }
         CHECK(clock.key(u"x"_s));
-        const qint64 pressed = m_audio.mark();
-        CHECK(m_audio.waitForQuiet(m_audio.at(pressed)));
-        const QList<Stroke> found = m_audio.strokes();
+        const double pressed = m_audio.now();
+        CHECK(m_audio.waitForQuiet(pressed));
+        const QList<Stroke> found = m_audio.strokes(from);
         // The stroke sounding at X may be followed by one more, not by the rest of the twelve.
-        const bool stopped = found.size() >= 2 && found.last().at < m_audio.at(pressed) + 0.75;
-        CHECK(stopped || fail(QDebug::toString(found) + u"; X at %1 s"_s.arg(m_audio.at(pressed))));
+        const bool stopped = found.size() >= 2 && found.last().at < pressed + 0.75;
+        CHECK(stopped || fail(QDebug::toString(found) + u"; X at %1 s"_s.arg(pressed)));
         CHECK(wellStruck(found, false) && clock.running());
     }
 };
