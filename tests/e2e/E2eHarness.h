@@ -16,7 +16,7 @@
 namespace e2e {
 
 using namespace Qt::StringLiterals;
-using Env = QProcessEnvironment;
+using QTest::qWaitFor;
 
 inline QString why;
 constexpr QRgb rootColour = qRgb(0, 255, 255); // in none of the pictures
@@ -40,24 +40,30 @@ inline QString readFile(const QString& path)
 }
 
 // The output of a command given 20 s, or none when it did not end with exit code 0.
-inline std::optional<QByteArray> run(
-    const QString& command, const Env& env = Env::systemEnvironment())
+inline std::optional<QByteArray> run(const QString& command)
 {
     QProcess process;
-    process.setProcessEnvironment(env);
     process.startCommand(command);
     if (process.waitForFinished(20000) && !process.exitStatus() && !process.exitCode())
         return process.readAllStandardOutput();
     fail(command + u": "_s + process.readAllStandardError());
     return std::nullopt;
 }
+inline QString x(const QString& command)
+{
+    return QString::fromUtf8(run(command).value_or("")).trimmed();
+}
+
+inline bool copyFolder(const QString& from, const QString& to)
+{
+    return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
+}
 
 // A process that ends with its owner, or with the test even when CTest kills it; its output goes
 // to out, its errors to out.err.
 struct Helper : QProcess {
-    Helper(const QString& command, const Env& env, const QString& out)
+    Helper(const QString& command, const QString& out)
     {
-        setProcessEnvironment(env);
         setStandardOutputFile(out);
         setStandardErrorFile(out + u".err"_s);
         setStandardInputFile(nullDevice());
@@ -67,9 +73,58 @@ struct Helper : QProcess {
     ~Helper() override { terminate(), waitForFinished(3000); }
 };
 
-inline bool copyFolder(const QString& from, const QString& to)
+// Xvfb, which writes its display's number once it is ready, and openbox, which runs its startup
+// command once it manages windows: the display of this test and of the commands it runs.
+class XServer {
+public:
+    bool start()
+    {
+        const QString display = m_dir.filePath(u"display"_s), ready = m_dir.filePath(u"ready"_s);
+        m_xvfb.emplace(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s, display);
+        if (!qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
+            return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
+        qputenv("DISPLAY", ':' + readFile(display).trimmed().toUtf8());
+        qputenv("HOME", m_dir.path().toUtf8()); // openbox's and trayer's
+        qunsetenv("XAUTHORITY");
+        m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), ready + u".log"_s);
+        if (!qWaitFor([&] { return QFileInfo::exists(ready); }))
+            return fail(u"no openbox: "_s + readFile(ready + u".log.err"_s));
+        return run(u"xsetroot -solid "_s + QColor(rootColour).name()).has_value();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::optional<Helper> m_xvfb;
+    std::optional<Helper> m_wm; // ends first
+};
+
+// Through XTEST to the focused window, as Qt ignores sent keys; openbox marks a window active a
+// moment before it has the focus.
+inline bool key(quint64 window, const QString& keys)
 {
-    return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
+    const QString id = QString::number(window);
+    return run(u"xdotool windowactivate --sync "_s + id)
+        && (qWaitFor([&] { return x(u"xdotool getwindowfocus"_s) == id; }, 2000)
+            || fail(u"no focus"_s))
+        && run(u"xdotool key --delay 30 "_s + keys);
+}
+
+// The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
+inline bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03)
+{
+    const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
+    const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
+    const QString keyCtrl = ctrl ? u" key%1 ctrl"_s : u""_s;
+    QString chain = u"xdotool"_s + move(from) + keyCtrl.arg(u"down"_s) + u" mousedown 1"_s;
+    for (int i = 1; i <= steps; ++i)
+        chain += wait + move(from + (to - from) * i / steps);
+    return run(chain + wait + u" mouseup 1"_s + keyCtrl.arg(u"up"_s)).has_value();
+}
+
+inline QImage shot(const QRect& rect)
+{
+    const QByteArray png = run(u"import -window root png:-"_s).value_or("");
+    return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
 }
 
 // The share of a picture's pixels that the shot shows, give or take a tolerance, or -1 when the
@@ -86,108 +141,42 @@ inline double match(const QImage& shot, const QImage& picture, int tolerance = 4
             const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
             if (cut != (got == rootColour))
                 return -1;
+            const int off = std::max({ qAbs(qRed(got) - qRed(want)),
+                qAbs(qGreen(got) - qGreen(want)), qAbs(qBlue(got) - qBlue(want)) });
             own += !cut;
-            same += !cut
-                && std::max({ qAbs(qRed(got) - qRed(want)), qAbs(qGreen(got) - qGreen(want)),
-                       qAbs(qBlue(got) - qBlue(want)) })
-                    <= tolerance;
+            same += !cut && off <= tolerance;
         }
     }
     return own ? double(same) / own : -1;
 }
 
 struct Window {
-    quint64 id = 0;
+    quint64 id = 0; // none when it is not shown
     QRect geometry; // on the root
-    bool viewable = false;
     bool overrideRedirect = false; // menus, tooltips and the tray icon
 };
 
-class XServer {
-public:
-    Env env = Env::systemEnvironment();
+inline Window window(quint64 id)
+{
+    const QString text = x(u"xwininfo -id %1"_s.arg(id));
+    const auto field = [&](const char* label) {
+        const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
+        return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
+    };
+    const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
+    return field("Map State") ? Window { id, at, field("Redirect State") == 1 } : Window {};
+}
 
-    // Xvfb writes its display's number once it is ready; openbox runs its startup command once
-    // it manages windows.
-    bool start()
-    {
-        const QString display = m_dir.filePath(u"display"_s), ready = m_dir.filePath(u"ready"_s);
-        m_xvfb.emplace(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s, env, display);
-        if (!QTest::qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
-            return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
-        env.insert(u"DISPLAY"_s, u':' + readFile(display).trimmed());
-        env.insert(u"HOME"_s, m_dir.path());
-        env.remove(u"XAUTHORITY"_s);
-        m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), env, ready + u".log"_s);
-        if (!QTest::qWaitFor([&] { return QFileInfo::exists(ready); }))
-            return fail(u"no openbox: "_s + readFile(ready + u".log.err"_s));
-        return xdo(u"xsetroot -solid "_s + QColor(rootColour).name());
+inline QList<Window> windows(qint64 pid) // those shown
+{
+    QList<Window> found;
+    for (const QString& id :
+        x(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts)) {
+        if (const Window w = window(id.toULongLong()); w.id)
+            found << w;
     }
-
-    QString x(const QString& command) const
-    {
-        return QString::fromUtf8(run(command, env).value_or("")).trimmed();
-    }
-    bool xdo(const QString& command) const { return run(command, env).has_value(); }
-
-    // Through XTEST to the focused window, as Qt ignores sent keys; openbox marks a window
-    // active a moment before it has the focus.
-    bool key(quint64 window, const QString& keys) const
-    {
-        const QString id = QString::number(window);
-        const auto focused = [&] { return x(u"xdotool getwindowfocus"_s) == id; };
-        return xdo(u"xdotool windowactivate --sync "_s + id)
-            && (QTest::qWaitFor(focused, 2000) || fail(u"no focus"_s))
-            && xdo(u"xdotool key --delay 30 "_s + keys);
-    }
-
-    // The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
-    bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03) const
-    {
-        const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
-        const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
-        const QString keyCtrl = ctrl ? u" key%1 ctrl"_s : u""_s;
-        QString chain = u"xdotool"_s + move(from) + keyCtrl.arg(u"down"_s) + u" mousedown 1"_s;
-        for (int i = 1; i <= steps; ++i)
-            chain += wait + move(from + (to - from) * i / steps);
-        return xdo(chain + wait + u" mouseup 1"_s + keyCtrl.arg(u"up"_s));
-    }
-
-    QImage shot(const QRect& rect) const
-    {
-        const auto png = run(u"import -window root png:-"_s, env).value_or("");
-        return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
-    }
-
-    Window window(quint64 id) const // all zero when there is none
-    {
-        const QString text = x(u"xwininfo -id %1"_s.arg(id));
-        const auto field = [&](const char* label) {
-            const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
-            return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
-        };
-        const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
-        return text.isEmpty()
-            ? Window {}
-            : Window { id, at, field("Map State") == 1, field("Redirect State") == 1 };
-    }
-
-    QList<Window> windows(qint64 pid) const // the viewable ones
-    {
-        QList<Window> found;
-        for (const QString& id :
-            x(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts)) {
-            if (const Window w = window(id.toULongLong()); w.viewable)
-                found << w;
-        }
-        return found;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    std::optional<Helper> m_xvfb;
-    std::optional<Helper> m_wm; // ends first
-};
+    return found;
+}
 
 struct ClockOptions {
     QString settings {}; // Quarnet.conf's text
@@ -203,13 +192,11 @@ public:
     Window window;
     qint64 pid = 0;
 
-    explicit Clock(XServer& x, const ClockOptions& options = {})
-        : m_x(x)
-        , m_options(options)
-        , m_home(m_dir.filePath(u"home"_s))
+    explicit Clock(const ClockOptions& options = {})
+        : m_options(options)
     {
-        QDir().mkpath(m_home + u"/.config"_s);
-        QFile file(m_home + u"/.config/Quarnet.conf"_s);
+        QDir().mkpath(m_dir.filePath(u"home/.config"_s));
+        QFile file(m_dir.filePath(u"home/.config/Quarnet.conf"_s));
         if (file.open(QIODevice::WriteOnly))
             file.write(options.settings.toUtf8());
     }
@@ -219,20 +206,20 @@ public:
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
-    QString dataDir() const { return m_home + u"/.local/share"_s; }
-    QString settings() const { return readFile(m_home + u"/.config/Quarnet.conf"_s); }
+    QString dataDir() const { return m_dir.filePath(u"home/.local/share"_s); }
+    QString settings() const { return readFile(m_dir.filePath(u"home/.config/Quarnet.conf"_s)); }
     QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
     bool saved(const QString& line) const
     {
         return settings().split(u'\n').contains(line) || fail(u"not saved: "_s + line);
     }
-    bool key(const QString& keys) const { return m_x.key(window.id, keys); }
-    bool shown() const { return m_x.window(window.id).viewable; }
+    bool key(const QString& keys) const { return e2e::key(window.id, keys); }
+    bool shown() const { return e2e::window(window.id).id; }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
     bool at(QPoint topLeft) const
     {
-        const QPoint place = m_x.window(window.id).geometry.topLeft();
+        const QPoint place = e2e::window(window.id).geometry.topLeft();
         return place == topLeft || fail(u"at "_s + QDebug::toString(place));
     }
 
@@ -241,12 +228,10 @@ public:
         // From nothing, so nothing of the developer's desktop leaks in; without a bus address
         // libdbus would launch a bus. A sanitizer runtime must come first, the fake clock next.
         QString command
-            = u"env -i HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
-              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 LANG=C "
-              "LC_ALL=C TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
+            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 PATH=%3 LANG=C LC_ALL=C "
+              "TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
               "DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0 "_s
-                  .arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s),
-                      qEnvironmentVariable("PATH"));
+                  .arg(m_dir.path(), qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("PATH"));
         if (!m_options.fakeStart
                  .isEmpty()) { // only the wall clock: timers run on the monotonic one
             QDateTime start = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
@@ -257,16 +242,16 @@ public:
                            .arg(int(m_options.frozen));
         }
         command += m_options.env + u" \"%1\""_s.arg(qEnvironmentVariable("HOROLAN_BIN"));
-        m_app.emplace(command, Env::systemEnvironment(), m_dir.filePath(u"log"_s));
+        m_app.emplace(command, m_dir.filePath(u"log"_s));
         pid = m_app->waitForStarted() ? m_app->processId() : 0;
         // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {
             window = {};
-            for (const Window& w : m_x.windows(pid))
+            for (const Window& w : windows(pid))
                 window = w.overrideRedirect ? window : w;
-            return window.viewable || !running();
+            return window.id || !running();
         };
-        return (QTest::qWaitFor(mapped, 10000) && running()) || fail(u"no window:\n"_s + output());
+        return (qWaitFor(mapped, 10000) && running()) || fail(u"no window:\n"_s + output());
     }
 
     bool closed(int timeoutMs = 5000) // by itself, with exit code 0
@@ -276,10 +261,8 @@ public:
     }
 
 private:
-    XServer& m_x;
     ClockOptions m_options;
     QTemporaryDir m_dir;
-    QString m_home;
     mutable std::optional<Helper> m_app;
 };
 

@@ -80,15 +80,15 @@ public:
                   "--load=\"module-null-sink sink_name=horolan\" "
                   "--load=\"module-native-protocol-unix "
                   "auth-anonymous=1 socket=%1\""_s.arg(m_dir.filePath(u"native"_s)),
-            Env::systemEnvironment(), m_dir.filePath(u"pulseaudio"_s));
-        if (!QTest::qWaitFor([&] { return run(env + u"pactl info"_s).has_value(); }, 10000))
+            m_dir.filePath(u"pulseaudio"_s));
+        if (!qWaitFor([&] { return run(env + u"pactl info"_s).has_value(); }, 10000))
             return fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
         // The null sink may take a second or more to deliver its first block.
         m_parec.emplace(
             env + u"parec --device=horolan.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20"_s,
-            Env::systemEnvironment(), m_file.fileName());
+            m_file.fileName());
         m_timer.start();
-        return QTest::qWaitFor([&] { return samples().size() >= rate / 5; }, 10000)
+        return qWaitFor([&] { return samples().size() >= rate / 5; }, 10000)
             || fail(u"parec records nothing: "_s + readFile(m_file.fileName() + u".err"_s));
     }
 
@@ -125,7 +125,7 @@ public:
             const QList<Stroke> found = strokes(from - 1);
             return now() >= from && (found.isEmpty() || now() - found.last().at >= 1.0);
         };
-        return QTest::qWaitFor(quiet, 10000) || fail(u"no quiet after %1 s"_s.arg(from));
+        return qWaitFor(quiet, 10000) || fail(u"no quiet after %1 s"_s.arg(from));
     }
 
 private:
@@ -186,7 +186,7 @@ private slots:
         QFETCH(QString, settings);
         QFETCH(bool, pressC);
         QFETCH(int, strokes);
-        Clock clock(m_x, options(start, settings));
+        Clock clock(options(start, settings));
         double from = begin(clock);
         CHECK(from >= 0);
         if (pressC) {
@@ -215,10 +215,9 @@ private slots:
     void countInterrupted()
     {
         QFETCH(bool, terminate);
-        Clock clock(m_x, options(u"2026-03-16 11:59:57"_s, {}));
+        Clock clock(options(u"2026-03-16 11:59:57"_s, {}));
         const double from = begin(clock);
-        CHECK(
-            from >= 0 && QTest::qWaitFor([&] { return m_audio.strokes(from).size() >= 2; }, 12000));
+        CHECK(from >= 0 && qWaitFor([&] { return m_audio.strokes(from).size() >= 2; }, 12000));
         // Ten strokes to go would take 2.5 s more; SysTrayIcon comes only with a save.
         if (terminate) {
             CHECK(

@@ -77,20 +77,19 @@ private slots:
         CHECK(run(u"\"%1\" render --time 10:10:30 --seed clock --out %2 \"%3\""_s.arg(
             qEnvironmentVariable("HOROLAN_SKIN_TOOL"), face, from)));
         const QList<QImage> own = pictures(from, pattern);
-        Clock clock(m_x,
-            { .settings = u"[Setting]\nSkin="_s + skin,
-                .fakeStart = u"2026-12-05 10:10:30"_s,
-                .frozen = true });
+        Clock clock({ .settings = u"[Setting]\nSkin="_s + skin,
+            .fakeStart = u"2026-12-05 10:10:30"_s,
+            .frozen = true });
         const QString user = clock.dataDir() + u"/horolan/Skins/"_s + folder;
         CHECK(!own.isEmpty() && (folder.isEmpty() || copyFolder(from, user)) && clock.start());
         QCOMPARE(clock.window.geometry.size(), own.first().size());
         const auto shows = [&] {
-            const QImage shot = m_x.shot(clock.window.geometry);
-            const double rendered = match(shot, QImage(face), 40);
-            return (shown(shot, own) >= 0 && rendered >= 0.997)
+            const QImage screen = shot(clock.window.geometry);
+            const double rendered = match(screen, QImage(face), 40);
+            return (shown(screen, own) >= 0 && rendered >= 0.997)
                 || fail(why + u"; %1 of the render"_s.arg(rendered));
         };
-        CHECK(QTest::qWaitFor(shows));
+        CHECK(qWaitFor(shows));
     }
 
     void hourChange_data()
@@ -110,16 +109,16 @@ private slots:
         QList<QImage> hours;
         for (int h = 0; h <= 12; ++h)
             hours << pictures(sample(u"Hours"_s), u"back%1.png"_s.arg(h));
-        Clock clock(m_x, { .settings = u"[Setting]\nSkin=Hours\n"_s, .fakeStart = start });
-        const auto hour = [&] { return shown(m_x.shot(clock.window.geometry), hours); };
+        Clock clock({ .settings = u"[Setting]\nSkin=Hours\n"_s, .fakeStart = start });
+        const auto hour = [&] { return shown(shot(clock.window.geometry), hours); };
         QElapsedTimer running;
         running.start();
         qsizetype now = -1;
-        CHECK(clock.start() && QTest::qWaitFor([&] { return (now = hour()) >= 0; }, 8000));
+        CHECK(clock.start() && qWaitFor([&] { return (now = hour()) >= 0; }, 8000));
         if (now == after && running.elapsed() >= 5500)
             QSKIP(qPrintable(u"the clock took %1 ms to show itself"_s.arg(running.elapsed())));
         QCOMPARE(now, before);
-        CHECK(QTest::qWaitFor([&] { return (now = hour()) == after; }, 12000));
+        CHECK(qWaitFor([&] { return (now = hour()) == after; }, 12000));
         // The faked clock starts after this timer: the hour cannot come sooner by it.
         QVERIFY2(running.elapsed() >= 5750, "the picture changed before the hour");
     }
@@ -142,18 +141,18 @@ private slots:
         QFETCH(QString, key);
         QFETCH(int, count);
         const QList<QImage> all = pictures(sample(skin), pattern);
-        Clock clock(m_x, { .settings = u"[Setting]\nSkin="_s + skin, .fakeStart = quietTime });
+        Clock clock({ .settings = u"[Setting]\nSkin="_s + skin, .fakeStart = quietTime });
         QSet<qsizetype> seen;
         const auto another = [&] {
             const qsizetype before = seen.size();
-            if (const qsizetype picture = shown(m_x.shot(clock.window.geometry), all); picture >= 0)
+            if (const qsizetype picture = shown(shot(clock.window.geometry), all); picture >= 0)
                 seen << picture;
             return seen.size() > before;
         };
-        CHECK(clock.start() && QTest::qWaitFor(another));
+        CHECK(clock.start() && qWaitFor(another));
         for (int round = 0; round < 10 && seen.size() < count; ++round) {
             CHECK(key.isEmpty() || clock.key(key));
-            (void)QTest::qWaitFor(another, 800);
+            (void)qWaitFor(another, 800);
         }
         QCOMPARE_GE(seen.size(), count);
     }

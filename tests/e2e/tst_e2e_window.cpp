@@ -14,13 +14,13 @@ class TestE2eWindow : public QObject {
 
     bool placedAt(const Clock& clock, QPoint topLeft)
     {
-        return QTest::qWaitFor([&] { return clock.at(topLeft); }, 3000);
+        return qWaitFor([&] { return clock.at(topLeft); }, 3000);
     }
     // An open menu of the clock: override-redirect, not a tooltip, none of the others.
-    QRect menu(const XServer& x, const Clock& clock, quint64 icon = 0)
+    QRect menu(const Clock& clock, quint64 icon = 0)
     {
-        for (const Window& w : x.windows(clock.pid)) {
-            const QString type = x.x(u"xprop -id %1 _NET_WM_WINDOW_TYPE"_s.arg(w.id));
+        for (const Window& w : windows(clock.pid)) {
+            const QString type = x(u"xprop -id %1 _NET_WM_WINDOW_TYPE"_s.arg(w.id));
             if (w.overrideRedirect && w.id != icon && !type.contains(u"TOOLTIP"_s))
                 return w.geometry;
         }
@@ -58,27 +58,27 @@ private slots:
         QFETCH(bool, above);
         QFETCH(QString, saved);
         Clock clock(
-            m_x, { .settings = settings, .fakeStart = u"2026-03-16 10:10:30"_s, .frozen = true });
+            { .settings = settings, .fakeStart = u"2026-03-16 10:10:30"_s, .frozen = true });
         CHECK(clock.start());
         const quint64 id = clock.window.id;
         const auto hinted = [&] {
-            const QString state = m_x.x(u"xprop -id %1 _NET_WM_STATE"_s.arg(id));
+            const QString state = x(u"xprop -id %1 _NET_WM_STATE"_s.arg(id));
             const bool off = state.contains(u"_SKIP_TASKBAR"_s) && state.contains(u"_SKIP_PAGER"_s);
-            return (off && place.contains(m_x.window(id).geometry)
+            return (off && place.contains(window(id).geometry)
                        && state.contains(u"_ABOVE"_s) == above)
                 || fail(state);
         };
-        CHECK(QTest::qWaitFor(hinted, 3000));
+        CHECK(qWaitFor(hinted, 3000));
         QTest::qWait(above ? 0 : 1000); // time for a state that should not come
         CHECK(hinted());
         // The built-in face, borderless and round, its hands at 10:10:30.
-        QVERIFY(m_x.x(u"xprop -id %1 _NET_FRAME_EXTENTS"_s.arg(id)).endsWith(u"= 0, 0, 0, 0"_s));
-        QVERIFY(m_x.x(u"xwininfo -shape -id %1"_s.arg(id)).contains(u"Window shape extents"_s));
+        QVERIFY(x(u"xprop -id %1 _NET_FRAME_EXTENTS"_s.arg(id)).endsWith(u"= 0, 0, 0, 0"_s));
+        QVERIFY(x(u"xwininfo -shape -id %1"_s.arg(id)).contains(u"Window shape extents"_s));
         const QImage face(QFINDTESTDATA("../data/e2e/built-in-face-10-10-30.png"));
         double share = -1;
         const auto shows
-            = [&] { return (share = match(m_x.shot(clock.window.geometry), face)) >= 0.99; };
-        QVERIFY2(QTest::qWaitFor(shows), qPrintable(u"%1 of the face"_s.arg(share)));
+            = [&] { return (share = match(shot(clock.window.geometry), face)) >= 0.99; };
+        QVERIFY2(qWaitFor(shows), qPrintable(u"%1 of the face"_s.arg(share)));
         CHECK(clock.key(u"ctrl+q"_s) && clock.closed() && clock.saved(saved));
     }
 
@@ -102,7 +102,7 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(int, signalNumber);
         QFETCH(bool, closes);
-        Clock clock(m_x);
+        Clock clock;
         // L first: well before its own save comes, only the closing saves it.
         CHECK(clock.start() && clock.key(u"l "_s + keys));
         QTest::qWait(200);
@@ -110,14 +110,14 @@ private slots:
         if (closes)
             CHECK(clock.closed() && clock.saved(u"LockPos=True"_s));
         else // M, typed after the key, hides the window: that key arrived too.
-            CHECK(clock.key(u"m"_s) && QTest::qWaitFor([&] { return !clock.shown(); })
+            CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); })
                 && !clock.closed(1000) && clock.running());
     }
 
     void change_data()
     {
         QTest::addColumn<QString>("settings");
-        QTest::addColumn<bool>("drag"); // to the bottom right corner; else L
+        QTest::addColumn<bool>("dragged"); // to the bottom right corner; else L
         QTest::addColumn<QPoint>("place"); // the top-left then
         QTest::addColumn<QString>("line"); // saved by itself
         QTest::newRow("L") << placed << false << QPoint(300, 200) << u"LockPos=True"_s;
@@ -128,22 +128,22 @@ private slots:
     void change()
     {
         QFETCH(QString, settings);
-        QFETCH(bool, drag);
+        QFETCH(bool, dragged);
         QFETCH(QPoint, place);
         QFETCH(QString, line);
-        Clock clock(m_x, { .settings = settings });
+        Clock clock({ .settings = settings });
         CHECK(clock.start() && placedAt(clock, { 300, 200 }));
-        CHECK(drag ? m_x.drag({ 350, 250 }, { 1023, 767 }) : clock.key(u"l"_s));
+        CHECK(dragged ? drag({ 350, 250 }, { 1023, 767 }) : clock.key(u"l"_s));
         QElapsedTimer changed;
         changed.start();
         QTest::qWait(500); // a window that should stay is not merely late
         CHECK(placedAt(clock, place));
         if (line.isEmpty())
             return;
-        CHECK(QTest::qWaitFor([&] { return clock.saved(line); }, 8000));
+        CHECK(qWaitFor([&] { return clock.saved(line); }, 8000));
         qInfo("saved %lld ms after the change", changed.elapsed());
         // A hard kill runs no closing: the file keeps what the save wrote.
-        CHECK(clock.signal(SIGKILL) && QTest::qWaitFor([&] { return !clock.running(); })
+        CHECK(clock.signal(SIGKILL) && qWaitFor([&] { return !clock.running(); })
             && clock.saved(line));
     }
 
@@ -151,12 +151,12 @@ private slots:
     {
         // Locked, so Ctrl at the press moves it. Motion queued faster than the moves were
         // applied once took it past the pointer or short of it, now and then: drag a few times.
-        Clock clock(m_x, { .settings = locked });
+        Clock clock({ .settings = locked });
         CHECK(clock.start() && placedAt(clock, { 300, 200 }));
         for (int i = 1; i <= 8; ++i) {
             const QPoint from(i % 2 ? 350 : 390, 250);
             const QPoint by(i % 2 ? 40 : -40, 0);
-            CHECK(m_x.drag(from, from + by, true, 40, 0));
+            CHECK(drag(from, from + by, true, 40, 0));
             QTest::qWait(300);
             CHECK(placedAt(clock, from + by - QPoint(50, 50)));
         }
@@ -164,8 +164,8 @@ private slots:
 
     void positionSurvivesRestart()
     {
-        Clock clock(m_x);
-        CHECK(clock.start() && m_x.drag({ 50, 50 }, { 470, 360 }));
+        Clock clock;
+        CHECK(clock.start() && drag({ 50, 50 }, { 470, 360 }));
         // Again and again: openbox places the restored window while the clock starts, and the
         // clock must not save a place on the way as its own.
         for (int round = 1; round <= 3; ++round) {
@@ -177,13 +177,13 @@ private slots:
     void contextMenu()
     {
         // Locked at start, so it holds un&Lock Position.
-        Clock clock(m_x, { .settings = locked });
+        Clock clock({ .settings = locked });
         CHECK(clock.start());
         QRect opened;
         const auto open = [&] {
-            const auto found = [&] { return !(opened = menu(m_x, clock)).isEmpty(); };
-            return QTest::qWaitFor([&] { return !found(); })
-                && m_x.xdo(u"xdotool mousemove 350 250 click 3"_s) && QTest::qWaitFor(found);
+            const auto found = [&] { return !(opened = menu(clock)).isEmpty(); };
+            return qWaitFor([&] { return !found(); }) && run(u"xdotool mousemove 350 250 click 3"_s)
+                && qWaitFor(found);
         };
         // At the pointer, or as near as the screen's edges let it.
         CHECK(open());
@@ -191,47 +191,44 @@ private slots:
             qPrintable(QDebug::toString(opened)));
         const int lockedHeight = opened.height();
         // By its mnemonic: the open menu holds the keyboard. Unlocked, the item is gone.
-        CHECK(m_x.xdo(u"xdotool key l"_s) && open());
+        CHECK(run(u"xdotool key l"_s) && open());
         QCOMPARE_LT(opened.height(), lockedHeight);
         // L locks again and brings the item back; E&xit closes.
-        CHECK(m_x.xdo(u"xdotool key Escape"_s) && clock.key(u"l"_s) && open());
+        CHECK(run(u"xdotool key Escape"_s) && clock.key(u"l"_s) && open());
         QCOMPARE(opened.height(), lockedHeight);
-        CHECK(m_x.xdo(u"xdotool key x"_s) && clock.closed() && clock.saved(u"LockPos=True"_s));
+        CHECK(run(u"xdotool key x"_s) && clock.closed() && clock.saved(u"LockPos=True"_s));
     }
 
     void trayIcon()
     {
         // trayer holds the tray's selection before the clock looks for one. The clock starts
         // two seconds before 10:10, so the tick at 10:10:00 writes the tip.
-        XServer x;
         QTemporaryDir dir;
-        CHECK(x.start());
-        Helper tray(u"trayer --edge top"_s, x.env, dir.filePath(u"log"_s));
-        const auto panel = [&] { return x.windows(tray.processId()).value(0).geometry; };
-        QVERIFY2(QTest::qWaitFor([&] { return !panel().isEmpty(); }), "no trayer");
-        Clock clock(x,
-            { .fakeStart = u"2026-12-05 10:09:58"_s,
-                .env = u"QT_LOGGING_RULES=horolan.main.debug=true"_s });
+        Helper tray(u"trayer --edge top"_s, dir.filePath(u"log"_s));
+        const auto panel = [&] { return windows(tray.processId()).value(0).geometry; };
+        QVERIFY2(qWaitFor([&] { return !panel().isEmpty(); }), "no trayer");
+        Clock clock({ .fakeStart = u"2026-12-05 10:09:58"_s,
+            .env = u"QT_LOGGING_RULES=horolan.main.debug=true"_s });
         CHECK(clock.start());
         Window icon; // a window of the clock inside trayer's panel
         const auto embedded = [&] {
-            for (const Window& w : x.windows(clock.pid))
+            for (const Window& w : windows(clock.pid))
                 icon = w.id != clock.window.id && panel().contains(w.geometry) ? w : icon;
-            return icon.viewable;
+            return icon.id;
         };
-        QVERIFY2(QTest::qWaitFor(embedded), "no icon in trayer's panel");
+        QVERIFY2(qWaitFor(embedded), "no icon in trayer's panel");
         const QString tip = u"tray tip: Horolan - 05/12/2026, 10:10"_s;
-        QVERIFY2(QTest::qWaitFor([&] { return clock.output().contains(tip); }), qPrintable(tip));
+        QVERIFY2(qWaitFor([&] { return clock.output().contains(tip); }), qPrintable(tip));
         // Hidden by M, the clock keeps its icon; a double click on it brings the clock back, a
         // right click opens the menu.
-        CHECK(clock.key(u"m"_s) && QTest::qWaitFor([&] { return !clock.shown(); }));
-        QVERIFY(x.window(icon.id).viewable);
+        CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }));
+        QVERIFY(window(icon.id).id);
         const QPoint at = icon.geometry.center();
-        CHECK(x.xdo(
+        CHECK(run(
             u"xdotool mousemove %1 %2 click --repeat 2 --delay 80 1"_s.arg(at.x()).arg(at.y())));
-        QVERIFY2(QTest::qWaitFor([&] { return clock.shown(); }), "not shown again");
-        CHECK(x.xdo(u"xdotool click 3"_s));
-        QVERIFY2(QTest::qWaitFor([&] { return !menu(x, clock, icon.id).isEmpty(); }), "no menu");
+        QVERIFY2(qWaitFor([&] { return clock.shown(); }), "not shown again");
+        CHECK(run(u"xdotool click 3"_s));
+        QVERIFY2(qWaitFor([&] { return !menu(clock, icon.id).isEmpty(); }), "no menu");
     }
 };
 
