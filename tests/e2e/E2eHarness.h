@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimeZone>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -49,6 +48,7 @@ inline std::optional<QByteArray> run(const QString& command)
     fail(command + u": "_s + process.readAllStandardError());
     return std::nullopt;
 }
+
 inline QString x(const QString& command)
 {
     return QString::fromUtf8(run(command).value_or("")).trimmed();
@@ -59,8 +59,8 @@ inline bool copyFolder(const QString& from, const QString& to)
     return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
 }
 
-// A process that ends with its owner, or with the test even when CTest kills it; its output goes
-// to out, its errors to out.err.
+// A process that ends with its owner, or with the test even if killed; output to out, errors to
+// out.err.
 struct Helper : QProcess {
     Helper(const QString& command, const QString& out)
     {
@@ -74,7 +74,7 @@ struct Helper : QProcess {
 };
 
 // Xvfb, which writes its display's number once it is ready, and openbox, which runs its startup
-// command once it manages windows: the display of this test and of the commands it runs.
+// command once it manages windows: the display of this test and of all it runs.
 class XServer {
 public:
     bool start()
@@ -85,6 +85,7 @@ public:
             return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
         qputenv("DISPLAY", ':' + readFile(display).trimmed().toUtf8());
         qputenv("HOME", m_dir.path().toUtf8()); // openbox's and trayer's
+        qputenv("TZ", "Europe/Amsterdam"); // the clock's, and that of the times faked
         qunsetenv("XAUTHORITY");
         m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), ready + u".log"_s);
         if (!qWaitFor([&] { return QFileInfo::exists(ready); }))
@@ -103,9 +104,9 @@ private:
 inline bool key(quint64 window, const QString& keys)
 {
     const QString id = QString::number(window);
-    return run(u"xdotool windowactivate --sync "_s + id)
-        && (qWaitFor([&] { return x(u"xdotool getwindowfocus"_s) == id; }, 2000)
-            || fail(u"no focus"_s))
+    const auto focused
+        = [&] { return x(u"xdotool getwindowfocus"_s) == id || fail(u"no focus"_s); };
+    return run(u"xdotool windowactivate --sync "_s + id) && qWaitFor(focused, 2000)
         && run(u"xdotool key --delay 30 "_s + keys);
 }
 
@@ -127,25 +128,21 @@ inline QImage shot(const QRect& rect)
     return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
 }
 
-// The share of a picture's pixels that the shot shows, give or take a tolerance, or -1 when the
-// window is cut otherwise: where the picture is transparent or has the colour of its top-left
-// corner, as every picture here has its key colour there.
+// The share of a picture's pixels that the shot shows, or -1 when the window is cut otherwise than
+// where the picture is transparent or has its key colour, which is in its top-left corner here.
 inline double match(const QImage& shot, const QImage& picture, int tolerance = 4)
 {
-    int same = 0;
-    int own = 0;
-    for (int y = 0; y < picture.height() && shot.size() == picture.size(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QRgb want = picture.pixel(x, y);
-            const QRgb got = shot.pixel(x, y);
-            const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
-            if (cut != (got == rootColour))
-                return -1;
-            const int off = std::max({ qAbs(qRed(got) - qRed(want)),
-                qAbs(qGreen(got) - qGreen(want)), qAbs(qBlue(got) - qBlue(want)) });
-            own += !cut;
-            same += !cut && off <= tolerance;
-        }
+    int same = 0, own = 0;
+    for (int i = 0; i < picture.width() * picture.height() && shot.size() == picture.size(); ++i) {
+        const QPoint at(i % picture.width(), i / picture.width());
+        const QRgb want = picture.pixel(at), got = shot.pixel(at);
+        const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
+        if (cut != (got == rootColour))
+            return -1;
+        const auto near
+            = [&](int (*part)(QRgb)) { return qAbs(part(got) - part(want)) <= tolerance; };
+        own += !cut;
+        same += !cut && near(qRed) && near(qGreen) && near(qBlue);
     }
     return own ? double(same) / own : -1;
 }
@@ -171,10 +168,9 @@ inline QList<Window> windows(qint64 pid) // those shown
 {
     QList<Window> found;
     for (const QString& id :
-        x(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts)) {
-        if (const Window w = window(id.toULongLong()); w.id)
-            found << w;
-    }
+        x(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts))
+        found << window(id.toULongLong());
+    found.removeIf([](const Window& w) { return !w.id; });
     return found;
 }
 
@@ -185,8 +181,7 @@ struct ClockOptions {
     QString env {}; // more NAME=value
 };
 
-// The clock with its own HOME and XDG folders, LANG=C and a fixed zone, optionally on a faked
-// wall clock.
+// The clock with its own home, LANG=C and the test's zone, on a faked wall clock if asked.
 class Clock {
 public:
     Window window;
@@ -226,23 +221,21 @@ public:
     bool start() // and wait for its window
     {
         // From nothing, so nothing of the developer's desktop leaks in; without a bus address
-        // libdbus would launch a bus. A sanitizer runtime must come first, the fake clock next.
+        // libdbus would launch a bus. A sanitizer runtime must come first, the fake clock next:
+        // only the wall clock, as timers run on the monotonic one.
         QString command
-            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 PATH=%3 LANG=C LC_ALL=C "
-              "TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none ASAN_OPTIONS=verify_asan_link_order=0 "_s
-                  .arg(m_dir.path(), qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("PATH"));
-        if (!m_options.fakeStart
-                 .isEmpty()) { // only the wall clock: timers run on the monotonic one
-            QDateTime start = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
-            start.setTimeZone(QTimeZone("Europe/Amsterdam"));
+            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 LANG=C "
+              "LC_ALL=C QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 ASAN_OPTIONS=verify_asan_link_order=0 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "_s
+                  .arg(m_dir.path(), qgetenv("DISPLAY"), qgetenv("TZ"), qgetenv("PATH"));
+        const QDateTime fake = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
+        if (fake.isValid())
             command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
                        " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
-                           .arg(start.toMSecsSinceEpoch())
+                           .arg(fake.toMSecsSinceEpoch())
                            .arg(int(m_options.frozen));
-        }
-        command += m_options.env + u" \"%1\""_s.arg(qEnvironmentVariable("HOROLAN_BIN"));
-        m_app.emplace(command, m_dir.filePath(u"log"_s));
+        m_app.emplace(command + m_options.env + u" \"%1\""_s.arg(qgetenv("HOROLAN_BIN")),
+            m_dir.filePath(u"log"_s));
         pid = m_app->waitForStarted() ? m_app->processId() : 0;
         // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {

@@ -5,19 +5,18 @@ using namespace e2e;
 const QString placed = u"[Setting]\nLeft=4500\nTop=3000\n"_s; // 300,200: clear of every edge
 const QString locked = placed + u"LockPos=True\n"_s;
 
-// The clock's window on openbox. Only the tray's row has a tray host: the others show that the
-// clock runs on without one.
+// The clock's window on openbox, with no tray host but in the tray's row, last.
 class TestE2eWindow : public QObject {
     Q_OBJECT
 
     XServer m_x;
 
-    bool placedAt(const Clock& clock, QPoint topLeft)
+    static bool placedAt(const Clock& clock, QPoint topLeft)
     {
         return qWaitFor([&] { return clock.at(topLeft); }, 3000);
     }
-    // An open menu of the clock: override-redirect, not a tooltip, none of the others.
-    QRect menu(const Clock& clock, quint64 icon = 0)
+    // An open menu of the clock: override-redirect, not a tooltip, not the tray icon.
+    static QRect menu(const Clock& clock, quint64 icon = 0)
     {
         for (const Window& w : windows(clock.pid)) {
             const QString type = x(u"xprop -id %1 _NET_WM_WINDOW_TYPE"_s.arg(w.id));
@@ -33,28 +32,20 @@ private slots:
     void atStart_data()
     {
         QTest::addColumn<QString>("settings");
-        QTest::addColumn<QRect>("place"); // where the window must be
         QTest::addColumn<bool>("above");
         QTest::addColumn<QString>("saved"); // at closing
-        const QRect screen(0, 0, 1024, 768);
         const QString none = u"Skin=< none >"_s;
-        QTest::newRow("first run") << QString() << screen << true << none;
+        QTest::newRow("first run") << QString() << true << none;
         // A skin that is not there gives the built-in face and stays chosen.
-        QTest::newRow("no such skin")
-            << u"[Setting]\nSkin=Gone"_s << screen << true << u"Skin=Gone"_s;
-        QTest::newRow("ontop True")
-            << placed + u"ontop=True"_s << QRect(300, 200, 100, 100) << true << none;
-        QTest::newRow("ontop False")
-            << placed + u"ontop=False"_s << QRect(300, 200, 100, 100) << false << none;
-        QTest::newRow("off right")
-            << u"[Setting]\nLeft=99999\nTop=99999"_s << screen << true << none;
-        QTest::newRow("off left") << u"[Setting]\nLeft=-4500\nTop=-3000"_s << screen << true
-                                  << none;
+        QTest::newRow("no such skin") << u"[Setting]\nSkin=Gone"_s << true << u"Skin=Gone"_s;
+        QTest::newRow("ontop True") << u"[Setting]\nontop=True"_s << true << none;
+        QTest::newRow("ontop False") << u"[Setting]\nontop=False"_s << false << none;
+        QTest::newRow("off right") << u"[Setting]\nLeft=99999\nTop=99999"_s << true << none;
+        QTest::newRow("off left") << u"[Setting]\nLeft=-4500\nTop=-3000"_s << true << none;
     }
     void atStart()
     {
         QFETCH(QString, settings);
-        QFETCH(QRect, place);
         QFETCH(bool, above);
         QFETCH(QString, saved);
         Clock clock(
@@ -63,8 +54,8 @@ private slots:
         const quint64 id = clock.window.id;
         const auto hinted = [&] {
             const QString state = x(u"xprop -id %1 _NET_WM_STATE"_s.arg(id));
-            const bool off = state.contains(u"_SKIP_TASKBAR"_s) && state.contains(u"_SKIP_PAGER"_s);
-            return (off && place.contains(window(id).geometry)
+            return (QRect(0, 0, 1024, 768).contains(window(id).geometry)
+                       && state.contains(u"_SKIP_TASKBAR"_s) && state.contains(u"_SKIP_PAGER"_s)
                        && state.contains(u"_ABOVE"_s) == above)
                 || fail(state);
         };
@@ -84,27 +75,25 @@ private slots:
 
     void closing_data()
     {
-        QTest::addColumn<QString>("keys"); // none: a signal
-        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<int>("signalNumber"); // 0: the keys that name the row
         QTest::addColumn<bool>("closes");
-        QTest::newRow("Alt+F4") << u"alt+F4"_s << 0 << true; // openbox's request to close
-        QTest::newRow("Ctrl+Q") << u"ctrl+q"_s << 0 << true;
-        QTest::newRow("Ctrl+X") << u"ctrl+x"_s << 0 << true;
-        QTest::newRow("F4") << u"F4"_s << 0 << false;
-        QTest::newRow("Shift+Q") << u"shift+q"_s << 0 << false;
-        QTest::newRow("Ctrl+Shift+X") << u"ctrl+shift+x"_s << 0 << false;
-        QTest::newRow("SIGTERM") << QString() << int(SIGTERM) << true;
-        QTest::newRow("SIGINT") << QString() << int(SIGINT) << true;
-        QTest::newRow("SIGHUP") << QString() << int(SIGHUP) << true;
+        QTest::newRow("alt+F4") << 0 << true; // openbox's request to close
+        QTest::newRow("ctrl+q") << 0 << true;
+        QTest::newRow("ctrl+x") << 0 << true;
+        QTest::newRow("F4") << 0 << false;
+        QTest::newRow("shift+q") << 0 << false;
+        QTest::newRow("ctrl+shift+x") << 0 << false;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT") << int(SIGINT) << true;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << true;
     }
     void closing()
     {
-        QFETCH(QString, keys);
         QFETCH(int, signalNumber);
         QFETCH(bool, closes);
         Clock clock;
         // L first: well before its own save comes, only the closing saves it.
-        CHECK(clock.start() && clock.key(u"l "_s + keys));
+        CHECK(clock.start() && clock.key(u"l "_s + (signalNumber ? "" : QTest::currentDataTag())));
         QTest::qWait(200);
         CHECK(!signalNumber || clock.signal(signalNumber));
         if (closes)
@@ -137,14 +126,12 @@ private slots:
         QElapsedTimer changed;
         changed.start();
         QTest::qWait(500); // a window that should stay is not merely late
-        CHECK(placedAt(clock, place));
-        if (line.isEmpty())
-            return;
-        CHECK(qWaitFor([&] { return clock.saved(line); }, 8000));
+        CHECK(placedAt(clock, place)
+            && (line.isEmpty() || qWaitFor([&] { return clock.saved(line); }, 8000)));
         qInfo("saved %lld ms after the change", changed.elapsed());
         // A hard kill runs no closing: the file keeps what the save wrote.
         CHECK(clock.signal(SIGKILL) && qWaitFor([&] { return !clock.running(); })
-            && clock.saved(line));
+            && (line.isEmpty() || clock.saved(line)));
     }
 
     void quickCtrlDrag()
@@ -154,8 +141,7 @@ private slots:
         Clock clock({ .settings = locked });
         CHECK(clock.start() && placedAt(clock, { 300, 200 }));
         for (int i = 1; i <= 8; ++i) {
-            const QPoint from(i % 2 ? 350 : 390, 250);
-            const QPoint by(i % 2 ? 40 : -40, 0);
+            const QPoint from(i % 2 ? 350 : 390, 250), by(i % 2 ? 40 : -40, 0);
             CHECK(drag(from, from + by, true, 40, 0));
             QTest::qWait(300);
             CHECK(placedAt(clock, from + by - QPoint(50, 50)));
@@ -164,10 +150,10 @@ private slots:
 
     void positionSurvivesRestart()
     {
-        Clock clock;
-        CHECK(clock.start() && drag({ 50, 50 }, { 470, 360 }));
         // Again and again: openbox places the restored window while the clock starts, and the
         // clock must not save a place on the way as its own.
+        Clock clock;
+        CHECK(clock.start() && drag({ 50, 50 }, { 470, 360 }));
         for (int round = 1; round <= 3; ++round) {
             CHECK(placedAt(clock, { 420, 310 }) && clock.key(u"ctrl+q"_s) && clock.closed());
             CHECK(clock.saved(u"Left=6300"_s) && clock.saved(u"Top=4650"_s) && clock.start());
@@ -201,34 +187,30 @@ private slots:
 
     void trayIcon()
     {
-        // trayer holds the tray's selection before the clock looks for one. The clock starts
-        // two seconds before 10:10, so the tick at 10:10:00 writes the tip.
+        // trayer holds the tray's selection before the clock looks for one. The clock starts two
+        // seconds before 10:10, so the tick at 10:10:00 writes the tip.
         QTemporaryDir dir;
         Helper tray(u"trayer --edge top"_s, dir.filePath(u"log"_s));
         const auto panel = [&] { return windows(tray.processId()).value(0).geometry; };
         QVERIFY2(qWaitFor([&] { return !panel().isEmpty(); }), "no trayer");
-        Clock clock({ .fakeStart = u"2026-12-05 10:09:58"_s,
-            .env = u"QT_LOGGING_RULES=horolan.main.debug=true"_s });
-        CHECK(clock.start());
+        Clock clock({ .fakeStart = u"2026-12-05 10:09:58"_s });
         Window icon; // a window of the clock inside trayer's panel
         const auto embedded = [&] {
             for (const Window& w : windows(clock.pid))
                 icon = w.id != clock.window.id && panel().contains(w.geometry) ? w : icon;
             return icon.id;
         };
-        QVERIFY2(qWaitFor(embedded), "no icon in trayer's panel");
+        CHECK(clock.start() && qWaitFor(embedded));
         const QString tip = u"tray tip: Horolan - 05/12/2026, 10:10"_s;
         QVERIFY2(qWaitFor([&] { return clock.output().contains(tip); }), qPrintable(tip));
         // Hidden by M, the clock keeps its icon; a double click on it brings the clock back, a
         // right click opens the menu.
-        CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }));
-        QVERIFY(window(icon.id).id);
+        CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }) && window(icon.id).id);
         const QPoint at = icon.geometry.center();
         CHECK(run(
             u"xdotool mousemove %1 %2 click --repeat 2 --delay 80 1"_s.arg(at.x()).arg(at.y())));
-        QVERIFY2(qWaitFor([&] { return clock.shown(); }), "not shown again");
-        CHECK(run(u"xdotool click 3"_s));
-        QVERIFY2(qWaitFor([&] { return !menu(clock, icon.id).isEmpty(); }), "no menu");
+        CHECK(qWaitFor([&] { return clock.shown(); }) && run(u"xdotool click 3"_s));
+        QVERIFY(qWaitFor([&] { return !menu(clock, icon.id).isEmpty(); }));
     }
 };
 
