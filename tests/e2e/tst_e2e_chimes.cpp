@@ -1,7 +1,5 @@
 #include "E2eHarness.h"
 
-#include <QtEndian>
-
 using namespace e2e;
 
 namespace {
@@ -16,36 +14,6 @@ struct Stroke {
 QDebug operator<<(QDebug debug, const Stroke& s)
 {
     return debug.nospace() << s.at << " s, ending at " << s.endPeak;
-}
-
-QList<Stroke> findStrokes(const std::vector<float>& s, int rate)
-{
-    // A stroke starts where the peak of a millisecond reaches 0.05 after 40 ms below 0.02,
-    // rising briefly between the two: at its first sample of 0.05.
-    QList<Stroke> strokes;
-    const qsizetype ms = rate / 1000;
-    const auto loud = [](float v) { return std::abs(v) >= 0.05f; };
-    for (qsizetype i = 0, run = 0, quiet = 0; i + ms <= qsizetype(s.size()); i += ms) {
-        const auto [low, high] = std::minmax_element(s.begin() + i, s.begin() + i + ms);
-        const float peak = std::max(-*low, *high);
-        if (peak >= 0.05f && quiet >= 40)
-            strokes << Stroke { double(std::find_if(s.begin() + i, s.end(), loud) - s.begin())
-                / rate };
-        run = peak < 0.02f ? run + 1 : 0;
-        quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
-    }
-    // Its sound ends at its last sample above a few steps of 16 bits, a millisecond or more
-    // before the next stroke starts rising.
-    for (qsizetype k = 0; k < strokes.size(); ++k) {
-        const qsizetype first = qsizetype(strokes[k].at * rate);
-        qsizetype end
-            = k + 1 < strokes.size() ? qsizetype(strokes[k + 1].at * rate) - ms : s.size();
-        while (end > first && std::abs(s[end - 1]) < 1e-4f)
-            --end;
-        for (qsizetype i = std::max(first, end - 5 * ms); i < end; ++i)
-            strokes[k].endPeak = std::max(strokes[k].endPeak, double(std::abs(s[i])));
-    }
-    return strokes;
 }
 
 // Each stroke rings out before the next: cut off 100 ms early, or by the next, it ends at 0.004.
@@ -78,7 +46,7 @@ public:
         if (!qWaitFor([&] { return run(env + u"pactl info"_s).has_value(); }, 10000))
             return fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
         m_parec.emplace(env
-                + u"parec -d horolan.monitor --raw --format=s16le --rate=44100 "
+                + u"parec -d horolan.monitor --raw --format=float32ne --rate=44100 "
                   "--channels=1 --latency-msec=20"_s,
             m_file.fileName());
         m_timer.start();
@@ -91,9 +59,9 @@ public:
     {
         if (m_file.isOpen() || m_file.open(QIODevice::ReadOnly)) {
             const qint64 now = m_timer.elapsed();
-            const QByteArray bytes = m_file.read(m_file.bytesAvailable() / 2 * 2);
-            for (qsizetype i = 0; i < bytes.size(); i += 2)
-                m_samples.push_back(qFromLittleEndian<qint16>(bytes.constData() + i) / 32768.0f);
+            const QByteArray bytes = m_file.read(m_file.bytesAvailable() / 4 * 4);
+            const auto* floats = reinterpret_cast<const float*>(bytes.constData());
+            m_samples.insert(m_samples.end(), floats, floats + bytes.size() / 4);
             // Samples arrive after they sound: each reading bounds the start from above.
             if (!m_samples.empty())
                 m_startMs = std::min(m_startMs, now - m_samples.size() * 1000.0 / rate);
@@ -107,8 +75,33 @@ public:
     }
     QList<Stroke> strokes(double since)
     {
-        QList<Stroke> found = findStrokes(samples(), rate);
-        found.removeIf([&](const Stroke& s) { return s.at < since; });
+        // A stroke starts where the peak of a millisecond reaches 0.05 after 40 ms below 0.02,
+        // rising briefly between the two: at its first sample of 0.05.
+        const std::vector<float>& s = samples();
+        const qsizetype ms = rate / 1000;
+        QList<qsizetype> onsets;
+        for (qsizetype i = 0, run = 0, quiet = 0; i + ms <= qsizetype(s.size()); i += ms) {
+            const auto [low, high] = std::minmax_element(s.begin() + i, s.begin() + i + ms);
+            const float peak = std::max(-*low, *high);
+            if (peak >= 0.05f && quiet >= 40)
+                onsets << std::find_if(s.begin() + i, s.end(), [](float v) {
+                    return std::abs(v) >= 0.05f;
+                }) - s.begin();
+            run = peak < 0.02f ? run + 1 : 0;
+            quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
+        }
+        // Its sound ends at its last sample above a few steps of 16 bits, a millisecond or more
+        // before the next stroke starts rising.
+        QList<Stroke> found;
+        for (qsizetype k = 0; k < onsets.size(); ++k) {
+            qsizetype end = k + 1 < onsets.size() ? onsets[k + 1] - ms : s.size();
+            while (end > onsets[k] && std::abs(s[end - 1]) < 1e-4f)
+                --end;
+            const auto tail = std::minmax_element(
+                s.begin() + std::max(onsets[k], end - 5 * ms), s.begin() + end);
+            if (onsets[k] >= since * rate)
+                found << Stroke { double(onsets[k]) / rate, std::max(-*tail.first, *tail.second) };
+        }
         return found;
     }
     // Until the recording reaches from and no stroke has begun in its last second.
@@ -218,8 +211,7 @@ private slots:
         CHECK(clock->key(u"x"_s));
         const double pressed = m_audio.now();
         CHECK(m_audio.waitForQuiet(pressed));
-        // The stroke sounding at X, which it may cut off, may be followed by one more, not by the
-        // rest of the twelve.
+        // X may cut off the stroke sounding, or let one more come, not the rest of the twelve.
         const QList<Stroke> found = m_audio.strokes(from);
         const bool stopped = found.size() >= 2 && found.last().at < pressed + 0.75;
         CHECK(stopped || fail(QDebug::toString(found) + u"; X at %1 s"_s.arg(pressed)));
