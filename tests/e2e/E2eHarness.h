@@ -10,8 +10,7 @@
 #include <csignal>
 #include <sys/prctl.h>
 
-// The real clock on a private Xvfb with openbox, driven with xdotool and read back with
-// xwininfo, xprop and screenshots. A condition that fails may say why in e2e::why.
+// The real clock on a private Xvfb with openbox, driven by X tools; a failed condition says why.
 namespace e2e {
 
 using namespace Qt::StringLiterals;
@@ -59,8 +58,7 @@ inline bool copyFolder(const QString& from, const QString& to)
     return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
 }
 
-// A process that ends with its owner, or with the test even if killed; output to out, errors to
-// out.err.
+// A process that ends with its owner, or with the test if killed; output in out, errors in out.err.
 struct Helper : QProcess {
     Helper(const QString& command, const QString& out)
     {
@@ -73,8 +71,7 @@ struct Helper : QProcess {
     ~Helper() override { terminate(), waitForFinished(3000); }
 };
 
-// Xvfb, which writes its display's number once it is ready, and openbox, which runs its startup
-// command once it manages windows: the display of this test and of all it runs.
+// Xvfb and openbox, ready once they wrote the display and ran the startup: the test's display.
 class XServer {
 public:
     bool start()
@@ -99,8 +96,7 @@ private:
     std::optional<Helper> m_wm; // ends first
 };
 
-// Through XTEST to the focused window, as Qt ignores sent keys; openbox marks a window active a
-// moment before it has the focus.
+// By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
 inline bool key(quint64 window, const QString& keys)
 {
     const QString id = QString::number(window);
@@ -212,17 +208,11 @@ public:
     bool shown() const { return e2e::window(window.id).id; }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
-    bool at(QPoint topLeft) const
-    {
-        const QPoint place = e2e::window(window.id).geometry.topLeft();
-        return place == topLeft || fail(u"at "_s + QDebug::toString(place));
-    }
 
     bool start() // and wait for its window
     {
-        // From nothing, so nothing of the developer's desktop leaks in; without a bus address
-        // libdbus would launch a bus. A sanitizer runtime must come first, the fake clock next:
-        // only the wall clock, as timers run on the monotonic one.
+        // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
+        // launch one. A sanitizer runtime must be loaded first, the fake clock next.
         QString command
             = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 LANG=C "
               "LC_ALL=C QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 ASAN_OPTIONS=verify_asan_link_order=0 "

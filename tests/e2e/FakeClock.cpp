@@ -1,8 +1,7 @@
-// Preloaded into the clock: its wall clock, which Qt reads through gettimeofday, starts at
-// HOROLAN_FAKE_EPOCH_MS (ms since 1970, UTC) at the first reading and runs on, or stands still
-// with HOROLAN_FAKE_FROZEN=1; the monotonic clocks that timers use stay real. Raw system calls and
-// getenv only: this runs inside the C library's and the sanitizers' start-up.
-
+// Preloaded into the clock: its wall clock, read by Qt through gettimeofday, starts at
+// HOROLAN_FAKE_EPOCH_MS (UTC) and runs on, or stands still with HOROLAN_FAKE_FROZEN=1; timers run
+// on the real monotonic clock. Raw system calls and getenv only: this runs inside the start-up of
+// the C library and the sanitizers.
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>

@@ -4,8 +4,7 @@ using namespace e2e;
 
 namespace {
 
-// Where a stroke starts in the recording, in seconds, and the peak of the last 5 ms of its sound:
-// near 0 when it rang out, not when it was cut off.
+// Its start in the recording, in s, and the peak of its sound's last 5 ms, near 0 if it rang out.
 struct Stroke {
     double at = 0;
     double endPeak = 0;
@@ -26,8 +25,7 @@ bool rangOut(const QList<Stroke>& strokes)
     return true;
 }
 
-// A private PulseAudio with one null sink and nothing of a desktop session, no real-time priority
-// on a busy machine, its sink's sound recorded by parec from the start.
+// A private PulseAudio with a null sink, no real-time priority, its sound recorded from the start.
 class Audio {
 public:
     static constexpr int rate = 44100;
@@ -75,8 +73,7 @@ public:
     }
     QList<Stroke> strokes(double since)
     {
-        // A stroke starts where the peak of a millisecond reaches 0.05 after 40 ms below 0.02,
-        // rising briefly between the two: at its first sample of 0.05.
+        // At the first sample of 0.05 after 40 ms below 0.02, rising but briefly between the two.
         const std::vector<float>& s = samples();
         const qsizetype ms = rate / 1000;
         QList<qsizetype> onsets;
@@ -90,8 +87,7 @@ public:
             run = peak < 0.02f ? run + 1 : 0;
             quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
         }
-        // Its sound ends at its last sample above a few steps of 16 bits, a millisecond or more
-        // before the next stroke starts rising.
+        // Its sound ends at its last sample above 1e-4, a millisecond or more before the next.
         QList<Stroke> found;
         for (qsizetype k = 0; k < onsets.size(); ++k) {
             qsizetype end = k + 1 < onsets.size() ? onsets[k + 1] - ms : s.size();
@@ -126,8 +122,7 @@ private:
 
 } // namespace
 
-// Chimes as sound: the clock playing into the null sink on a faked wall clock, and the strokes
-// of a one-stroke counting pack, a 250 ms strike at 880 Hz, found and timed in a recording.
+// Chimes on a faked wall clock, recorded: a counting pack of one 250 ms strike at 880 Hz.
 class TestE2eChimes : public QObject {
     Q_OBJECT
 

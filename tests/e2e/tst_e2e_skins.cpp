@@ -4,8 +4,6 @@ using namespace e2e;
 
 namespace {
 
-const QString quietTime = u"2026-03-16 10:20:30"_s; // clear of any hour change
-
 QString sample(const QString& skin) // beside the clock program
 {
     return QFileInfo(qEnvironmentVariable("HOROLAN_BIN")).absolutePath() + u"/Skins/"_s + skin;
@@ -22,20 +20,17 @@ QList<QImage> pictures(const QString& folder, const QString& pattern)
 // The picture that the shot shows best, by a share of 0.8 at least, or -1.
 qsizetype shown(const QImage& shot, const QList<QImage>& pictures)
 {
-    qsizetype best = -1;
-    why = u"shares of the pictures' pixels:"_s;
-    for (qsizetype i = 0; i < pictures.size(); ++i) {
-        const double share = match(shot, pictures[i]);
-        why += u" %1"_s.arg(share);
-        best = share >= 0.8 && (best < 0 || share > match(shot, pictures[best])) ? i : best;
-    }
-    return best;
+    QList<double> shares;
+    for (const QImage& picture : pictures)
+        shares << match(shot, picture);
+    why = u"shares of the pictures: "_s + QDebug::toString(shares);
+    const auto best = std::max_element(shares.begin(), shares.end());
+    return best != shares.end() && *best >= 0.8 ? best - shares.begin() : -1;
 }
 
 } // namespace
 
-// Skins on the real clock, compared with their own picture files and with what horolan-skin
-// renders.
+// Skins on the real clock, compared with their pictures and with what horolan-skin renders.
 class TestE2eSkins : public QObject {
     Q_OBJECT
 
@@ -60,13 +55,12 @@ private slots:
             << u"Wintest"_s << u"back*.bmp"_s << windows << u"Wintest"_s;
         // A skin is its folder's name in any letter case, as on Windows.
         const QString hours = sample(u"Hours"_s);
-        QTest::newRow("Skin=hourly, folder Hourly")
+        QTest::newRow("Skin=hourly, Hourly")
             << u"hourly"_s << u"back10.png"_s << hours << u"Hourly"_s;
     }
     void skinAtStart()
     {
-        // One of its pictures, cut exactly, and what horolan-skin renders; "--seed clock" makes
-        // a random choice as the clock makes it.
+        // One of its pictures, cut exactly, and the render, random as the clock ("--seed clock").
         QFETCH(QString, skin);
         QFETCH(QString, pattern);
         QFETCH(QString, from);
@@ -106,9 +100,9 @@ private slots:
         QFETCH(QString, start);
         QFETCH(int, before);
         QFETCH(int, after);
-        QList<QImage> hours;
+        QList<QImage> hours; // by hour
         for (int h = 0; h <= 12; ++h)
-            hours << pictures(sample(u"Hours"_s), u"back%1.png"_s.arg(h));
+            hours << QImage(sample(u"Hours/back%1.png"_s.arg(h)));
         Clock clock({ .settings = u"[Setting]\nSkin=Hours\n"_s, .fakeStart = start });
         const auto hour = [&] { return shown(shot(clock.window.geometry), hours); };
         QElapsedTimer running;
@@ -141,7 +135,8 @@ private slots:
         QFETCH(QString, key);
         QFETCH(int, count);
         const QList<QImage> all = pictures(sample(skin), pattern);
-        Clock clock({ .settings = u"[Setting]\nSkin="_s + skin, .fakeStart = quietTime });
+        Clock clock(
+            { .settings = u"[Setting]\nSkin="_s + skin, .fakeStart = u"2026-03-16 10:20:30"_s });
         QSet<qsizetype> seen;
         const auto another = [&] {
             const qsizetype before = seen.size();

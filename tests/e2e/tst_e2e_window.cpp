@@ -13,7 +13,11 @@ class TestE2eWindow : public QObject {
 
     static bool placedAt(const Clock& clock, QPoint topLeft)
     {
-        return qWaitFor([&] { return clock.at(topLeft); }, 3000);
+        QPoint at;
+        return qWaitFor(
+                   [&] { return (at = window(clock.window.id).geometry.topLeft()) == topLeft; },
+                   3000)
+            || fail(u"at "_s + QDebug::toString(at));
     }
     // An open menu of the clock: override-redirect, not a tooltip, not the tray icon.
     static QRect menu(const Clock& clock, quint64 icon = 0)
@@ -136,8 +140,7 @@ private slots:
 
     void quickCtrlDrag()
     {
-        // Locked, so Ctrl at the press moves it. Motion queued faster than the moves were
-        // applied once took it past the pointer or short of it, now and then: drag a few times.
+        // Locked, so Ctrl moves it; quick motion once took it past the pointer or short of it.
         Clock clock({ .settings = locked });
         CHECK(clock.start() && placedAt(clock, { 300, 200 }));
         for (int i = 1; i <= 8; ++i) {
@@ -150,8 +153,7 @@ private slots:
 
     void positionSurvivesRestart()
     {
-        // Again and again: openbox places the restored window while the clock starts, and the
-        // clock must not save a place on the way as its own.
+        // openbox places the window while the clock starts: the clock must not save that place.
         Clock clock;
         CHECK(clock.start() && drag({ 50, 50 }, { 470, 360 }));
         for (int round = 1; round <= 3; ++round) {
@@ -187,8 +189,7 @@ private slots:
 
     void trayIcon()
     {
-        // trayer holds the tray's selection before the clock looks for one. The clock starts two
-        // seconds before 10:10, so the tick at 10:10:00 writes the tip.
+        // trayer holds the tray before the clock starts, at 10:09:58 so that 10:10 writes the tip.
         QTemporaryDir dir;
         Helper tray(u"trayer --edge top"_s, dir.filePath(u"log"_s));
         const auto panel = [&] { return windows(tray.processId()).value(0).geometry; };
@@ -203,8 +204,7 @@ private slots:
         CHECK(clock.start() && qWaitFor(embedded));
         const QString tip = u"tray tip: Horolan - 05/12/2026, 10:10"_s;
         QVERIFY2(qWaitFor([&] { return clock.output().contains(tip); }), qPrintable(tip));
-        // Hidden by M, the clock keeps its icon; a double click on it brings the clock back, a
-        // right click opens the menu.
+        // Hidden by M, it keeps its icon; a double click shows it again, a right click the menu.
         CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }) && window(icon.id).id);
         const QPoint at = icon.geometry.center();
         CHECK(run(
