@@ -170,26 +170,35 @@ inline QList<Window> windows(qint64 pid) // those shown
     return found;
 }
 
-struct ClockOptions {
-    QString settings {}; // Quarnet.conf's text
-    QString fakeStart {}; // "YYYY-MM-DD HH:MM:SS", local time
-    bool frozen = false; // else it runs on from there
-    QString env {}; // more NAME=value
-};
-
-// The clock with its own home, LANG=C and the test's zone, on a faked wall clock if asked.
+// The clock with its own home, LANG=C and the test's zone, its settings (Quarnet.conf's text), a
+// faked start ("YYYY-MM-DD HH:MM:SS", standing still if frozen, else running on) and more
+// NAME=value.
 class Clock {
 public:
     Window window;
     qint64 pid = 0;
 
-    explicit Clock(const ClockOptions& options = {})
-        : m_options(options)
+    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false,
+        const QString& env = {})
     {
+        // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
+        // launch one. A sanitizer runtime must be loaded first, the fake clock next.
+        m_command
+            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 LANG=C LC_ALL=C "
+              "QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 ASAN_OPTIONS=verify_asan_link_order=0 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true %5 "_s
+                  .arg(m_dir.path(), qgetenv("DISPLAY"), qgetenv("TZ"), qgetenv("PATH"), env);
+        const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
+        if (fake.isValid())
+            m_command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
+                         " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
+                             .arg(fake.toMSecsSinceEpoch())
+                             .arg(int(frozen));
+        m_command += u'"' + qEnvironmentVariable("HOROLAN_BIN") + u'"';
         QDir().mkpath(m_dir.filePath(u"home/.config"_s));
         QFile file(m_dir.filePath(u"home/.config/Quarnet.conf"_s));
         if (file.open(QIODevice::WriteOnly))
-            file.write(options.settings.toUtf8());
+            file.write(settings.toUtf8());
     }
     ~Clock()
     {
@@ -211,21 +220,7 @@ public:
 
     bool start() // and wait for its window
     {
-        // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
-        // launch one. A sanitizer runtime must be loaded first, the fake clock next.
-        QString command
-            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 LANG=C "
-              "LC_ALL=C QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 ASAN_OPTIONS=verify_asan_link_order=0 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "_s
-                  .arg(m_dir.path(), qgetenv("DISPLAY"), qgetenv("TZ"), qgetenv("PATH"));
-        const QDateTime fake = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
-        if (fake.isValid())
-            command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
-                       " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
-                           .arg(fake.toMSecsSinceEpoch())
-                           .arg(int(m_options.frozen));
-        m_app.emplace(command + m_options.env + u" \"%1\""_s.arg(qgetenv("HOROLAN_BIN")),
-            m_dir.filePath(u"log"_s));
+        m_app.emplace(m_command, m_dir.filePath(u"log"_s));
         pid = m_app->waitForStarted() ? m_app->processId() : 0;
         // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {
@@ -244,8 +239,8 @@ public:
     }
 
 private:
-    ClockOptions m_options;
     QTemporaryDir m_dir;
+    QString m_command;
     mutable std::optional<Helper> m_app;
 };
 

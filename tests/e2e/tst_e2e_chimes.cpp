@@ -132,9 +132,8 @@ class TestE2eChimes : public QObject {
     // The clock with the pack, started after the moment returned; -1 when it did not start.
     double begin(std::optional<Clock>& clock, const QString& start, const QString& settings = {})
     {
-        const QString pack = u"[Setting]\nSoundPack=Strike\n"_s;
-        clock.emplace(ClockOptions {
-            .settings = pack + settings, .fakeStart = start, .env = m_audio.server() });
+        clock.emplace(
+            u"[Setting]\nSoundPack=Strike\n"_s + settings, start, false, m_audio.server());
         const double from = m_audio.now();
         const QString sounds = clock->dataDir() + u"/horolan/Sounds/Strike"_s;
         return copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) && clock->start()
