@@ -178,16 +178,16 @@ public:
     Window window;
     qint64 pid = 0;
 
-    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false,
-        const QString& env = {})
+    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false)
     {
         // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
         // launch one. A sanitizer runtime must be loaded first, the fake clock next.
         m_command
             = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 LANG=C LC_ALL=C "
               "QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 ASAN_OPTIONS=verify_asan_link_order=0 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true %5 "_s
-                  .arg(m_dir.path(), qgetenv("DISPLAY"), qgetenv("TZ"), qgetenv("PATH"), env);
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "
+              "PULSE_SERVER=%5 "_s.arg(m_dir.path(), qgetenv("DISPLAY"), qgetenv("TZ"),
+                  qgetenv("PATH"), qgetenv("PULSE_SERVER"));
         const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
         if (fake.isValid())
             m_command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB

@@ -29,23 +29,19 @@ bool rangOut(const QList<Stroke>& strokes)
 class Audio {
 public:
     static constexpr int rate = 44100;
-    QString server() const { return u"PULSE_SERVER=unix:"_s + m_dir.filePath(u"native"_s); }
-
     bool start()
     {
-        const QString env = u"env -i PATH=%1 HOME=%2 XDG_RUNTIME_DIR=%2 %3 "_s.arg(
-            qgetenv("PATH"), m_dir.path(), server());
-        m_server.emplace(env
-                + u"pulseaudio -n --exit-idle-time=-1 --realtime=no --high-priority=no "
-                  "--no-cpu-limit=yes --load=\"module-null-sink sink_name=horolan\" "
-                  "--load=\"module-native-protocol-unix auth-anonymous=1 socket=%1\""_s.arg(
-                      m_dir.filePath(u"native"_s)),
+        qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
+        qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"native"_s).toUtf8());
+        m_server.emplace(u"pulseaudio -n --exit-idle-time=-1 --realtime=no --high-priority=no "
+                         "--no-cpu-limit=yes --load=\"module-null-sink sink_name=horolan\" "
+                         "--load=\"module-native-protocol-unix auth-anonymous=1 socket=%1\""_s.arg(
+                             m_dir.filePath(u"native"_s)),
             m_dir.filePath(u"pulseaudio"_s));
-        if (!qWaitFor([&] { return run(env + u"pactl info"_s).has_value(); }, 10000))
+        if (!qWaitFor([&] { return run(u"pactl info"_s).has_value(); }, 10000))
             return fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
-        m_parec.emplace(env
-                + u"parec -d horolan.monitor --raw --format=float32ne --rate=44100 "
-                  "--channels=1 --latency-msec=20"_s,
+        m_parec.emplace(u"parec -d horolan.monitor --raw --format=float32ne --rate=44100 "
+                        "--channels=1 --latency-msec=20"_s,
             m_file.fileName());
         m_timer.start();
         // The null sink may take a second or more to deliver its first block.
@@ -132,8 +128,7 @@ class TestE2eChimes : public QObject {
     // The clock with the pack, started after the moment returned; -1 when it did not start.
     double begin(std::optional<Clock>& clock, const QString& start, const QString& settings = {})
     {
-        clock.emplace(
-            u"[Setting]\nSoundPack=Strike\n"_s + settings, start, false, m_audio.server());
+        clock.emplace(u"[Setting]\nSoundPack=Strike\n"_s + settings, start);
         const double from = m_audio.now();
         const QString sounds = clock->dataDir() + u"/horolan/Sounds/Strike"_s;
         return copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) && clock->start()
