@@ -99,11 +99,10 @@ private:
 // By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
 inline bool key(quint64 window, const QString& keys)
 {
-    const QString id = QString::number(window);
-    const auto focused
-        = [&] { return x(u"xdotool getwindowfocus"_s) == id || fail(u"no focus"_s); };
-    return run(u"xdotool windowactivate --sync "_s + id) && qWaitFor(focused, 2000)
-        && run(u"xdotool key --delay 30 "_s + keys);
+    return run(
+        u"xdotool windowactivate --sync %1 windowfocus --sync %1 key --delay 30 %2"_s.arg(window)
+            .arg(keys))
+        .has_value();
 }
 
 // The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
