@@ -2,8 +2,6 @@
 
 using namespace e2e;
 
-namespace {
-
 // Its start in the recording, in s, and the peak of its sound's last 5 ms, near 0 if it rang out.
 struct Stroke {
     double at = 0;
@@ -15,39 +13,20 @@ QDebug operator<<(QDebug debug, const Stroke& s)
     return debug.nospace() << s.at << " s, ending at " << s.endPeak;
 }
 
-// Each stroke rings out before the next: cut off 100 ms early, or by the next, it ends at 0.004.
-bool rangOut(const QList<Stroke>& strokes)
-{
-    for (const Stroke& s : strokes) {
-        if (s.endPeak >= 0.004)
-            return fail(u"cut off: "_s + QDebug::toString(strokes));
-    }
-    return true;
-}
+// Chimes on a faked wall clock, played into a private PulseAudio's null sink and recorded from the
+// start: a counting pack of one 250 ms strike at 880 Hz.
+class TestE2eChimes : public QObject {
+    Q_OBJECT
 
-// A private PulseAudio with a null sink, no real-time priority, its sound recorded from the start.
-class Audio {
-public:
     static constexpr int rate = 44100;
-    bool start()
-    {
-        qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
-        qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"native"_s).toUtf8());
-        m_server.emplace(u"pulseaudio -n --exit-idle-time=-1 --realtime=no --high-priority=no "
-                         "--no-cpu-limit=yes --load=\"module-null-sink sink_name=horolan\" "
-                         "--load=\"module-native-protocol-unix auth-anonymous=1 socket=%1\""_s.arg(
-                             m_dir.filePath(u"native"_s)),
-            m_dir.filePath(u"pulseaudio"_s));
-        if (!qWaitFor([&] { return run(u"pactl info"_s).has_value(); }, 10000))
-            return fail(u"no pulseaudio: "_s + readFile(m_dir.filePath(u"pulseaudio.err"_s)));
-        m_parec.emplace(u"parec -d horolan.monitor --raw --format=float32ne --rate=44100 "
-                        "--channels=1 --latency-msec=20"_s,
-            m_file.fileName());
-        m_timer.start();
-        // The null sink may take a second or more to deliver its first block.
-        return qWaitFor([&] { return samples().size() >= rate / 5; }, 10000)
-            || fail(u"parec records nothing: "_s + readFile(m_file.fileName() + u".err"_s));
-    }
+    XServer m_x;
+    QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket's path has at most 107 bytes
+    std::optional<Helper> m_server;
+    std::optional<Helper> m_parec; // ends first
+    QFile m_file { m_dir.filePath(u"recording.raw"_s) };
+    std::vector<float> m_samples;
+    QElapsedTimer m_timer;
+    double m_startMs = 1e12; // the recording's first sample on m_timer, as early as readings allow
 
     const std::vector<float>& samples()
     {
@@ -67,19 +46,19 @@ public:
         samples();
         return (m_timer.elapsed() - m_startMs) / 1000;
     }
+
     QList<Stroke> strokes(double since)
     {
         // At the first sample of 0.05 after 40 ms below 0.02, rising but briefly between the two.
         const std::vector<float>& s = samples();
         const qsizetype ms = rate / 1000;
+        const auto loud = [](float v) { return std::abs(v) >= 0.05f; };
         QList<qsizetype> onsets;
         for (qsizetype i = 0, run = 0, quiet = 0; i + ms <= qsizetype(s.size()); i += ms) {
             const auto [low, high] = std::minmax_element(s.begin() + i, s.begin() + i + ms);
             const float peak = std::max(-*low, *high);
             if (peak >= 0.05f && quiet >= 40)
-                onsets << std::find_if(s.begin() + i, s.end(), [](float v) {
-                    return std::abs(v) >= 0.05f;
-                }) - s.begin();
+                onsets << std::find_if(s.begin() + i, s.end(), loud) - s.begin();
             run = peak < 0.02f ? run + 1 : 0;
             quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
         }
@@ -96,8 +75,9 @@ public:
         }
         return found;
     }
+
     // Until the recording reaches from and no stroke has begun in its last second.
-    bool waitForQuiet(double from)
+    bool quietAfter(double from)
     {
         const auto quiet = [&] {
             const QList<Stroke> found = strokes(from - 1);
@@ -106,30 +86,18 @@ public:
         return qWaitFor(quiet, 10000) || fail(u"no quiet after %1 s"_s.arg(from));
     }
 
-private:
-    QTemporaryDir m_dir { u"/tmp/horolan-pa-XXXXXX"_s }; // a socket's path has at most 107 bytes
-    std::optional<Helper> m_server;
-    std::optional<Helper> m_parec; // ends first
-    QFile m_file { m_dir.filePath(u"recording.raw"_s) };
-    std::vector<float> m_samples;
-    QElapsedTimer m_timer;
-    double m_startMs = 1e12; // the recording's first sample on m_timer, as early as readings allow
-};
-
-} // namespace
-
-// Chimes on a faked wall clock, recorded: a counting pack of one 250 ms strike at 880 Hz.
-class TestE2eChimes : public QObject {
-    Q_OBJECT
-
-    XServer m_x;
-    Audio m_audio;
+    // Each rings out before the next: cut off 100 ms early, or by the next, it ends at 0.004.
+    static bool rangOut(const QList<Stroke>& strokes)
+    {
+        const auto cut = [](const Stroke& s) { return s.endPeak >= 0.004; };
+        return std::none_of(strokes.begin(), strokes.end(), cut) || fail(QDebug::toString(strokes));
+    }
 
     // The clock with the pack, started after the moment returned; -1 when it did not start.
     double begin(std::optional<Clock>& clock, const QString& start, const QString& settings = {})
     {
         clock.emplace(u"[Setting]\nSoundPack=Strike\n"_s + settings, start);
-        const double from = m_audio.now();
+        const double from = now();
         const QString sounds = clock->dataDir() + u"/horolan/Sounds/Strike"_s;
         return copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) && clock->start()
             ? from
@@ -137,14 +105,36 @@ class TestE2eChimes : public QObject {
     }
 
 private slots:
-    void initTestCase() { CHECK(m_x.start() && m_audio.start()); }
+    // -n: no default script, so no hardware, X11 or D-Bus modules; no real-time priority. The null
+    // sink may take a second or more to deliver its first block.
+    void initTestCase()
+    {
+        CHECK(m_x.start());
+        qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
+        qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"native"_s).toUtf8());
+        m_server.emplace(
+            u"pulseaudio -n --exit-idle-time=-1 --realtime=no --high-priority=no "
+            u"--no-cpu-limit=yes "
+            "--load=\"module-null-sink sink_name=horolan\" --load=\"module-native-protocol-unix "
+            "auth-anonymous=1 socket=%1\""_s.arg(m_dir.filePath(u"native"_s)),
+            m_dir.filePath(u"pulseaudio"_s));
+        QVERIFY2(qWaitFor([&] { return run(u"pactl info"_s).has_value(); }, 10000),
+            qPrintable(readFile(m_dir.filePath(u"pulseaudio.err"_s))));
+        m_parec.emplace(
+            u"parec -d horolan.monitor --raw --format=float32ne --rate=44100 --channels=1 "
+            "--latency-msec=20"_s,
+            m_file.fileName());
+        m_timer.start();
+        QVERIFY2(qWaitFor([&] { return samples().size() >= rate / 5; }, 10000),
+            qPrintable(readFile(m_file.fileName() + u".err"_s)));
+    }
 
     void chime_data()
     {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("settings");
         QTest::addColumn<bool>("pressC"); // at once; else the hour comes 3 s after the start
-        QTest::addColumn<int>("strokes");
+        QTest::addColumn<int>("count");
         const QString three = u"2026-03-16 02:59:57"_s;
         const QString off = u"UseChimes=False\n"_s;
         QTest::newRow("counting: three at 03:00") << three << u"UseChimes=True\n"_s << false << 3;
@@ -158,23 +148,23 @@ private slots:
         QFETCH(QString, start);
         QFETCH(QString, settings);
         QFETCH(bool, pressC);
-        QFETCH(int, strokes);
+        QFETCH(int, count);
         std::optional<Clock> clock;
         double from = begin(clock, start, settings);
         CHECK(from >= 0);
         if (pressC) {
             QTest::qWait(300);
-            CHECK(m_audio.strokes(from).isEmpty() || fail(u"strokes before C"_s));
-            from = m_audio.now();
+            CHECK(strokes(from).isEmpty() || fail(u"strokes before C"_s));
+            from = now();
             CHECK(clock->key(u"c"_s));
         }
         // The faked clock starts after from: the hour comes 3 s after it, or later.
         const double earliest = from + (pressC ? 0 : 3);
-        CHECK(m_audio.waitForQuiet(earliest + 2));
-        const QList<Stroke> found = m_audio.strokes(from);
+        CHECK(quietAfter(earliest + 2));
+        const QList<Stroke> found = strokes(from);
         const double first = found.value(0).at;
-        CHECK((found.size() == strokes
-                  && (!strokes || (first > earliest - 0.05 && first < earliest + 3)))
+        CHECK(
+            (found.size() == count && (!count || (first > earliest - 0.05 && first < earliest + 3)))
             || fail(QDebug::toString(found) + u"; expected from %1 s"_s.arg(earliest)));
         CHECK(rangOut(found));
     }
@@ -191,17 +181,17 @@ private slots:
         QFETCH(bool, terminate);
         std::optional<Clock> clock;
         const double from = begin(clock, u"2026-03-16 11:59:57"_s);
-        CHECK(from >= 0 && qWaitFor([&] { return m_audio.strokes(from).size() >= 2; }, 12000));
+        CHECK(from >= 0 && qWaitFor([&] { return strokes(from).size() >= 2; }, 12000));
         if (terminate) {
             CHECK(clock->signal(SIGTERM) && clock->closed(1000)
                 && clock->saved(u"SysTrayIcon=True"_s));
             return;
         }
         CHECK(clock->key(u"x"_s));
-        const double pressed = m_audio.now();
-        CHECK(m_audio.waitForQuiet(pressed));
+        const double pressed = now();
+        CHECK(quietAfter(pressed));
         // X may cut off the stroke sounding, or let one more come, not the rest of the twelve.
-        const QList<Stroke> found = m_audio.strokes(from);
+        const QList<Stroke> found = strokes(from);
         const bool stopped = found.size() >= 2 && found.last().at < pressed + 0.75;
         CHECK(stopped || fail(QDebug::toString(found) + u"; X at %1 s"_s.arg(pressed)));
         CHECK(rangOut(found.first(found.size() - 1)) && clock->running());
