@@ -162,16 +162,14 @@ inline Window window(quint64 id)
 inline QList<Window> windows(qint64 pid) // those shown
 {
     QList<Window> found;
-    for (const QString& id :
-        x(u"xdotool search --pid %1"_s.arg(pid)).split(u'\n', Qt::SkipEmptyParts))
+    const QString ids = x(u"xdotool search --onlyvisible --pid %1"_s.arg(pid));
+    for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts))
         found << window(id.toULongLong());
-    found.removeIf([](const Window& w) { return !w.id; });
     return found;
 }
 
-// The clock with its own home, LANG=C and the test's zone, its settings (Quarnet.conf's text), a
-// faked start ("YYYY-MM-DD HH:MM:SS", standing still if frozen, else running on) and more
-// NAME=value.
+// The clock with its own home and settings (Quarnet.conf's text), LANG=C and the test's zone, on a
+// wall clock faked from "YYYY-MM-DD HH:MM:SS" if asked, standing still if frozen.
 class Clock {
 public:
     Window window;

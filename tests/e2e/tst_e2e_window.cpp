@@ -40,8 +40,8 @@ private slots:
         QTest::addColumn<QString>("saved"); // at closing
         const QString none = u"Skin=< none >"_s;
         QTest::newRow("first run") << QString() << true << none;
-        // A skin that is not there gives the built-in face and stays chosen.
-        QTest::newRow("no such skin") << u"[Setting]\nSkin=Gone"_s << true << u"Skin=Gone"_s;
+        QTest::newRow("no such skin: the built-in face, the name kept")
+            << u"[Setting]\nSkin=Gone"_s << true << u"Skin=Gone"_s;
         QTest::newRow("ontop True") << u"[Setting]\nontop=True"_s << true << none;
         QTest::newRow("ontop False") << u"[Setting]\nontop=False"_s << false << none;
         QTest::newRow("off right") << u"[Setting]\nLeft=99999\nTop=99999"_s << true << none;
@@ -186,8 +186,7 @@ private slots:
     void trayIcon()
     {
         // trayer holds the tray before the clock starts, at 10:09:58 so that 10:10 writes the tip.
-        QTemporaryDir dir;
-        Helper tray(u"trayer --edge top"_s, dir.filePath(u"log"_s));
+        Helper tray(u"trayer --edge top"_s, QDir::home().filePath(u"trayer"_s));
         const auto panel = [&] { return windows(tray.processId()).value(0).geometry; };
         QVERIFY2(qWaitFor([&] { return !panel().isEmpty(); }), "no trayer");
         Clock clock({}, u"2026-12-05 10:09:58"_s);
