@@ -92,10 +92,10 @@ class TestE2eChimes : public QObject {
     {
         clock.emplace(u"[Setting]\nSoundPack=Strike\n"_s + settings, start);
         const double from = now();
-        const QString sounds = clock->dataDir() + u"/horolan/Sounds/Strike"_s;
-        return copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), sounds) && clock->start()
-            ? from
-            : -1;
+        const QString pack = clock->dataDir() + u"/horolan/Sounds/Strike"_s;
+        const bool started
+            = copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), pack) && clock->start();
+        return started ? from : -1;
     }
 
 private slots:
@@ -104,13 +104,12 @@ private slots:
     void initTestCase()
     {
         CHECK(m_x.start());
-        qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
-        qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"native"_s).toUtf8());
-        m_server.emplace(
-            u"pulseaudio -n --exit-idle-time=-1 --realtime=no --high-priority=no "
-            u"--no-cpu-limit=yes "
-            "--load=\"module-null-sink sink_name=horolan\" --load=\"module-native-protocol-unix "
-            "auth-anonymous=1 socket=%1\""_s.arg(m_dir.filePath(u"native"_s)),
+        qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8()); // where it puts its socket
+        qputenv("PULSE_SERVER", "unix:" + m_dir.filePath(u"pulse/native"_s).toUtf8());
+        m_server.emplace(u"pulseaudio -n --exit-idle-time=-1 --realtime=no --high-priority=no "
+                         u"--no-cpu-limit=yes "
+                         "--load=\"module-null-sink sink_name=horolan\" "
+                         "--load=\"module-native-protocol-unix auth-anonymous=1\""_s,
             m_dir.filePath(u"pulseaudio"_s));
         QVERIFY2(qWaitFor([&] { return run(u"pactl info"_s).has_value(); }, 10000),
             qPrintable(readFile(m_dir.filePath(u"pulseaudio.err"_s))));
@@ -184,11 +183,9 @@ private slots:
         CHECK(clock->key(u"x"_s));
         const double pressed = now();
         CHECK(quietAfter(pressed));
-        // X may cut off the stroke sounding, or let one more come, not the rest of the twelve.
-        const QList<Stroke> found = strokes(from);
-        const bool stopped = found.size() >= 2 && found.last().at < pressed + 0.75;
-        CHECK(stopped || fail(QDebug::toString(found) + u"; X at %1 s"_s.arg(pressed)));
-        CHECK(rangOut(found.first(found.size() - 1)) && clock->running());
+        // One more stroke may come, not the rest of the twelve.
+        CHECK((strokes(pressed).size() <= 1 || fail(QDebug::toString(strokes(from))))
+            && clock->running());
     }
 };
 
