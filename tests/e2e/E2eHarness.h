@@ -110,11 +110,11 @@ inline bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, doubl
 {
     const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
     const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
-    const QString keyCtrl = ctrl ? u" key%1 ctrl"_s : u""_s;
-    QString chain = u"xdotool"_s + move(from) + keyCtrl.arg(u"down"_s) + u" mousedown 1"_s;
+    QString chain
+        = u"xdotool"_s + move(from) + (ctrl ? u" keydown ctrl"_s : u""_s) + u" mousedown 1"_s;
     for (int i = 1; i <= steps; ++i)
         chain += wait + move(from + (to - from) * i / steps);
-    return run(chain + wait + u" mouseup 1"_s + keyCtrl.arg(u"up"_s)).has_value();
+    return run(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s)).has_value();
 }
 
 inline QImage shot(const QRect& rect)
@@ -212,6 +212,7 @@ public:
     }
     bool key(const QString& keys) const { return e2e::key(window.id, keys); }
     bool shown() const { return e2e::window(window.id).id; }
+    QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
 

@@ -13,11 +13,8 @@ class TestE2eWindow : public QObject {
 
     static bool placedAt(const Clock& clock, QPoint topLeft)
     {
-        QPoint at;
-        return qWaitFor(
-                   [&] { return (at = window(clock.window.id).geometry.topLeft()) == topLeft; },
-                   3000)
-            || fail(u"at "_s + QDebug::toString(at));
+        return qWaitFor([&] { return clock.at() == topLeft; }, 3000)
+            || fail(QDebug::toString(clock.at()));
     }
     // An open menu of the clock: override-redirect, not a tooltip, not the tray icon.
     static QRect menu(const Clock& clock, quint64 icon = 0)
