@@ -12,8 +12,7 @@ QString sample(const QString& skin) // beside the clock program
 QList<QImage> pictures(const QString& folder)
 {
     QList<QImage> found;
-    for (const QFileInfo& file :
-        QDir(folder).entryInfoList({ u"*.png"_s, u"*.bmp"_s }, QDir::Files))
+    for (const QFileInfo& file : QDir(folder, u"*.png *.bmp"_s).entryInfoList())
         found << QImage(file.filePath());
     return found;
 }

@@ -198,9 +198,8 @@ private slots:
         QVERIFY2(qWaitFor([&] { return clock.output().contains(tip); }), qPrintable(tip));
         // Hidden by M, it keeps its icon; a double click shows it again, a right click the menu.
         CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }) && window(icon.id).id);
-        const QPoint at = icon.geometry.center();
-        CHECK(run(
-            u"xdotool mousemove %1 %2 click --repeat 2 --delay 80 1"_s.arg(at.x()).arg(at.y())));
+        CHECK(
+            run(u"xdotool mousemove --window %1 4 4 click --repeat 2 --delay 80 1"_s.arg(icon.id)));
         CHECK(qWaitFor([&] { return clock.shown(); }) && run(u"xdotool click 3"_s));
         QVERIFY(qWaitFor([&] { return !menu(clock, icon.id).isEmpty(); }));
     }
