@@ -64,7 +64,6 @@ struct Helper : QProcess {
     {
         setStandardOutputFile(out);
         setStandardErrorFile(out + u".err"_s);
-        setStandardInputFile(nullDevice());
         setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         startCommand(command);
     }
@@ -82,12 +81,11 @@ public:
             return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
         qputenv("DISPLAY", ':' + readFile(display).trimmed().toUtf8());
         qputenv("HOME", m_dir.path().toUtf8()); // openbox's and trayer's
-        qputenv("TZ", "Europe/Amsterdam"); // the clock's, and that of the times faked
         qunsetenv("XAUTHORITY");
         m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), ready + u".log"_s);
-        if (!qWaitFor([&] { return QFileInfo::exists(ready); }))
-            return fail(u"no openbox: "_s + readFile(ready + u".log.err"_s));
-        return run(u"xsetroot -solid "_s + QColor(rootColour).name()).has_value();
+        return (qWaitFor([&] { return QFileInfo::exists(ready); })
+                   || fail(readFile(ready + u".log.err"_s)))
+            && run(u"xsetroot -solid "_s + QColor(rootColour).name());
     }
 
 private:
@@ -179,12 +177,12 @@ public:
     {
         // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
         // launch one. A sanitizer runtime must be loaded first, the fake clock next.
+        const auto env = [](const char* name) { return qEnvironmentVariable(name); };
         m_command
-            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 LANG=C LC_ALL=C "
-              "QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 ASAN_OPTIONS=verify_asan_link_order=0 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "
-              "PULSE_SERVER=%5 "_s.arg(m_dir.path(), qgetenv("DISPLAY"), qgetenv("TZ"),
-                  qgetenv("PATH"), qgetenv("PULSE_SERVER"));
+            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 "
+              "PULSE_SERVER=%5 LANG=C QT_QPA_PLATFORM=xcb ASAN_OPTIONS=verify_asan_link_order=0 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "_s
+                  .arg(m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
         const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
         if (fake.isValid())
             m_command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
