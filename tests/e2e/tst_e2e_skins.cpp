@@ -4,10 +4,8 @@ using namespace e2e;
 
 namespace {
 
-QString sample(const QString& skin) // beside the clock program
-{
-    return QFileInfo(qEnvironmentVariable("HOROLAN_BIN")).absolutePath() + u"/Skins/"_s + skin;
-}
+const QString samples
+    = QFileInfo(qEnvironmentVariable("HOROLAN_BIN")).absolutePath() + u"/Skins/"_s;
 
 QList<QImage> pictures(const QString& folder)
 {
@@ -50,7 +48,7 @@ private slots:
         const QString windows = QFINDTESTDATA("../data/winskin");
         QTest::newRow("made on Windows") << u"Wintest"_s << windows << u"Wintest"_s;
         // A skin is its folder's name in any letter case, as on Windows.
-        const QString hours = sample(u"Hours"_s);
+        const QString hours = samples + u"Hours"_s;
         QTest::newRow("Skin=hourly, Hourly") << u"hourly"_s << hours << u"Hourly"_s;
     }
     void skinAtStart()
@@ -59,7 +57,7 @@ private slots:
         QFETCH(QString, skin);
         QFETCH(QString, from);
         QFETCH(QString, folder);
-        from = from.isEmpty() ? sample(skin) : from;
+        from = from.isEmpty() ? samples + skin : from;
         QTemporaryDir out;
         const QString face = out.filePath(u"face.png"_s);
         CHECK(run(u"\"%1\" render --time 10:10:30 --seed clock --out %2 \"%3\""_s.arg(
@@ -94,7 +92,7 @@ private slots:
         QFETCH(int, after);
         QList<QImage> hours; // by hour
         for (int h = 0; h <= 12; ++h)
-            hours << QImage(sample(u"Hours/back%1.png"_s.arg(h)));
+            hours << QImage(samples + u"Hours/back%1.png"_s.arg(h));
         Clock clock(u"[Setting]\nSkin=Hours\n"_s, start);
         const auto hour = [&] { return shown(shot(clock.window.geometry), hours); };
         QElapsedTimer running;
@@ -124,7 +122,7 @@ private slots:
         QFETCH(QString, skin);
         QFETCH(QString, key);
         QFETCH(int, count);
-        const QList<QImage> all = pictures(sample(skin));
+        const QList<QImage> all = pictures(samples + skin);
         Clock clock(u"[Setting]\nSkin="_s + skin, u"2026-03-16 10:20:30"_s);
         QSet<qsizetype> seen;
         const auto another = [&] {
