@@ -53,11 +53,6 @@ inline QString x(const QString& command)
     return QString::fromUtf8(run(command).value_or("")).trimmed();
 }
 
-inline bool copyFolder(const QString& from, const QString& to)
-{
-    return QDir().mkpath(to) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, to));
-}
-
 // A process that ends with its owner, or with the test if killed; output in out, errors in out.err.
 struct Helper : QProcess {
     Helper(const QString& command, const QString& out)
@@ -93,15 +88,6 @@ private:
     std::optional<Helper> m_xvfb;
     std::optional<Helper> m_wm; // ends first
 };
-
-// By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
-inline bool key(quint64 window, const QString& keys)
-{
-    return run(
-        u"xdotool windowactivate --sync %1 windowfocus --sync %1 key --delay 30 %2"_s.arg(window)
-            .arg(keys))
-        .has_value();
-}
 
 // The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
 inline bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03)
@@ -201,14 +187,26 @@ public:
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
-    QString dataDir() const { return m_dir.filePath(u"home/.local/share"_s); }
+    // Copies a folder into the clock's data folder.
+    bool install(const QString& from, const QString& to) const
+    {
+        const QString path = m_dir.filePath(u"home/.local/share/horolan/"_s + to);
+        return QDir().mkpath(path) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, path));
+    }
     QString settings() const { return readFile(m_dir.filePath(u"home/.config/Quarnet.conf"_s)); }
     QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
     bool saved(const QString& line) const
     {
         return settings().split(u'\n').contains(line) || fail(u"not saved: "_s + line);
     }
-    bool key(const QString& keys) const { return e2e::key(window.id, keys); }
+    // By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
+    bool key(const QString& keys) const
+    {
+        return run(u"xdotool windowactivate --sync %1 windowfocus --sync %1 key --delay 30 "_s.arg(
+                       window.id)
+            + keys)
+            .has_value();
+    }
     bool shown() const { return e2e::window(window.id).id; }
     QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }

@@ -92,10 +92,8 @@ class TestE2eChimes : public QObject {
     {
         clock.emplace(u"[Setting]\nSoundPack=Strike\n"_s + settings, start);
         const double from = now();
-        const QString pack = clock->dataDir() + u"/horolan/Sounds/Strike"_s;
-        const bool started
-            = copyFolder(QFINDTESTDATA("../data/sounds-e2e/Strike"), pack) && clock->start();
-        return started ? from : -1;
+        const QString pack = QFINDTESTDATA("../data/sounds-e2e/Strike");
+        return clock->install(pack, u"Sounds/Strike"_s) && clock->start() ? from : -1;
     }
 
 private slots:

@@ -64,8 +64,8 @@ private slots:
             qEnvironmentVariable("HOROLAN_SKIN_TOOL"), face, from)));
         const QList<QImage> own = pictures(from);
         Clock clock(u"[Setting]\nSkin="_s + skin, u"2026-12-05 10:10:30"_s, true);
-        const QString user = clock.dataDir() + u"/horolan/Skins/"_s + folder;
-        CHECK(!own.isEmpty() && (folder.isEmpty() || copyFolder(from, user)) && clock.start());
+        CHECK(!own.isEmpty() && (folder.isEmpty() || clock.install(from, u"Skins/"_s + folder))
+            && clock.start());
         QCOMPARE(clock.window.geometry.size(), own.first().size());
         const auto shows = [&] {
             const QImage screen = shot(clock.window.geometry);

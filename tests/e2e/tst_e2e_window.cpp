@@ -111,10 +111,9 @@ private slots:
         QTest::addColumn<QString>("line"); // saved by itself
         QTest::newRow("L") << placed << QPoint() << QPoint(300, 200) << u"LockPos=True"_s;
         QTest::newRow("drag") << placed << QPoint(470, 360) << QPoint(420, 310) << u"Left=6300"_s;
-        QTest::newRow("drag, whole on the screen")
-            << placed << QPoint(1023, 767) << QPoint(924, 668) << u"Left=13860"_s;
-        QTest::newRow("locked: no drag")
-            << locked << QPoint(1023, 767) << QPoint(300, 200) << u"Left=4500"_s;
+        const QPoint corner(1023, 767);
+        QTest::newRow("past the corner") << placed << corner << QPoint(924, 668) << u"Left=13860"_s;
+        QTest::newRow("locked: no drag") << locked << corner << QPoint(300, 200) << u"Left=4500"_s;
     }
     void change()
     {
