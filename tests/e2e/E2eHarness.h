@@ -187,7 +187,6 @@ public:
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
-    // Copies a folder into the clock's data folder.
     bool install(const QString& from, const QString& to) const
     {
         const QString path = m_dir.filePath(u"home/.local/share/horolan/"_s + to);

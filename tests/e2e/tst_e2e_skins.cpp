@@ -2,12 +2,10 @@
 
 using namespace e2e;
 
-namespace {
-
 const QString samples
     = QFileInfo(qEnvironmentVariable("HOROLAN_BIN")).absolutePath() + u"/Skins/"_s;
 
-QList<QImage> pictures(const QString& folder)
+static QList<QImage> pictures(const QString& folder)
 {
     QList<QImage> found;
     for (const QFileInfo& file : QDir(folder, u"*.png *.bmp"_s).entryInfoList())
@@ -16,7 +14,7 @@ QList<QImage> pictures(const QString& folder)
 }
 
 // The picture that the shot shows best, by a share of 0.8 at least, or -1.
-qsizetype shown(const QImage& shot, const QList<QImage>& pictures)
+static qsizetype shown(const QImage& shot, const QList<QImage>& pictures)
 {
     QList<double> shares;
     for (const QImage& picture : pictures)
@@ -26,12 +24,9 @@ qsizetype shown(const QImage& shot, const QList<QImage>& pictures)
     return best != shares.end() && *best >= 0.8 ? best - shares.begin() : -1;
 }
 
-} // namespace
-
 // Skins on the real clock, compared with their pictures and with what horolan-skin renders.
 class TestE2eSkins : public QObject {
     Q_OBJECT
-
     XServer m_x;
 
 private slots:

@@ -8,7 +8,6 @@ const QString locked = placed + u"LockPos=True\n"_s;
 // The clock's window on openbox, with no tray host but in the tray's row, last.
 class TestE2eWindow : public QObject {
     Q_OBJECT
-
     XServer m_x;
 
     static bool placedAt(const Clock& clock, QPoint topLeft)
