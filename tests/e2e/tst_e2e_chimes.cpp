@@ -129,13 +129,9 @@ private slots:
         QFETCH(bool, pressC);
         QFETCH(int, count);
         std::optional<Clock> clock;
-        double from = begin(clock, start, settings);
-        CHECK(from >= 0);
-        if (pressC) {
-            from = now();
-            CHECK(clock->key(u"c"_s));
-        }
-        // The faked clock starts after from: the hour comes 3 s after it, or later.
+        const double from = begin(clock, start, settings);
+        CHECK(from >= 0 && (!pressC || clock->key(u"c"_s)));
+        // The faked clock starts after from: the hour comes 3 s after it, or later; C at once.
         const double earliest = from + (pressC ? 0 : 3);
         CHECK(quietAfter(earliest + 2));
         const QList<Stroke> found = strokes(from);
