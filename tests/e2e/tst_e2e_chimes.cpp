@@ -2,10 +2,10 @@
 
 using namespace e2e;
 
-struct Stroke {
-    double at = 0; // in the recording, in s
-    double length = 0; // how long it sounds, in s
-    friend QDebug operator<<(QDebug d, const Stroke& s) { return d << s.at << "s for" << s.length; }
+struct Stroke { // in s: where it starts in the recording, how long it sounds
+    double at = 0;
+    double length = 0;
+    friend QDebug operator<<(QDebug d, const Stroke& s) { return d << s.at << '+' << s.length; }
 };
 
 // Chimes on a faked wall clock into a private PulseAudio's null sink, recorded: one 880 Hz strike.
