@@ -200,10 +200,9 @@ public:
     // By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
     bool key(const QString& keys) const
     {
-        return run(u"xdotool windowactivate --sync %1 windowfocus --sync %1 key --delay 30 "_s.arg(
-                       window.id)
-            + keys)
-            .has_value();
+        const QString focus
+            = u"xdotool windowactivate --sync %1 windowfocus --sync %1"_s.arg(window.id);
+        return run(focus + u" key --delay 30 "_s + keys).has_value();
     }
     bool shown() const { return e2e::window(window.id).id; }
     QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
