@@ -68,7 +68,7 @@ class TestE2eChimes : public QObject {
         return qWaitFor(quiet, 10000) || fail(u"no quiet after %1 s"_s.arg(from));
     }
 
-    // Each rings out, for 0.23 s: one cut off, by X or by the next stroke, sounds under 0.18 s.
+    // Each rings out, for 0.23 s: one cut off early, or by the next stroke, sounds under 0.18 s.
     static bool rangOut(const QList<Stroke>& strokes)
     {
         const auto cut = [](const Stroke& s) { return s.length < 0.18; };
