@@ -25,8 +25,9 @@ class TestE2eChimes : public QObject {
     {
         const qint64 now = m_timer.elapsed();
         const QByteArray bytes = m_file.read(m_file.bytesAvailable() / 4 * 4);
-        const auto* floats = reinterpret_cast<const float*>(bytes.constData());
-        m_samples.insert(m_samples.end(), floats, floats + bytes.size() / 4);
+        const size_t before = m_samples.size();
+        m_samples.resize(before + size_t(bytes.size()) / 4);
+        std::memcpy(m_samples.data() + before, bytes.constData(), size_t(bytes.size()));
         // Samples arrive after they sound: each reading bounds the start from above.
         if (!m_samples.empty())
             m_startMs = std::min(m_startMs, now - m_samples.size() * 1000.0 / rate);
