@@ -1,45 +1,33 @@
 #pragma once
 
-#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
-#include <QTimeZone>
-
 #include <csignal>
-#include <optional>
 #include <sys/prctl.h>
 
-// The real clock on a private Xvfb with openbox, driven with xdotool and read back with
-// xwininfo, xprop and screenshots. Every wait is bounded; what went wrong last is in lastError.
+// The real clock on a private Xvfb with openbox, driven by X tools; a failed condition says why.
 namespace e2e {
 
 using namespace Qt::StringLiterals;
-using Env = QProcessEnvironment;
+using QTest::qWaitFor;
 
-inline QString lastError;
+inline QString why;
+constexpr QRgb rootColour = qRgb(0, 255, 255); // in none of the pictures
 
-// QVERIFY2 that says what the harness saw go wrong.
 #define CHECK(condition)                                                                           \
     do {                                                                                           \
-        e2e::lastError.clear();                                                                    \
-        QVERIFY2(condition, qPrintable(e2e::lastError));                                           \
+        e2e::why.clear();                                                                          \
+        QVERIFY2(condition, qPrintable(e2e::why));                                                 \
     } while (false)
 
-inline bool fail(const QString& why)
+inline bool fail(const QString& reason)
 {
-    lastError = why;
+    why = reason;
     return false;
-}
-
-inline QStringList words(const QString& text)
-{
-    return text.split(u' ', Qt::SkipEmptyParts);
 }
 
 inline QString readFile(const QString& path)
@@ -48,280 +36,203 @@ inline QString readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().right(4000)) : "";
 }
 
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000, int pollMs = 50)
+// The output of a command given 20 s, or none when it did not end with exit code 0.
+inline std::optional<QByteArray> run(const QString& command)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() >= timeoutMs)
-            return false;
-        QThread::msleep(pollMs);
-    }
-    return true;
-}
-
-// The output of a command given 20 s to end; none unless it ended with exit code 0.
-inline std::optional<QByteArray> run(const QStringList& command, const Env& env)
-{
-    QProcess process; // its destructor kills it if need be
-    process.setProcessEnvironment(env);
-    process.start(command.first(), command.mid(1));
+    QProcess process;
+    process.startCommand(command);
     if (process.waitForFinished(20000) && !process.exitStatus() && !process.exitCode())
         return process.readAllStandardOutput();
-    fail(command.join(u' ') + u": "_s + process.readAllStandardError());
+    fail(command + u": "_s + process.readAllStandardError());
     return std::nullopt;
 }
 
-// A helper that ends with its owner (SIGTERM, then SIGKILL), or with the test, even one killed
-// by CTest's timeout; its output goes to log.
-struct Stop {
-    void operator()(QProcess* process) const
+inline QString x(const QString& command)
+{
+    return QString::fromUtf8(run(command).value_or("")).trimmed();
+}
+
+// A process that ends with its owner, or with the test if killed; output in out, errors in out.err.
+struct Helper : QProcess {
+    Helper(const QString& command, const QString& out)
     {
-        process->terminate();
-        process->waitForFinished(3000);
-        delete process;
+        setStandardOutputFile(out);
+        setStandardErrorFile(out + u".err"_s);
+        setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        startCommand(command);
     }
-};
-using Process = std::unique_ptr<QProcess, Stop>;
-
-inline Process spawn(QStringList command, const Env& env, const QString& log, bool merge = true)
-{
-    Process process(new QProcess);
-    process->setProcessEnvironment(env);
-    process->setStandardOutputFile(log, QIODevice::Append);
-    process->setStandardErrorFile(merge ? log : log + u".err"_s, QIODevice::Append);
-    process->setStandardInputFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process->start(command.first(), command.mid(1));
-    return process->waitForStarted() ? std::move(process) : nullptr;
-}
-
-inline bool copyFolder(const QString& from, const QString& to)
-{
-    const QStringList names = QDir(from).entryList(QDir::Files);
-    const auto copy = [&](const QString& n) { return QFile::copy(from + u'/' + n, to + u'/' + n); };
-    return (!names.isEmpty() && QDir().mkpath(to) && std::all_of(names.begin(), names.end(), copy))
-        || fail(u"cannot copy "_s + from);
-}
-
-struct Window {
-    quint64 id = 0;
-    QRect geometry; // on the root
-    bool viewable = false;
-    bool overrideRedirect = false; // menus, tooltips and the tray icon
+    ~Helper() override { terminate(), waitForFinished(3000); }
 };
 
+// Xvfb and openbox, ready once they wrote the display and ran the startup: the test's display.
 class XServer {
 public:
-    static constexpr QRgb root = qRgb(0, 255, 255); // in none of the skins' pictures
-    Env env = Env::systemEnvironment();
-
     bool start()
     {
-        // Xvfb picks a free display and writes its number once it is ready; openbox runs its
-        // startup command once it manages windows (one mapped before would be lost).
-        const QString number = m_dir.filePath(u"display"_s);
-        const QString ready = m_dir.filePath(u"openbox.ready"_s);
-        const QString xvfb = u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s;
-        m_xvfb = spawn(words(xvfb), env, number, false);
-        if (!m_xvfb || !waitUntil([&] { return readFile(number).endsWith(u'\n'); }, 10000))
-            return fail(u"Xvfb names no display: "_s + readFile(number + u".err"_s));
-        env.insert(u"DISPLAY"_s, u':' + readFile(number).trimmed());
-        env.insert(u"HOME"_s, m_dir.path()); // openbox's, and trayer's
-        env.remove(u"XAUTHORITY"_s);
-        m_wm = spawn({ u"openbox"_s, u"--startup"_s, u"touch "_s + ready }, env, ready + u".log"_s);
-        if (!m_wm || !waitUntil([&] { return QFileInfo::exists(ready); }))
-            return fail(u"openbox did not start: "_s + readFile(ready + u".log"_s));
-        return ok(u"xsetroot -solid "_s + QColor(root).name());
-    }
-
-    QString x(const QString& c) const { return run(words(c), env).value_or("").trimmed(); }
-    bool ok(const QString& c) const { return run(words(c), env).has_value(); }
-    bool xdo(const QString& commands) const { return ok(u"xdotool "_s + commands); }
-
-    // Through XTEST to the focused window: Qt ignores keys sent by XSendEvent. openbox marks a
-    // window active a moment before it has the focus.
-    bool key(quint64 window, const QString& keys) const
-    {
-        const QString id = QString::number(window);
-        const auto focused = [&] { return x(u"xdotool getwindowfocus"_s) == id; };
-        if (!xdo(u"windowactivate --sync "_s + id) || !waitUntil(focused, 2000))
-            return fail(u"no focus: "_s + lastError);
-        return xdo(u"key --delay 30 "_s + keys);
-    }
-
-    // Left button, Ctrl held if asked, in steps with a pause before each as a hand would move.
-    bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03) const
-    {
-        const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
-        const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
-        QString chain = move(from) + (ctrl ? u" keydown ctrl"_s : u""_s) + u" mousedown 1"_s;
-        for (int i = 1; i <= steps; ++i)
-            chain += wait + move(from + (to - from) * i / steps);
-        return xdo(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s));
-    }
-
-    QImage shot(const QRect& rect) const
-    {
-        const auto png = run(words(u"import -window root png:-"_s), env).value_or("");
-        return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
-    }
-
-    Window window(quint64 id) const // all zero when there is none
-    {
-        const QString text = x(u"xwininfo -id %1"_s.arg(id));
-        const auto field = [&](const char* label) {
-            const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
-            return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
-        };
-        const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
-        const Window found { id, at, field("Map State") == 1, field("Redirect State") == 1 };
-        return text.isEmpty() ? Window {} : found;
-    }
-
-    QList<Window> windows(qint64 pid) const // the viewable ones
-    {
-        QList<Window> found;
-        const QString ids = x(u"xdotool search --pid %1"_s.arg(pid));
-        for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
-            if (const Window w = window(id.toULongLong()); w.viewable)
-                found << w;
-        }
-        return found;
-    }
-
-    // An open menu of the process: override-redirect, not a tooltip, none of the others.
-    Window waitForMenu(qint64 pid, const QList<quint64>& others, int timeoutMs = 3000) const
-    {
-        Window menu;
-        const auto tip = [&](quint64 id) {
-            return property(id, u"_NET_WM_WINDOW_TYPE"_s).contains(u"TOOLTIP"_s);
-        };
-        const auto open = [&] {
-            for (const Window& w : windows(pid))
-                menu = w.overrideRedirect && !others.contains(w.id) && !tip(w.id) ? w : menu;
-            return menu.viewable;
-        };
-        return waitUntil(open, timeoutMs, 100) ? menu : Window {};
-    }
-
-    QRect shape(quint64 id) const // the bounding shape's extents; null: not shaped
-    {
-        const QRegularExpression extents(u"extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"_s);
-        const auto m = extents.match(x(u"xwininfo -shape -id %1"_s.arg(id)));
-        const auto n = [&](int i) { return m.captured(i).toInt(); };
-        return m.hasMatch() ? QRect(n(3), n(4), n(1), n(2)) : QRect();
-    }
-
-    QString property(quint64 id, QString atom) const
-    {
-        return x(u"xprop -id %1 "_s.arg(id) + atom);
+        const QString display = m_dir.filePath(u"display"_s), ready = m_dir.filePath(u"ready"_s);
+        m_xvfb.emplace(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s, display);
+        if (!qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
+            return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
+        qputenv("DISPLAY", ':' + readFile(display).trimmed().toUtf8());
+        qputenv("HOME", m_dir.path().toUtf8()); // openbox's and trayer's
+        qunsetenv("XAUTHORITY");
+        m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), ready + u".log"_s);
+        return (qWaitFor([&] { return QFileInfo::exists(ready); })
+                   || fail(readFile(ready + u".log.err"_s)))
+            && run(u"xsetroot -solid "_s + QColor(rootColour).name());
     }
 
 private:
     QTemporaryDir m_dir;
-    Process m_xvfb;
-    Process m_wm; // ends first
+    std::optional<Helper> m_xvfb;
+    std::optional<Helper> m_wm; // ends first
 };
 
-struct ClockOptions {
-    QString settings {}; // Quarnet.conf's text
-    QString fakeStart {}; // "YYYY-MM-DD HH:MM:SS", local time
-    bool frozen = false; // else it runs on from there
-    QStringList env {}; // more NAME=value
+// The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
+inline bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03)
+{
+    const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
+    const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
+    QString chain
+        = u"xdotool"_s + move(from) + (ctrl ? u" keydown ctrl"_s : u""_s) + u" mousedown 1"_s;
+    for (int i = 1; i <= steps; ++i)
+        chain += wait + move(from + (to - from) * i / steps);
+    return run(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s)).has_value();
+}
+
+inline QImage shot(const QRect& rect)
+{
+    const QByteArray png = run(u"import -window root png:-"_s).value_or("");
+    return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
+}
+
+// The share of a picture's pixels that the shot shows, or -1 when the window is cut otherwise than
+// where the picture is transparent or has its key colour, which is in its top-left corner here.
+inline double match(const QImage& shot, const QImage& picture, int tolerance = 4)
+{
+    int same = 0, own = 0;
+    for (int i = 0; i < picture.width() * picture.height() && shot.size() == picture.size(); ++i) {
+        const QPoint at(i % picture.width(), i / picture.width());
+        const QRgb want = picture.pixel(at), got = shot.pixel(at);
+        const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
+        if (cut != (got == rootColour))
+            return -1;
+        const auto near
+            = [&](int (*part)(QRgb)) { return qAbs(part(got) - part(want)) <= tolerance; };
+        own += !cut;
+        same += !cut && near(qRed) && near(qGreen) && near(qBlue);
+    }
+    return own ? double(same) / own : -1;
+}
+
+struct Window {
+    quint64 id = 0; // none when it is not shown
+    QRect geometry; // on the root
+    bool overrideRedirect = false; // menus, tooltips and the tray icon
 };
 
-// The clock with its own HOME and XDG folders, LANG=C and a fixed zone, optionally on a faked
-// wall clock.
+inline Window window(quint64 id)
+{
+    const QString text = x(u"xwininfo -id %1"_s.arg(id));
+    const auto field = [&](const char* label) {
+        const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
+        return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
+    };
+    const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
+    return field("Map State") ? Window { id, at, field("Redirect State") == 1 } : Window {};
+}
+
+inline QList<Window> windows(qint64 pid) // those shown
+{
+    QList<Window> found;
+    const QString ids = x(u"xdotool search --onlyvisible --pid %1"_s.arg(pid));
+    for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts))
+        found << window(id.toULongLong());
+    return found;
+}
+
+// The clock with its own home and settings (Quarnet.conf's text), LANG=C and the test's zone, on a
+// wall clock faked from "YYYY-MM-DD HH:MM:SS" if asked, standing still if frozen.
 class Clock {
 public:
     Window window;
     qint64 pid = 0;
 
-    explicit Clock(XServer& x, const ClockOptions& options = {})
-        : m_x(x)
-        , m_options(options)
-        , m_home(m_dir.filePath(u"home"_s))
+    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false)
     {
-        QDir().mkpath(m_home + u"/.config"_s);
-        QFile file(m_home + u"/.config/Quarnet.conf"_s);
+        // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
+        // launch one. A sanitizer runtime must be loaded first, the fake clock next.
+        const auto env = [](const char* name) { return qEnvironmentVariable(name); };
+        m_command
+            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 "
+              "PULSE_SERVER=%5 LANG=C QT_QPA_PLATFORM=xcb ASAN_OPTIONS=verify_asan_link_order=0 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "_s
+                  .arg(m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
+        const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
+        if (fake.isValid())
+            m_command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
+                         " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
+                             .arg(fake.toMSecsSinceEpoch())
+                             .arg(int(frozen));
+        m_command += u'"' + qEnvironmentVariable("HOROLAN_BIN") + u'"';
+        QDir().mkpath(m_dir.filePath(u"home/.config"_s));
+        QFile file(m_dir.filePath(u"home/.config/Quarnet.conf"_s));
         if (file.open(QIODevice::WriteOnly))
-            file.write(options.settings.toUtf8());
+            file.write(settings.toUtf8());
     }
-    ~Clock() // on a failed test, says what the clock saved and wrote
+    ~Clock()
     {
         if (m_app && QTest::currentTestFailed())
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
-    QString dataDir() const { return m_home + u"/.local/share"_s; }
-    QString settings() const { return readFile(m_home + u"/.config/Quarnet.conf"_s); }
-    QString output() const { return readFile(m_dir.filePath(u"log"_s)); }
-    bool saved(const QString& line) const { return settings().split(u'\n').contains(line); }
-    bool key(const QString& keys) const { return m_x.key(window.id, keys); }
-    bool shown() const { return m_x.window(window.id).viewable; }
+    bool install(const QString& from, const QString& to) const
+    {
+        const QString path = m_dir.filePath(u"home/.local/share/horolan/"_s + to);
+        return QDir().mkpath(path) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, path));
+    }
+    QString settings() const { return readFile(m_dir.filePath(u"home/.config/Quarnet.conf"_s)); }
+    QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
+    bool saved(const QString& line) const
+    {
+        return settings().split(u'\n').contains(line) || fail(u"not saved: "_s + line);
+    }
+    // By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
+    bool key(const QString& keys) const
+    {
+        const QString focus
+            = u"xdotool windowactivate --sync %1 windowfocus --sync %1"_s.arg(window.id);
+        return run(focus + u" key --delay 30 "_s + keys).has_value();
+    }
+    bool shown() const { return e2e::window(window.id).id; }
+    QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
 
     bool start() // and wait for its window
     {
-        // From nothing, so nothing of the developer's desktop leaks in. No session bus, said
-        // plainly: without an address libdbus would launch one. A sanitizer build wants to be
-        // loaded first; the fake clock comes before it.
-        Env env;
-        const QString entries
-            = u"HOME=%1 XDG_CONFIG_HOME=%1/.config XDG_DATA_HOME=%1/.local/share "
-              "XDG_CACHE_HOME=%1/.cache XDG_RUNTIME_DIR=%2 DISPLAY=%3 PATH=%4 "
-              "LANG=C LC_ALL=C TZ=Europe/Amsterdam QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none "
-              "ASAN_OPTIONS=verify_asan_link_order=0"_s;
-        const QString path = qEnvironmentVariable("PATH");
-        const QStringList all
-            = words(entries.arg(m_home, m_dir.path(), m_x.env.value(u"DISPLAY"_s), path));
-        for (const QString& entry : all + m_options.env)
-            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-        if (!m_options.fakeStart.isEmpty()) {
-            // Only the wall clock is faked: timers keep running on the monotonic one.
-            QDateTime start = QDateTime::fromString(m_options.fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
-            start.setTimeZone(QTimeZone("Europe/Amsterdam"));
-            env.insert(u"LD_PRELOAD"_s, QStringLiteral(HOROLAN_FAKECLOCK_LIB));
-            env.insert(u"HOROLAN_FAKE_EPOCH_MS"_s, QString::number(start.toMSecsSinceEpoch()));
-            env.insert(u"HOROLAN_FAKE_FROZEN"_s, m_options.frozen ? u"1"_s : u"0"_s);
-        }
-        m_app = spawn({ qEnvironmentVariable("HOROLAN_BIN") }, env, m_dir.filePath(u"log"_s));
-        pid = m_app ? m_app->processId() : 0;
-        // The tray icon has the same owner, but is override-redirect like the menus.
+        m_app.emplace(m_command, m_dir.filePath(u"log"_s));
+        pid = m_app->waitForStarted() ? m_app->processId() : 0;
+        // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {
-            for (const Window& w : m_x.windows(pid))
+            window = {};
+            for (const Window& w : windows(pid))
                 window = w.overrideRedirect ? window : w;
-            return window.viewable || !running();
+            return window.id || !running();
         };
-        window = {};
-        return (waitUntil(mapped, 10000, 100) && running()) || fail(u"no window:\n"_s + output());
+        return (qWaitFor(mapped, 10000) && running()) || fail(u"no window:\n"_s + output());
     }
 
-    bool closed(int timeoutMs = 5000) // ended by itself with exit code 0
+    bool closed(int timeoutMs = 5000) const // by itself, with exit code 0
     {
-        m_app->waitForFinished(timeoutMs);
-        return (!running() && !m_app->exitStatus() && !m_app->exitCode()) || fail(u"not closed"_s);
-    }
-
-    bool waitForPlace(QPoint topLeft) const
-    {
-        QPoint at;
-        const auto there
-            = [&] { return (at = m_x.window(window.id).geometry.topLeft()) == topLeft; };
-        return waitUntil(there, 3000, 100)
-            || fail(
-                u"at %1,%2, not %3,%4"_s.arg(at.x()).arg(at.y()).arg(topLeft.x()).arg(topLeft.y()));
+        return (m_app->waitForFinished(timeoutMs) || !running()) && !m_app->exitStatus()
+            && !m_app->exitCode();
     }
 
 private:
-    XServer& m_x;
-    ClockOptions m_options;
     QTemporaryDir m_dir;
-    QString m_home;
-    Process m_app;
+    QString m_command;
+    mutable std::optional<Helper> m_app;
 };
 
 } // namespace e2e

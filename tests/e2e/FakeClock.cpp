@@ -1,13 +1,8 @@
-// Preloaded into the clock: its wall clock, which Qt reads through gettimeofday, starts at
-// HOROLAN_FAKE_EPOCH_MS (ms since 1970, UTC) at the first reading and runs on, or stands still
-// with HOROLAN_FAKE_FROZEN=1. Monotonic clocks stay real so timers keep running. Raw system calls
-// only: this runs inside the C library's and the sanitizers' start-up, where nothing may allocate
-// or look up symbols; getenv does neither.
-
+// Preloaded into the clock: the wall clock Qt reads starts at HOROLAN_FAKE_EPOCH_MS and runs on, or
+// stands still with HOROLAN_FAKE_FROZEN=1; timers keep the monotonic one. Raw system calls and
+// getenv only: this runs inside the start-up of the C library and the sanitizers.
 #include <atomic>
-#include <cstdint>
 #include <cstdlib>
-
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -15,23 +10,19 @@
 extern "C" int gettimeofday(timeval* tv, void* tz)
 {
     static std::atomic<bool> ready { false };
-    static std::int64_t startUs = -1; // -1: nothing to fake
-    static std::int64_t offsetUs = 0; // added to the real wall clock; 0: it stands still
+    static long long startUs = -1; // -1: nothing to fake
+    static long long offsetUs = 0; // added to the real wall clock; 0: it stands still
     timeval real {};
-    syscall(SYS_gettimeofday, &real, nullptr);
-    const std::int64_t realUs = std::int64_t(real.tv_sec) * 1000000 + real.tv_usec;
+    syscall(SYS_gettimeofday, &real, tz);
+    const long long realUs = real.tv_sec * 1000000LL + real.tv_usec;
     if (!ready.load(std::memory_order_acquire)) {
-        const char* epoch = std::getenv("HOROLAN_FAKE_EPOCH_MS");
-        for (const char* p = epoch; p && *p >= '0' && *p <= '9'; ++p)
-            startUs = (startUs < 0 ? 0 : startUs * 10) + (*p - '0');
-        startUs = startUs < 0 ? -1 : startUs * 1000;
+        for (const char* p = std::getenv("HOROLAN_FAKE_EPOCH_MS"); p && *p >= '0' && *p <= '9'; ++p)
+            startUs = (startUs < 0 ? 0 : startUs * 10) + (*p - '0') * 1000;
         const char* frozen = std::getenv("HOROLAN_FAKE_FROZEN");
         offsetUs = startUs < 0 || (frozen && *frozen == '1') ? 0 : startUs - realUs;
         ready.store(true, std::memory_order_release);
     }
-    if (startUs < 0)
-        return int(syscall(SYS_gettimeofday, tv, tz));
-    const std::int64_t us = offsetUs ? realUs + offsetUs : startUs;
+    const long long us = startUs < 0 ? realUs : offsetUs ? realUs + offsetUs : startUs;
     *tv = { time_t(us / 1000000), suseconds_t(us % 1000000) };
     return 0;
 }
