@@ -27,7 +27,8 @@ class TestE2eChimes : public QObject {
         const QByteArray bytes = m_file.read(m_file.bytesAvailable() / 4 * 4);
         const size_t before = m_samples.size();
         m_samples.resize(before + size_t(bytes.size()) / 4);
-        std::memcpy(m_samples.data() + before, bytes.constData(), size_t(bytes.size()));
+        if (!bytes.isEmpty()) // an empty vector's data() may be null, which memcpy refuses
+            std::memcpy(m_samples.data() + before, bytes.constData(), size_t(bytes.size()));
         // Samples arrive after they sound: each reading bounds the start from above.
         if (!m_samples.empty())
             m_startMs = std::min(m_startMs, now - m_samples.size() * 1000.0 / rate);
