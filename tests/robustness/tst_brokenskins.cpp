@@ -42,14 +42,7 @@ static QString prepare(const test::Folders& root, const QString& input)
 class TstBrokenSkins : public QObject {
     Q_OBJECT
 private slots:
-    void cases_data()
-    {
-        QTest::addColumn<QStringList>("row");
-        for (const QStringList& row : test::rows(QStringLiteral("broken/MANIFEST"))) {
-            if (row.value(1) == u"skin" || row.value(1) == u"picture")
-                QTest::newRow(qPrintable(row[0])) << row;
-        }
-    }
+    void cases_data() { test::addRows(QStringLiteral("broken/MANIFEST"), { "skin", "picture" }); }
     void cases();
 };
 

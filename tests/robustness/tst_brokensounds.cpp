@@ -25,13 +25,7 @@ class tst_BrokenSounds : public QObject {
     Q_OBJECT
 
 private slots:
-    void cases_data()
-    {
-        QTest::addColumn<QStringList>("row");
-        for (const QStringList& row : test::rows("broken/MANIFEST"))
-            if (row[1] == "pack" || row[1] == "wav")
-                QTest::newRow(qPrintable(row[0])) << row;
-    }
+    void cases_data() { test::addRows("broken/MANIFEST", { "pack", "wav" }); }
 
     void cases()
     {

@@ -50,11 +50,13 @@ QList<QStringList> rows(const QString& relative)
     return result;
 }
 
-void addRows(const QString& relative)
+void addRows(const QString& relative, const QStringList& kinds)
 {
     QTest::addColumn<QStringList>("row");
-    for (const QStringList& row : rows(relative))
-        QTest::newRow(qPrintable(row.value(0))) << row;
+    for (const QStringList& row : rows(relative)) {
+        if (kinds.isEmpty() || kinds.contains(row.value(1)))
+            QTest::newRow(qPrintable(row.value(0))) << row;
+    }
 }
 
 QMap<QString, QString> skinFields(const Skin& s, const WorldTimeSkin& w)

@@ -28,8 +28,9 @@ QList<QStringList> rows(const QString& relative);
 // \n, \r, \t, \xHH and \uHHHH stand for those characters, a backslash before any other for it.
 QString unescaped(QString text);
 
-// The rows of a data file as QtTest rows named by their first column, in one column "row".
-void addRows(const QString& relative);
+// The rows of a data file as QtTest rows named by their first column, in one column "row"; with
+// kinds, only the rows whose second column is one of them.
+void addRows(const QString& relative, const QStringList& kinds = {});
 
 // Every field of the skin records as text, by its name in core/skin/Skin.h ("info.name",
 // "secondHand.width", "hours.font", "worldTime.box"): colours "r,g,b", boxes "x,y,w,h" and

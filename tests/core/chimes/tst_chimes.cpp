@@ -12,18 +12,11 @@ class tst_Chimes : public QObject {
     Q_OBJECT
 
 private slots:
-    void spIni_data();
+    void spIni_data() { test::addRows("chimes/sp-ini"); }
     void spIni();
-    void strikes_data();
+    void strikes_data() { test::addRows("chimes/strikes"); }
     void strikes();
 };
-
-void tst_Chimes::spIni_data()
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList& row : test::rows("chimes/sp-ini"))
-        QTest::newRow(qPrintable(row[0])) << row;
-}
 
 // Through a file, so that the decoding of its bytes counts.
 void tst_Chimes::spIni()
@@ -37,13 +30,6 @@ void tst_Chimes::spIni()
     QCOMPARE(info.type, QString::fromUtf8(QByteArray::fromPercentEncoding(row[2].toUtf8())));
     QCOMPARE(info.comment, row[3]);
     QCOMPARE(report.stopLine, row[4].toInt());
-}
-
-void tst_Chimes::strikes_data()
-{
-    QTest::addColumn<QStringList>("row");
-    for (const QStringList& row : test::rows("chimes/strikes"))
-        QTest::newRow(qPrintable(row[0])) << row;
 }
 
 void tst_Chimes::strikes()
