@@ -70,7 +70,8 @@ private slots:
         QVERIFY2(qWaitFor(shows), qPrintable(u"%1 of the face"_s.arg(share)));
         // Timed from the process's start, not on the moved wall clock.
         const auto first = QRegularExpression(u"first frame (\\d+) ms"_s).match(clock.output());
-        QVERIFY2(first.hasMatch() && first.captured(1).toLongLong() < 20000, qPrintable(clock.output()));
+        QVERIFY2(
+            first.hasMatch() && first.captured(1).toLongLong() < 20000, qPrintable(clock.output()));
         CHECK(clock.key(u"ctrl+q"_s) && clock.closed() && clock.saved(saved));
     }
 
