@@ -195,7 +195,11 @@ private slots:
         CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }) && window(icon.id).id);
         CHECK(
             run(u"xdotool mousemove --window %1 4 4 click --repeat 2 --delay 80 1"_s.arg(icon.id)));
-        CHECK(qWaitFor([&] { return clock.shown(); }) && run(u"xdotool click 3"_s));
+        CHECK(qWaitFor([&] { return clock.shown(); }));
+        const QString state = x(u"xprop -id %1 _NET_WM_STATE"_s.arg(clock.window.id));
+        QVERIFY2(
+            state.contains(u"_SKIP_TASKBAR"_s), qPrintable(state)); // shown again, still off it
+        CHECK(run(u"xdotool click 3"_s));
         QVERIFY(qWaitFor([&] { return !menu(clock, icon.id).isEmpty(); }));
     }
 };
