@@ -66,10 +66,8 @@ void readText(const QString& text, SoundPackInfo& info, SoundPackReport* report)
     if (result.stopLine != 0)
         qCWarning(lcSound).noquote()
             << "SP.ini line" << result.stopLine << "ends the reading:" << result.stopReason;
-    if (report) {
+    if (report)
         report->stopLine = result.stopLine;
-        report->stopReason = result.stopReason;
-    }
 }
 
 bool readFile(const QString& path, SoundPackInfo& info, SoundPackReport* report)

@@ -22,8 +22,7 @@ struct SoundPackInfo {
 struct SoundPackReport {
     bool found = false; // the file existed and could be opened
     bool truncated = false; // only the first MiB was read
-    int stopLine = 0; // the line that ended the reading; 0 when it reached the end
-    QString stopReason;
+    int stopLine = 0; // the line that ended the reading (its reason is logged); 0 at the end
 };
 
 namespace SoundPack {
