@@ -1,29 +1,49 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
 
-#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
-// What every fuzz target shares: one Qt application per process, the program's logging exercised
-// but kept off the terminal, a private temporary folder, and a loud stop when a check fails.
+// What every fuzz target shares: one Qt application per process with the program's log lines
+// formatted but kept off the terminal (unless HOROLAN_FUZZ_LOG is set), a private folder, a loud
+// stop that libFuzzer keeps the input of.
 namespace FuzzSupport {
 
-// Makes the QCoreApplication once and turns every horolan.* category on, so the log lines'
-// formatting runs too; they are shown only when HOROLAN_FUZZ_LOG is set.
-void initQt();
+inline void initQt()
+{
+    static int argc = 1;
+    static char name[] = "horolan-fuzz";
+    static char* argv[] = { name, nullptr };
+    // Never destroyed: at exit Qt's own globals may be gone.
+    static const auto* app = new QCoreApplication(argc, argv);
+    Q_UNUSED(app);
+    QLoggingCategory::setFilterRules(QStringLiteral("horolan.*=true"));
+    if (qEnvironmentVariableIsEmpty("HOROLAN_FUZZ_LOG"))
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+}
 
-// The input as bytes, without a copy; valid for the call only.
 inline QByteArray bytesOf(const std::uint8_t* data, std::size_t size)
 {
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-// A folder of this process, removed at exit.
-QString tempPath();
+[[noreturn]] inline void fail(const char* what, const QString& detail = QString())
+{
+    std::fprintf(stderr, "\n== fuzz check failed: %s\n%s\n", what, qPrintable(detail));
+    std::abort();
+}
 
-// Prints what broke and aborts, so libFuzzer keeps the input as a crash.
-[[noreturn]] void fail(const char* what, const QString& detail = QString());
+inline QString tempPath()
+{
+    static QTemporaryDir dir;
+    if (!dir.isValid())
+        fail("no temporary folder", dir.errorString());
+    return dir.path();
+}
 
 } // namespace FuzzSupport

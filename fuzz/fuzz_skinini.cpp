@@ -1,42 +1,12 @@
-// Skin.ini bytes into the reader: no crash, no hang, and the records keep their shapes.
+// Skin.ini text into the reader: no crash, no hang, finite geometry, a bounded report, and the same
+// records from the same text.
 
 #include "FuzzSupport.h"
 
-#include "core/skin/SkinIniReader.h"
+#include "core/skin/SkinReader.h"
+#include "core/text/TextDecoding.h"
 
 #include <cmath>
-
-namespace {
-
-void checkWidth(const QString& field, qsizetype width, const char* name)
-{
-    // Fixed-width fields are either untouched (empty) or exactly their width.
-    if (!field.isEmpty() && field.size() != width)
-        FuzzSupport::fail(name, QStringLiteral("width %1, not %2").arg(field.size()).arg(width));
-}
-
-void checkFinite(double value, const char* name)
-{
-    if (!std::isfinite(value))
-        FuzzSupport::fail(name, QString::number(value));
-}
-
-void checkElement(const TextElement& e, const char* name)
-{
-    checkFinite(e.top, name);
-    checkFinite(e.left, name);
-    checkFinite(e.font.size, name);
-}
-
-void checkBox(const TwipsBox& box, const char* name)
-{
-    checkFinite(box.top, name);
-    checkFinite(box.left, name);
-    checkFinite(box.width, name);
-    checkFinite(box.height, name);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -46,36 +16,26 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QByteArray bytes = FuzzSupport::bytesOf(data, size);
-    SkinRecord skin;
-    WttSkinRecord wtt;
-    SkinIniReport report;
-    SkinIniReader::readData(bytes, skin, wtt, &report);
-
-    checkWidth(skin.chimestype, 6, "chimestype");
-    checkWidth(skin.backtype, 6, "backtype");
-    checkWidth(skin.alignment, 6, "alignment");
-    checkWidth(skin.transcolor, 9, "transcolor");
-    checkWidth(skin.blinkdots, 3, "blinkdots");
-    checkElement(skin.hur, "hur");
-    checkElement(skin.min, "min");
-    checkElement(skin.sec, "sec");
-    checkElement(skin.ampm, "ampm");
-    checkBox(skin.analogpos, "analogpos");
-    checkBox(wtt.boxpos, "boxpos");
-    if (report.ignored.size() > 1000)
-        FuzzSupport::fail("report grows without bound", QString::number(report.ignored.size()));
+    const QString text = decodeText(FuzzSupport::bytesOf(data, size));
+    Skin skin;
+    WorldTimeSkin worldTime;
+    SkinReport report;
+    SkinReader::readText(text, skin, worldTime, &report);
+    for (const QRectF& box :
+        { skin.analogBox, worldTime.box, QRectF(skin.hours.position, skin.amPm.position),
+            QRectF(skin.minutes.position, skin.seconds.position) }) {
+        for (const double v : { box.x(), box.y(), box.width(), box.height() })
+            if (!std::isfinite(v))
+                FuzzSupport::fail("a position or size is not finite");
+    }
+    if (report.ignored.size() > 1000 || report.doubtful.size() > 1000)
+        FuzzSupport::fail("the report grows without bound");
     if (report.stopLine < 0 || (report.stopLine > 0) == report.stopReason.isEmpty())
-        FuzzSupport::fail("stop line and reason disagree",
-            QString::number(report.stopLine) + u' ' + report.stopReason);
-
-    // The reader does not reset the records: a second reading over the first must stay sound,
-    // and reading the same bytes again into fresh records must give the same records.
-    SkinRecord again;
-    WttSkinRecord wttAgain;
-    SkinIniReader::readData(bytes, again, wttAgain);
-    if (!(again == skin))
-        FuzzSupport::fail("the same bytes read twice give different records");
-    SkinIniReader::readData(bytes, again, wttAgain);
+        FuzzSupport::fail("stop line and reason disagree", report.stopReason);
+    Skin again;
+    WorldTimeSkin worldTimeAgain;
+    SkinReader::readText(text, again, worldTimeAgain);
+    if (!(again == skin) || !(worldTimeAgain == worldTime))
+        FuzzSupport::fail("the same text read twice gives different records");
     return 0;
 }

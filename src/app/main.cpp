@@ -1,7 +1,6 @@
+#include "app/ClockSession.h"
 #include "app/SignalWatcher.h"
 #include "core/base/Clock.h"
-#include "core/face/HorolanState.h"
-#include "ui/clock/Form1.h"
 #include "core/settings/SettingsStore.h"
 
 #include <QApplication>
@@ -12,23 +11,19 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("horolan"));
     QApplication::setApplicationDisplayName(QStringLiteral("Horolan"));
     QApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    // The clock lives on when its options or other windows close; only the closing sequence ends
-    // it.
+    // The clock lives on when its other windows close; only the closing sequence ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    HorolanState state;
     SystemClock clock;
     SettingsStore store(clock);
-    Form1 form(state, clock, &store, Roots::standard());
-
+    ClockSession session(clock, &store, Roots::standard());
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
     SignalWatcher watcher;
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &form, &Form1::closeClock);
-
-    form.Form_Load();
-    // Draw the face once before the window maps, so its first frame already shows the time.
-    form.Timer1_Timer();
-    form.showClock();
-    form.Timer1.start();
+    QObject::connect(
+        &watcher, &SignalWatcher::terminationRequested, &session, &ClockSession::close);
+    // exit, not quit: quit would ask the windows first, and the clock's window leaves closing to
+    // the session.
+    QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });
+    session.start();
     return app.exec();
 }

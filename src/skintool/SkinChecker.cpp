@@ -4,9 +4,9 @@
 #include "core/files/PictureLoader.h"
 #include "core/shape/TraceShape.h"
 #include "core/skin/BuiltInSkin.h"
-#include "core/skin/SkinEngine.h"
-#include "core/skin/SkinIniReader.h"
-#include "core/skin/SkinRecord.h"
+#include "core/skin/Backgrounds.h"
+#include "core/skin/SkinReader.h"
+#include "core/text/IniText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -113,9 +113,10 @@ private:
 
     QDir m_dir;
     QString m_iniFile;
-    QString m_backtype;
-    SkinRecord m_skin;
-    WttSkinRecord m_wtt;
+    BackgroundKind m_kind = BackgroundKind::Random;
+    Skin m_skin;
+    WorldTimeSkin m_worldTime;
+    SkinReport m_report;
     struct Background {
         QString file;
         QImage picture;
@@ -164,19 +165,19 @@ bool Checker::readSkinIni()
     m_iniFile = m_dir.filePath(QFileInfo(iniPath).fileName());
 
     // As the activation does: the built-in values first, then the file over them.
-    BuiltInSkin::applyValues(m_skin, m_wtt, true);
-    SkinIniReport report;
+    BuiltInSkin::applyValues(m_skin, m_worldTime, false);
+    SkinReport& report = m_report;
     bool read = false;
     {
         SkinWarnings quiet;
-        read = SkinIniReader::read(iniPath, m_skin, m_wtt, &report);
+        read = SkinReader::readFile(iniPath, m_skin, m_worldTime, &report);
     }
     if (!read) {
         add(m_iniFile, 0, Severity::Error,
             QStringLiteral("cannot be read: the clock shows the built-in picture"));
         return false;
     }
-    for (const SkinIniReport::Line& line : std::as_const(report.ignored))
+    for (const SkinReport::Line& line : std::as_const(report.ignored))
         add(m_iniFile, line.number, Severity::Warning,
             QStringLiteral("line ignored (%1): %2").arg(line.reason, printable(line.text)));
     if (report.stopLine != 0)
@@ -187,35 +188,27 @@ bool Checker::readSkinIni()
     if (report.truncated)
         add(m_iniFile, 0, Severity::Error,
             QStringLiteral("larger than %1 bytes: the clock reads only the lines within them")
-                .arg(SkinIniReader::maxBytes));
+                .arg(IniText::maxBytes));
 
     // A Tyme skin's activation sets "tyme" whatever the file says.
-    m_backtype = m_skin.tymeskin ? QStringLiteral("tyme")
-                                 : SkinIniReader::trimBlanks(m_skin.backtype).toLower();
+    m_kind = m_skin.tyme ? BackgroundKind::Tyme : m_skin.background;
     return true;
 }
 
 // Values the reader takes but that hardly say what the author meant.
 void Checker::checkValues()
 {
-    static const QStringList backtypes { QStringLiteral("random"), QStringLiteral("order"),
-        QStringLiteral("animat"), QStringLiteral("tyme") };
-    if (!backtypes.contains(m_backtype))
-        add(m_iniFile, 0, Severity::Warning,
-            QStringLiteral("backtype \"%1\" is not random, order or animated: the background is "
-                           "chosen at random from back*.*")
-                .arg(printable(m_backtype)));
-
-    const QString transcolor = SkinIniReader::trimBlanks(m_skin.transcolor);
-    const bool nineDigits = transcolor.size() == 9
-        && std::all_of(
-            transcolor.begin(), transcolor.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (!nineDigits) {
-        const QRgb key = SkinEngine::keyColor(m_skin.transcolor);
-        add(m_iniFile, 0, Severity::Warning,
-            QStringLiteral("transcolor \"%1\" is not nine digits (three each for red, green and "
-                           "blue): it is read as %2")
-                .arg(printable(transcolor), components(key)));
+    for (const SkinReport::Line& line : std::as_const(m_report.doubtful)) {
+        if (line.reason == u"backtype" && !m_skin.tyme)
+            add(m_iniFile, line.number, Severity::Warning,
+                QStringLiteral("backtype \"%1\" is not random, order or animated: the background "
+                               "is chosen at random from back*.*")
+                    .arg(printable(line.text)));
+        else if (line.reason == u"transcolor")
+            add(m_iniFile, line.number, Severity::Warning,
+                QStringLiteral("transcolor \"%1\" is not nine digits (three each for red, green "
+                               "and blue): it is read as %2")
+                    .arg(printable(line.text), components(m_skin.transparent.rgb())));
     }
 }
 
@@ -225,7 +218,7 @@ void Checker::checkBackgrounds()
     const QString builtIn = QStringLiteral("the clock shows the built-in picture");
     const QString whenPicked = builtIn + QStringLiteral(" when it picks this file");
     FileList files;
-    if (m_backtype == u"order") {
+    if (m_kind == BackgroundKind::Order) {
         QList<Finding> missing;
         for (int hour = 0; hour <= 12; ++hour) {
             files.set(folder, QStringLiteral("back%1.*").arg(hour));
@@ -243,18 +236,18 @@ void Checker::checkBackgrounds()
                     .arg(builtIn));
         else
             m_result.findings.append(missing);
-    } else if (m_backtype == u"animat") {
+    } else if (m_kind == BackgroundKind::Animated) {
         files.set(folder, QStringLiteral("Back*.BMP"));
         if (files.count() == 0)
             add(folder, 0, Severity::Error,
                 QStringLiteral("no Back*.BMP frames for the animation: %1").arg(builtIn));
-        if (files.count() > SkinEngine::maxFrames)
+        if (files.count() > Backgrounds::maxFrames)
             add(folder, 0, Severity::Warning,
                 QStringLiteral("%1 Back*.BMP frames: only the first %2 are shown")
                     .arg(files.count())
-                    .arg(SkinEngine::maxFrames));
-        checkEach(files, builtIn + QStringLiteral(" for this frame"), SkinEngine::maxFrames);
-    } else if (m_backtype == u"tyme") {
+                    .arg(Backgrounds::maxFrames));
+        checkEach(files, builtIn + QStringLiteral(" for this frame"), Backgrounds::maxFrames);
+    } else if (m_kind == BackgroundKind::Tyme) {
         files.set(folder, QStringLiteral("main*.*"));
         if (files.count() == 0)
             add(folder, 0, Severity::Error,
@@ -291,9 +284,8 @@ void Checker::checkKeyColour()
 {
     if (m_loaded.isEmpty())
         return;
-    const QRgb key = SkinEngine::keyColor(m_skin.transcolor);
-    const QString colour = QStringLiteral("%1 (%2)").arg(
-        printable(SkinIniReader::trimBlanks(m_skin.transcolor)), components(key));
+    const QRgb key = m_skin.transparent.rgb();
+    const QString colour = components(key);
     QList<const Background*> plain;
     for (const Background& background : std::as_const(m_loaded)) {
         const QRegion outline = TraceShape(background.picture, key);
@@ -328,11 +320,11 @@ QString Checker::describe() const
     if (m_iniFile.isEmpty())
         return QString();
     QString kind;
-    if (m_backtype == u"order")
+    if (m_kind == BackgroundKind::Order)
         kind = QStringLiteral("one background per hour");
-    else if (m_backtype == u"animat")
+    else if (m_kind == BackgroundKind::Animated)
         kind = QStringLiteral("animated background");
-    else if (m_backtype == u"tyme")
+    else if (m_kind == BackgroundKind::Tyme)
         kind = QStringLiteral("Tyme skin");
     else
         kind = QStringLiteral("background at random");

@@ -1,11 +1,10 @@
 #include "skintool/SkinRenderer.h"
 
 #include "core/base/Clock.h"
-#include "core/face/HorolanState.h"
+#include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
+#include "core/settings/Settings.h"
 #include "skintool/FixedSeedRandom.h"
-#include "skintool/OffscreenClock.h"
-#include "core/skin/SkinRecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,10 +21,10 @@ Result render(const Request& request)
         result.error = QStringLiteral("%1 is not a folder").arg(request.folder);
         return result;
     }
-    // The engine finds skins only under a root's "Skins" folder: a temporary root links the
-    // folder there under its own name. The picture loader's check that a file lies within the
-    // skin folder follows the link, so it holds as for a skin under the real roots. Removing the
-    // temporary root removes the link, never what it points at.
+    // Skins are found only under a root's "Skins" folder: a temporary root links the folder there
+    // under its own name. The picture loader's check that a file lies within the skin folder
+    // follows the link, so it holds as for a skin under the real roots. Removing the temporary
+    // root removes the link, never what it points at.
     QTemporaryDir root;
     QString name = QFileInfo(folder.canonicalFilePath()).fileName();
     if (!Roots::isSafeName(name) || name == builtInSkinName)
@@ -38,19 +37,19 @@ Result render(const Request& request)
         return result;
     }
 
-    HorolanState state;
-    state.skin.AMPM = request.AMPM;
+    Settings settings;
+    settings.twelveHour = request.twelveHour;
     FixedClock clock(request.time);
     FixedSeedRandom fixedSeed(request.seed.value_or(0));
     Random timeOfDay;
     Random& random = request.seed ? static_cast<Random&>(fixedSeed) : timeOfDay;
     const Roots roots({ root.path() });
-    OffscreenClock window(state, clock, roots, random);
-    window.skins().ActivateSkin(name);
-    window.Timer1_Timer();
+    Timepiece timepiece(clock, random, roots, settings);
+    timepiece.activateSkin(name);
+    timepiece.tick();
 
-    result.image = window.shown();
-    result.choice = window.skins().lastChoice();
+    result.image = timepiece.face().shown();
+    result.background = timepiece.face().background();
     return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/skin/SkinEngine.h"
+#include "core/skin/Background.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -15,7 +15,7 @@ namespace SkinRenderer {
 struct Request {
     QString folder; // any skin folder, under the roots or not
     QDateTime time; // local time the clock reads
-    bool AMPM = false; // the twelve-hour display setting
+    bool twelveHour = false; // the twelve-hour display setting
     // Every reseeding of the random numbers uses this seed; without one they are seeded from the
     // time of day as the clock seeds them (the same choice as a clock whose time stands still).
     std::optional<std::uint32_t> seed = 0;
@@ -23,12 +23,12 @@ struct Request {
 
 struct Result {
     QImage image; // Format_ARGB32, the picture's size; alpha 0 outside the traced outline
-    SkinEngine::BackChoice choice; // the background shown last
+    Background background; // the background shown last
     QString error; // set when nothing could be drawn
 };
 
-// Activates the folder through the skin engine at that time, then runs the tick once as the
-// clock's timer would (its hour events included), and takes what the window shows.
+// Activates the folder at that time, then runs the tick once as the clock's timer would (its hour
+// events included), and takes what the window shows.
 Result render(const Request& request);
 
 } // namespace SkinRenderer

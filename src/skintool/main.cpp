@@ -48,9 +48,9 @@ int check(const QString& folder)
     return result.showsAsWritten() ? asWritten : notAsWritten;
 }
 
-QString describe(const SkinEngine::BackChoice& choice, const QString& folder)
+QString describe(const Background& choice, const QString& folder)
 {
-    if (choice.builtIn)
+    if (choice.isBuiltIn())
         return QStringLiteral("the built-in picture (%1)").arg(choice.reason);
     // The engine saw the folder through a temporary link: name the file as the author knows it.
     const QString file = QDir(folder).filePath(QFileInfo(choice.path).fileName());
@@ -154,7 +154,7 @@ int main(int argc, char** argv)
     SkinRenderer::Request request;
     request.folder = folder;
     request.time = QDateTime(date, time);
-    request.AMPM = parser.isSet(ampmOption);
+    request.twelveHour = parser.isSet(ampmOption);
     request.seed = seed;
     if (!request.time.isValid())
         return usage(QStringLiteral("%1 %2 does not exist in the local time zone")
@@ -179,7 +179,7 @@ int main(int argc, char** argv)
                  .arg(result.image.width())
                  .arg(result.image.height())
                  .arg(request.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                     describe(result.choice, folder))
+                     describe(result.background, folder))
           << '\n';
     return asWritten;
 }

@@ -1,210 +1,238 @@
 #pragma once
 
+#include <QDir>
 #include <QImage>
-#include <QList>
-#include <QMap>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QRect>
-#include <QSize>
-#include <QString>
-#include <QStringList>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/prctl.h>
 
-#include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
-
-// End-to-end harness: a private Xvfb display, the real binary in private folders, and the X tools
-// that look at and drive its windows. Every wait is bounded; a failure comes back as false or an
-// empty result with a readable error(), meant for QVERIFY2. Both classes clean up on destruction,
-// so a failing test leaves no server or clock behind.
+// The real clock on a private Xvfb with openbox, driven by X tools; a failed condition says why.
 namespace e2e {
 
-inline constexpr int toolTimeoutMs = 5000;
-inline constexpr int startTimeoutMs = 10000;
+using namespace Qt::StringLiterals;
+using QTest::qWaitFor;
 
-// One run of a command-line tool.
-struct ToolResult {
-    bool ok = false; // started, finished in time and exited with 0
-    bool finished = false; // started and finished in time, whatever its exit code
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-    QString error; // why it is not ok
+inline QString why;
+constexpr QRgb rootColour = qRgb(0, 255, 255); // in none of the pictures
+
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        e2e::why.clear();                                                                          \
+        QVERIFY2(condition, qPrintable(e2e::why));                                                 \
+    } while (false)
+
+inline bool fail(const QString& reason)
+{
+    why = reason;
+    return false;
+}
+
+inline QString readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().right(4000)) : "";
+}
+
+// The output of a command given 20 s, or none when it did not end with exit code 0.
+inline std::optional<QByteArray> run(const QString& command)
+{
+    QProcess process;
+    process.startCommand(command);
+    if (process.waitForFinished(20000) && !process.exitStatus() && !process.exitCode())
+        return process.readAllStandardOutput();
+    fail(command + u": "_s + process.readAllStandardError());
+    return std::nullopt;
+}
+
+inline QString x(const QString& command)
+{
+    return QString::fromUtf8(run(command).value_or("")).trimmed();
+}
+
+// A process that ends with its owner, or with the test if killed; output in out, errors in out.err.
+struct Helper : QProcess {
+    Helper(const QString& command, const QString& out)
+    {
+        setStandardOutputFile(out);
+        setStandardErrorFile(out + u".err"_s);
+        setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        startCommand(command);
+    }
+    ~Helper() override { terminate(), waitForFinished(3000); }
 };
 
-// Runs a command-line tool in the given environment, bounded by timeoutMs.
-ToolResult runTool(const QString& program, const QStringList& args,
-    const QProcessEnvironment& environment, int timeoutMs = toolTimeoutMs);
-
-struct WindowInfo {
-    quint64 id = 0;
-    QRect geometry; // on the root window
-    QString mapState; // "IsViewable", "IsUnMapped" or "IsUnviewable"
-    QString title; // _NET_WM_NAME, else WM_NAME
-    QStringList wmClass; // instance and class
-    bool overrideRedirect = false; // a popup or tooltip that no window manager handles
-    bool viewable() const { return mapState == QLatin1String("IsViewable"); }
-};
-
-struct ShapeInfo {
-    bool shaped = false; // a bounding shape is set
-    QRect extents; // the bounding shape's extents, relative to the window
-};
-
-// Windows to look for. At least one of pid and wmClass must be set.
-struct WindowQuery {
-    qint64 pid = 0; // _NET_WM_PID
-    QString wmClass; // matches either part of WM_CLASS, ignoring case
-    QString title; // exact; empty: any
-    bool viewableOnly = true;
-};
-
-// A private X display: Xvfb on a free display number, optionally with openbox.
+// Xvfb and openbox, ready once they wrote the display and ran the startup: the test's display.
 class XServer {
 public:
-    struct Options {
-        QSize screenSize { 1024, 768 };
-        bool windowManager = false;
-    };
-
-    XServer();
-    explicit XServer(const Options& options);
-    ~XServer();
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
-
-    bool start();
-    void stop();
-    bool isRunning() const;
-    bool hasWindowManager() const { return m_options.windowManager; }
-    QString display() const { return m_display; } // ":N"
-    QString error() const { return m_error; }
-
-    // Runs an X client on this display.
-    ToolResult run(
-        const QString& program, const QStringList& args, int timeoutMs = toolTimeoutMs) const;
-
-    // Paints the root window in one colour, so cut-out parts of shaped windows show it.
-    bool setRootColor(const QColor& color);
-
-    // The root window, or a rectangle of it; null on failure.
-    QImage screenshot(const QRect& rect = {}) const;
-
-    QList<WindowInfo> findWindows(const WindowQuery& query) const;
-    std::optional<WindowInfo> waitForWindow(
-        const WindowQuery& query, int timeoutMs = startTimeoutMs) const;
-    std::optional<WindowInfo> windowInfo(quint64 window) const;
-    std::optional<ShapeInfo> shape(quint64 window) const;
-    // xprop's value of one property ("\"horolan\", \"Horolan\"" for WM_CLASS); nullopt if unset.
-    std::optional<QString> property(quint64 window, const QString& name) const;
-
-    // A tooltip, as _NET_WM_WINDOW_TYPE marks it. Qt marks its popup menus only as normal
-    // override-redirect windows, so this is what tells a tooltip from a menu.
-    bool isTooltip(quint64 window) const;
-    // The window's parents up to and including the root window, nearest first.
-    QList<quint64> ancestors(quint64 window) const;
-
-    // Starts a long-running X client (a panel, a tray) that lives until stop(); its pid, or 0.
-    qint64 startClient(const QString& program, const QStringList& args);
-
-    // Gives the window the keyboard focus, then types xdotool key names ("ctrl+q", "x").
-    bool key(quint64 window, const QString& keys);
-    // Types keys to whatever holds the keyboard (an open popup menu grabs it).
-    bool typeKeys(const QString& keys);
-    bool keyDown(const QString& key); // held until keyUp: "ctrl"
-    bool keyUp(const QString& key);
-    bool mouseMove(QPoint to);
-    bool mouseDown(int button = 1);
-    bool mouseUp(int button = 1);
-    bool click(QPoint at, int button = 1);
-    bool doubleClick(QPoint at, int button = 1);
-    bool drag(QPoint from, QPoint to, int button = 1);
+    bool start()
+    {
+        const QString display = m_dir.filePath(u"display"_s), ready = m_dir.filePath(u"ready"_s);
+        m_xvfb.emplace(u"Xvfb -displayfd 1 -screen 0 1024x768x24 -dpi 96 -noreset"_s, display);
+        if (!qWaitFor([&] { return readFile(display).endsWith(u'\n'); }, 10000))
+            return fail(u"no Xvfb: "_s + readFile(display + u".err"_s));
+        qputenv("DISPLAY", ':' + readFile(display).trimmed().toUtf8());
+        qputenv("HOME", m_dir.path().toUtf8()); // openbox's and trayer's
+        qunsetenv("XAUTHORITY");
+        m_wm.emplace(u"openbox --startup \"touch %1\""_s.arg(ready), ready + u".log"_s);
+        return (qWaitFor([&] { return QFileInfo::exists(ready); })
+                   || fail(readFile(ready + u".log.err"_s)))
+            && run(u"xsetroot -solid "_s + QColor(rootColour).name());
+    }
 
 private:
-    bool startWindowManager();
-    bool fail(const QString& message) const;
-
-    Options m_options;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_xvfb;
-    std::unique_ptr<QProcess> m_wm;
-    std::vector<std::unique_ptr<QProcess>> m_clients;
-    QString m_display;
-    mutable QString m_error;
-};
-
-// The clock program run on an XServer with its own HOME and XDG folders, LANG=C and a fixed
-// zone; optionally with a faked wall clock. The folders outlive stop(), so a test can restart
-// the program on the settings it saved.
-class ClockApp {
-public:
-    struct Options {
-        QString binary; // default: $HOROLAN_BIN
-        QStringList arguments;
-        QString timeZone = QStringLiteral("Europe/Amsterdam");
-        // Local wall-clock time at start, "YYYY-MM-DD HH:MM:SS", which then runs on; empty: real.
-        QString fakeStart;
-        bool frozen = false; // the faked clock stands still at fakeStart
-        QStringList environment; // more "NAME=value" entries
-    };
-
-    explicit ClockApp(XServer& server);
-    ClockApp(XServer& server, const Options& options);
-    ~ClockApp();
-    ClockApp(const ClockApp&) = delete;
-    ClockApp& operator=(const ClockApp&) = delete;
-
-    QString homeDir() const;
-    QString configDir() const; // XDG_CONFIG_HOME: the settings file is Quarnet.conf here
-    QString dataDir() const; // XDG_DATA_HOME: user skins go in horolan/Skins
-    QString runtimeDir() const;
-    QString settingsFile() const; // configDir()/Quarnet.conf
-    QProcessEnvironment environment() const;
-
-    // Writes the settings file (INI text) the clock reads at start.
-    bool writeSettings(const QString& iniText);
-    bool start();
-    // start() then waitForWindow(); error() says what failed.
-    std::optional<WindowInfo> startAndWait();
-    bool isRunning() const;
-    qint64 pid() const;
-    // The mapped top-level window of this process with WM_CLASS "horolan" and this title, not
-    // override-redirect (the tray icon's window has the same class and title).
-    std::optional<WindowInfo> waitForWindow(
-        const QString& title = QStringLiteral("Horolan"), int timeoutMs = startTimeoutMs);
-    bool waitForExit(int timeoutMs = toolTimeoutMs);
-    int exitCode() const;
-    // SIGTERM, then SIGKILL if it has not ended within a few seconds.
-    void stop();
-    bool sendSignal(int signalNumber);
-    QString output() const; // stdout and stderr so far
-    QString error() const { return m_error; }
-
-private:
-    bool fail(const QString& message);
-
-    XServer& m_server;
-    Options m_options;
     QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_process;
-    QString m_error;
+    std::optional<Helper> m_xvfb;
+    std::optional<Helper> m_wm; // ends first
 };
 
-// The values of an INI file as "Group/Key" -> text, quotes removed; empty when it cannot be read.
-// Read afresh on every call, unlike QSettings, which caches files within a process.
-QMap<QString, QString> readIni(const QString& path);
+// The left button, Ctrl held if asked, in steps with a pause before each as a hand moves.
+inline bool drag(QPoint from, QPoint to, bool ctrl = false, int steps = 5, double pause = 0.03)
+{
+    const auto move = [](QPoint p) { return u" mousemove %1 %2"_s.arg(p.x()).arg(p.y()); };
+    const QString wait = pause > 0 ? u" sleep %1"_s.arg(pause) : QString();
+    QString chain
+        = u"xdotool"_s + move(from) + (ctrl ? u" keydown ctrl"_s : u""_s) + u" mousedown 1"_s;
+    for (int i = 1; i <= steps; ++i)
+        chain += wait + move(from + (to - from) * i / steps);
+    return run(chain + wait + u" mouseup 1"_s + (ctrl ? u" keyup ctrl"_s : u""_s)).has_value();
+}
 
-// Calls condition until it holds or the time is up.
-bool waitUntil(
-    const std::function<bool()>& condition, int timeoutMs = toolTimeoutMs, int pollMs = 50);
+inline QImage shot(const QRect& rect)
+{
+    const QByteArray png = run(u"import -window root png:-"_s).value_or("");
+    return QImage::fromData(png).convertToFormat(QImage::Format_RGB32).copy(rect);
+}
 
-// Pixel helpers; every channel within tolerance counts as the same colour.
-bool sameColor(QRgb a, QRgb b, int tolerance = 0);
-int countPixels(const QImage& image, const QRect& rect, const std::function<bool(QRgb)>& test);
-int countPixels(const QImage& image, const QRect& rect, QRgb color, int tolerance = 0);
-QString describe(QRgb color); // "#rrggbb", for messages
+// The share of a picture's pixels that the shot shows, or -1 when the window is cut otherwise than
+// where the picture is transparent or has its key colour, which is in its top-left corner here.
+inline double match(const QImage& shot, const QImage& picture, int tolerance = 4)
+{
+    int same = 0, own = 0;
+    for (int i = 0; i < picture.width() * picture.height() && shot.size() == picture.size(); ++i) {
+        const QPoint at(i % picture.width(), i / picture.width());
+        const QRgb want = picture.pixel(at), got = shot.pixel(at);
+        const bool cut = !qAlpha(want) || want == picture.pixel(0, 0);
+        if (cut != (got == rootColour))
+            return -1;
+        const auto near
+            = [&](int (*part)(QRgb)) { return qAbs(part(got) - part(want)) <= tolerance; };
+        own += !cut;
+        same += !cut && near(qRed) && near(qGreen) && near(qBlue);
+    }
+    return own ? double(same) / own : -1;
+}
+
+struct Window {
+    quint64 id = 0; // none when it is not shown
+    QRect geometry; // on the root
+    bool overrideRedirect = false; // menus, tooltips and the tray icon
+};
+
+inline Window window(quint64 id)
+{
+    const QString text = x(u"xwininfo -id %1"_s.arg(id));
+    const auto field = [&](const char* label) {
+        const auto value = QRegularExpression(label + u":\\s*(\\S*)"_s).match(text).captured(1);
+        return value == u"IsViewable"_s || value == u"yes"_s ? 1 : value.toInt();
+    };
+    const QRect at(field("left X"), field("left Y"), field("Width"), field("Height"));
+    return field("Map State") ? Window { id, at, field("Redirect State") == 1 } : Window {};
+}
+
+inline QList<Window> windows(qint64 pid) // those shown
+{
+    QList<Window> found;
+    const QString ids = x(u"xdotool search --onlyvisible --pid %1"_s.arg(pid));
+    for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts))
+        found << window(id.toULongLong());
+    return found;
+}
+
+// The clock with its own home and settings (Quarnet.conf's text), LANG=C and the test's zone, on a
+// wall clock faked from "YYYY-MM-DD HH:MM:SS" if asked, standing still if frozen.
+class Clock {
+public:
+    Window window;
+    qint64 pid = 0;
+
+    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false)
+    {
+        // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
+        // launch one. A sanitizer runtime must be loaded first, the fake clock next.
+        const auto env = [](const char* name) { return qEnvironmentVariable(name); };
+        m_command
+            = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 "
+              "PULSE_SERVER=%5 LANG=C QT_QPA_PLATFORM=xcb ASAN_OPTIONS=verify_asan_link_order=0 "
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "_s
+                  .arg(m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
+        const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
+        if (fake.isValid())
+            m_command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
+                         " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
+                             .arg(fake.toMSecsSinceEpoch())
+                             .arg(int(frozen));
+        m_command += u'"' + qEnvironmentVariable("HOROLAN_BIN") + u'"';
+        QDir().mkpath(m_dir.filePath(u"home/.config"_s));
+        QFile file(m_dir.filePath(u"home/.config/Quarnet.conf"_s));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(settings.toUtf8());
+    }
+    ~Clock()
+    {
+        if (m_app && QTest::currentTestFailed())
+            qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
+    }
+
+    bool install(const QString& from, const QString& to) const
+    {
+        const QString path = m_dir.filePath(u"home/.local/share/horolan/"_s + to);
+        return QDir().mkpath(path) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, path));
+    }
+    QString settings() const { return readFile(m_dir.filePath(u"home/.config/Quarnet.conf"_s)); }
+    QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
+    bool saved(const QString& line) const
+    {
+        return settings().split(u'\n').contains(line) || fail(u"not saved: "_s + line);
+    }
+    // By XTEST to the focused window, as Qt ignores sent keys; openbox focuses after it activates.
+    bool key(const QString& keys) const
+    {
+        const QString focus
+            = u"xdotool windowactivate --sync %1 windowfocus --sync %1"_s.arg(window.id);
+        return run(focus + u" key --delay 30 "_s + keys).has_value();
+    }
+    bool shown() const { return e2e::window(window.id).id; }
+    QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
+    bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
+    bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
+
+    bool start() // and wait for its window
+    {
+        m_app.emplace(m_command, m_dir.filePath(u"log"_s));
+        pid = m_app->waitForStarted() ? m_app->processId() : 0;
+        // The tray icon is the clock's too, but override-redirect like its menus.
+        const auto mapped = [&] {
+            window = {};
+            for (const Window& w : windows(pid))
+                window = w.overrideRedirect ? window : w;
+            return window.id || !running();
+        };
+        return (qWaitFor(mapped, 10000) && running()) || fail(u"no window:\n"_s + output());
+    }
+
+    bool closed(int timeoutMs = 5000) const // by itself, with exit code 0
+    {
+        return (m_app->waitForFinished(timeoutMs) || !running()) && !m_app->exitStatus()
+            && !m_app->exitCode();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_command;
+    mutable std::optional<Helper> m_app;
+};
 
 } // namespace e2e

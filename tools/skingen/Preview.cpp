@@ -2,8 +2,8 @@
 
 #include "SkinFolder.h"
 
-#include "core/base/Twips.h"
 #include "core/face/FacePainter.h"
+#include "core/face/TymeLayout.h"
 #include "core/shape/TraceShape.h"
 
 #include <QDir>
@@ -18,33 +18,6 @@ namespace Preview {
 
 namespace {
 
-// The layout a Tyme skin gets on activation: one digital line placed by its alignment.
-void layOutTyme(SkinRecord& skin, int widthPx)
-{
-    skin.backtype = fixedWidth(QStringLiteral("tyme"), 6);
-    skin.useanalog = false;
-    skin.usedig = true;
-    skin.break_ = false;
-    const QFontMetricsF metrics(FaceGeometry::windowFont(skin.hur.font));
-    const auto width
-        = [&](const QString& s) { return Twips::fromPixels(metrics.horizontalAdvance(s)); };
-    const double w = Twips::fromPixels(widthPx);
-    const double offset = skin.analogpos.left;
-    const double eights = width(QStringLiteral("88:88:88"));
-    const double am = skin.AMPM ? width(QStringLiteral(" am")) : 0;
-    const QString align = skin.alignment.trimmed().toLower();
-    if (align == u"left")
-        skin.hur.left = float(offset);
-    else if (align == u"center")
-        skin.hur.left = float((w - eights) / 2 - am / 2);
-    else if (align == u"right")
-        skin.hur.left = float(w - offset - eights - am);
-    skin.ampm.left = float(std::round(skin.hur.left + width(QStringLiteral("88:88:88 "))));
-    skin.ampm.top = float(std::round(skin.hur.top));
-    skin.blinkdots = fixedWidth(QStringLiteral("no"), 3);
-    skin.showdigsec = true;
-}
-
 QImage checkered(QSize size)
 {
     QImage desk(size, QImage::Format_RGB32);
@@ -54,19 +27,19 @@ QImage checkered(QSize size)
     return desk;
 }
 
-QImage render(const QImage& picture, const SkinRecord& skin, const QDateTime& now)
+QImage render(const QImage& picture, const Skin& skin, bool twelveHour, const QDateTime& now)
 {
     QImage buffer = picture.convertToFormat(QImage::Format_RGB32);
     QPainter p(&buffer);
     FacePainter face(p);
     face.drawBackground(picture);
-    face.drawDigitalTime(skin, now, QLocale::c());
+    face.drawDigitalTime(skin, twelveHour, now, QLocale::c());
     face.drawHands(skin, now);
     p.end();
 
     QImage shown = checkered(picture.size());
     QPainter w(&shown);
-    w.setClipRegion(TraceShape(picture, SkinFolder::key(skin)));
+    w.setClipRegion(TraceShape(picture, skin.transparent.rgb()));
     w.drawImage(0, 0, buffer);
     return shown;
 }
@@ -87,16 +60,15 @@ int run(const QString& skinsDir, const QString& outDir)
     const QDir skins(skinsDir);
     for (const QString& name : skins.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QDir folder(skins.filePath(name));
-        SkinRecord skin;
-        WttSkinRecord wtt;
-        SkinIniReport report;
-        if (!SkinFolder::read(folder, skin, wtt, &report)) {
+        Skin skin;
+        SkinReport report;
+        if (!SkinFolder::read(folder, skin, &report)) {
             std::fprintf(stderr, "%s: no Skin.ini\n", qPrintable(name));
             ++failures;
             continue;
         }
         QList<Variant> variants { { QString(), QTime(10, 10, 30), false } };
-        if (skin.usedig || skin.tymeskin)
+        if (skin.digital || skin.tyme)
             variants << Variant { QStringLiteral("-ampm"), QTime(22, 10, 31), true };
 
         QList<QImage> tiles;
@@ -110,11 +82,11 @@ int run(const QString& skinsDir, const QString& outDir)
                 continue;
             }
             for (const Variant& v : variants) {
-                SkinRecord shown = skin;
-                shown.AMPM = v.ampm;
-                if (shown.tymeskin)
-                    layOutTyme(shown, picture.width());
-                const QImage tile = render(picture, shown, QDateTime(QDate(2026, 12, 6), v.time));
+                Skin shown = skin;
+                if (shown.tyme)
+                    layOutTyme(shown, picture.width(), v.ampm, digitalTextWidth);
+                const QImage tile
+                    = render(picture, shown, v.ampm, QDateTime(QDate(2026, 12, 6), v.time));
                 tiles << tile;
                 tile.scaled(tile.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                     .save(

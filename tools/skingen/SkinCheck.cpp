@@ -177,34 +177,33 @@ int run(const QString& skinsDir)
             if (f.name.endsWith(QStringLiteral(".BMP"), Qt::CaseInsensitive) && !isBmp24(committed))
                 fault(name, f.name + QStringLiteral(" is not a 24-bit BMP"));
             QString why;
-            SkinRecord skin;
-            WttSkinRecord wtt;
-            SkinFolder::read(folder, skin, wtt, nullptr);
+            Skin skin;
+            SkinFolder::read(folder, skin, nullptr);
             if (!closeEnough(QImage::fromData(committed), QImage::fromData(f.bytes),
-                    SkinFolder::key(skin), &why))
+                    skin.transparent.rgb(), &why))
                 fault(name, f.name + QStringLiteral(": ") + why);
         }
 
         // The skin as the clock reads it.
-        SkinRecord skin;
-        WttSkinRecord wtt;
-        SkinIniReport report;
-        SkinFolder::read(folder, skin, wtt, &report);
+        Skin skin;
+        SkinReport report;
+        SkinFolder::read(folder, skin, &report);
         if (report.stopLine != 0)
             fault(name,
                 QStringLiteral("reading stops at line %1: %2")
                     .arg(report.stopLine)
                     .arg(report.stopReason));
-        for (const SkinIniReport::Line& line : report.ignored)
+        for (const SkinReport::Line& line : report.ignored)
             fault(name, QStringLiteral("line %1 is ignored: %2").arg(line.number).arg(line.reason));
-        if (skin.name != name || skin.madeby != u"Horolan" || skin.email.isEmpty()
-            || skin.date.isEmpty() || skin.comment.isEmpty())
+        if (skin.info.name != name || skin.info.madeBy != u"Horolan" || skin.info.email.isEmpty()
+            || skin.info.date.isEmpty() || skin.info.comment.isEmpty())
             fault(name, QStringLiteral("the info section is incomplete"));
 
         const QStringList pictures = SkinFolder::pictureFiles(folder, skin);
-        const QString type
-            = skin.tymeskin ? QStringLiteral("tyme") : skin.backtype.trimmed().toLower();
-        if (pictures.isEmpty() || (type == u"order" && pictures.size() != 13))
+        const BackgroundKind kind = skin.tyme ? BackgroundKind::Tyme : skin.background;
+        static const char* const kinds[] = { "random", "order", "animated", "tyme" };
+        const QString type = QLatin1String(kinds[int(kind)]);
+        if (pictures.isEmpty() || (kind == BackgroundKind::Order && pictures.size() != 13))
             fault(name,
                 QStringLiteral("%1 pictures for the background type \"%2\"")
                     .arg(pictures.size())
@@ -219,7 +218,7 @@ int run(const QString& skinsDir)
             if (size.isValid() && picture.size() != size)
                 fault(name, file + QStringLiteral(" differs in size from the others"));
             size = picture.size();
-            for (const QString& what : outlineFaults(picture, SkinFolder::key(skin)))
+            for (const QString& what : outlineFaults(picture, skin.transparent.rgb()))
                 fault(name, file + QStringLiteral(": ") + what);
         }
         std::printf("%s: %d files, %lld bytes, %d x %d, %s\n", qPrintable(name),

@@ -1,6 +1,5 @@
 #include "SkinFolder.h"
 
-#include "core/text/NumberReading.h"
 #include "core/skin/BuiltInSkin.h"
 
 #include <algorithm>
@@ -17,37 +16,25 @@ QStringList matching(const QDir& folder, const QString& pattern)
     return names;
 }
 
-int component(const QString& digits)
-{
-    const auto value = NumberReading::roundHalfEven(NumberReading::leadingNumber(digits));
-    return std::clamp(int(value), 0, 255);
-}
-
 } // namespace
 
-bool read(const QDir& folder, SkinRecord& skin, WttSkinRecord& wtt, SkinIniReport* report)
+bool read(const QDir& folder, Skin& skin, SkinReport* report)
 {
-    BuiltInSkin::applyValues(skin, wtt, false);
+    WorldTimeSkin worldTime;
+    BuiltInSkin::applyValues(skin, worldTime, false);
     const QStringList ini = matching(folder, QStringLiteral("skin.ini"));
     if (ini.isEmpty())
         return false;
-    return SkinIniReader::read(folder.filePath(ini.first()), skin, wtt, report);
+    return SkinReader::readFile(folder.filePath(ini.first()), skin, worldTime, report);
 }
 
-QRgb key(const SkinRecord& skin)
+QStringList pictureFiles(const QDir& folder, const Skin& skin)
 {
-    const QString t = skin.transcolor;
-    return qRgb(component(t.mid(0, 3)), component(t.mid(3, 3)), component(t.mid(6, 3)));
-}
-
-QStringList pictureFiles(const QDir& folder, const SkinRecord& skin)
-{
-    const QString type = skin.backtype.trimmed().toLower();
-    if (skin.tymeskin)
+    if (skin.tyme)
         return matching(folder, QStringLiteral("main*.*")).mid(0, 1);
-    if (type == u"animat")
+    if (skin.background == BackgroundKind::Animated)
         return matching(folder, QStringLiteral("Back*.BMP"));
-    if (type == u"order") {
+    if (skin.background == BackgroundKind::Order) {
         QStringList names;
         for (int hour = 0; hour <= 12; ++hour)
             names << matching(folder, QStringLiteral("back%1.*").arg(hour)).mid(0, 1);

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/skin/SkinIniReader.h"
-#include "core/skin/SkinRecord.h"
+#include "core/skin/SkinReader.h"
 
 #include <QDir>
 #include <QRgb>
@@ -12,13 +11,10 @@
 namespace SkinFolder {
 
 // False when the folder has no Skin.ini (found whatever its letter case).
-bool read(const QDir& folder, SkinRecord& skin, WttSkinRecord& wtt, SkinIniReport* report);
-
-// The transcolor field as a colour: the numbers of characters 1-3, 4-6 and 7-9.
-QRgb key(const SkinRecord& skin);
+bool read(const QDir& folder, Skin& skin, SkinReport* report);
 
 // Every picture the background type can show, in the clock's order: the frames, back0..back12
 // (one per hour, the first match of each), main*.* (the first), or all back*.* files.
-QStringList pictureFiles(const QDir& folder, const SkinRecord& skin);
+QStringList pictureFiles(const QDir& folder, const Skin& skin);
 
 } // namespace SkinFolder

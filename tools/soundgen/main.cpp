@@ -123,7 +123,7 @@ int check(const QString& dataDir)
             // The description as the clock reads it.
             SoundPackInfo info;
             SoundPackReport report;
-            SoundPack::read(folder.filePath(QStringLiteral("SP.ini")), info, &report);
+            SoundPack::readFile(folder.filePath(QStringLiteral("SP.ini")), info, &report);
             if (!report.found || report.stopLine != 0)
                 fault(pack.folder, QStringLiteral("SP.ini stops at line %1").arg(report.stopLine));
             if (info.type != pack.type)

@@ -1,20 +1,27 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
-// Where chimes go. Production plays through Qt Multimedia, made at the first chime so that a
+// Where chimes sound. Production plays through Qt Multimedia, made at the first chime so that a
 // ticking clock does not pay for the audio stack; tests record the calls.
-class SoundOutput {
-public:
-    virtual ~SoundOutput() = default;
+class SoundOutput : public QObject {
+    Q_OBJECT
 
-    // Starts a sound and returns at once, cutting any sound still playing.
-    virtual void playAsync(const QString& path) = 0;
-    // Plays a sound and returns when it has ended or stop() was called; the event loop keeps
-    // running meanwhile, so the stop key is seen. False when the file could not be played.
-    virtual bool playSync(const QString& path) = 0;
-    // Silences whatever plays and ends a playSync() that is waiting.
+public:
+    using QObject::QObject;
+
+    // Starts a sound at once, cutting any still playing; a file that cannot be played beeps, as
+    // the desktop's default sound would. An empty path only silences.
+    virtual void play(const QString& path) = 0;
+    // One stroke of a counting chime, cutting any sound still playing: strokeEnded() follows once
+    // it has sounded in full, or at once, without a beep, when the file cannot be played.
+    virtual void playStroke(const QString& path) = 0;
+    // Silences whatever plays; a stroke cut this way reports no end.
     virtual void stop() = 0;
     // The desktop's beep.
     virtual void beep() = 0;
+
+signals:
+    void strokeEnded();
 };

@@ -1,9 +1,9 @@
 #include "core/face/FacePainter.h"
 
 #include "core/base/Logging.h"
-#include "core/text/NumberReading.h"
 #include "core/base/Twips.h"
 #include "core/face/TimeText.h"
+#include "core/text/NumberReading.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -19,7 +19,6 @@ namespace FaceGeometry {
 
 namespace {
 constexpr double pi = 3.14159265358979;
-constexpr double defaultPoints = 9;
 // Twice what the largest rotated font can reach; a skin asking for more gets this.
 constexpr int maxWindowFontPixels = 4400;
 
@@ -55,15 +54,13 @@ float handAngle(double degrees)
     return float((degrees - 90) * pi / 180);
 }
 
-QPointF handPoint(const TwipsBox& box, double percent, float angle)
+QPointF handPoint(const QRectF& box, double percent, float angle)
 {
-    const double rx = double(box.width) / 2;
-    const double ry = double(box.height) / 2;
-    const double cx = double(box.left) + rx;
-    const double cy = double(box.top) + ry;
+    const double rx = box.width() / 2;
+    const double ry = box.height() / 2;
     const double a = angle;
-    return { Twips::toPixels(cx + rx * percent / 100 * std::cos(a)),
-        Twips::toPixels(cy + ry * percent / 100 * std::sin(a)) };
+    return { box.left() + rx + rx * percent / 100 * std::cos(a),
+        box.top() + ry + ry * percent / 100 * std::sin(a) };
 }
 
 std::optional<QLineF> clipLine(const QLineF& line, const QRectF& rect)
@@ -94,12 +91,9 @@ std::optional<QLineF> clipLine(const QLineF& line, const QRectF& rect)
     return QLineF(x0 + t0 * dx, y0 + t0 * dy, x0 + t1 * dx, y0 + t1 * dy);
 }
 
-bool isColonHidden(int second, const QString& blinkdots)
+bool isColonHidden(int second, ColonBlink colons)
 {
-    const QString dots = blinkdots.trimmed();
-    const bool odd = second % 2 != 0;
-    return (odd && dots.compare(u"yes", Qt::CaseInsensitive) == 0)
-        || dots.compare(u"off", Qt::CaseInsensitive) == 0;
+    return (second % 2 != 0 && colons == ColonBlink::Blink) || colons == ColonBlink::Hidden;
 }
 
 std::optional<int> rotatedPixelSize(int sizePoints)
@@ -110,24 +104,19 @@ std::optional<int> rotatedPixelSize(int sizePoints)
     return int(NumberReading::roundHalfEven(std::abs(product) / Twips::perPixel));
 }
 
-QString fontFamily(const SkinFont& font)
+QString fontFamily(const QFont& font)
 {
-    return font.face.trimmed().isEmpty() ? QGuiApplication::font().family() : font.face;
+    return font.family().trimmed().isEmpty() ? QGuiApplication::font().family() : font.family();
 }
 
-double fontPoints(const SkinFont& font)
+QFont windowFont(const QFont& skinFont)
 {
-    return std::isfinite(font.size) && font.size > 0 ? font.size : defaultPoints;
-}
-
-QFont windowFont(const SkinFont& skinFont)
-{
-    const double px = NumberReading::roundHalfEven(fontPoints(skinFont) * 96 / 72);
+    const double px = NumberReading::roundHalfEven(skinFont.pointSizeF() * 96 / 72);
     QFont font(fontFamily(skinFont));
     font.setPixelSize(int(std::clamp(px, 1.0, double(maxWindowFontPixels))));
-    font.setBold(skinFont.bold);
-    font.setItalic(skinFont.italic);
-    font.setUnderline(skinFont.underline);
+    font.setBold(skinFont.bold());
+    font.setItalic(skinFont.italic());
+    font.setUnderline(skinFont.underline());
     return font;
 }
 
@@ -153,7 +142,7 @@ FacePainter::FacePainter(QPainter& painter)
 {
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
-    m_print.font = QGuiApplication::font();
+    m_pen.font = QGuiApplication::font();
 }
 
 void FacePainter::drawBackground(const QImage& picture)
@@ -170,108 +159,97 @@ void FacePainter::drawBackground(const QImage& picture)
 }
 
 void FacePainter::drawDigitalTime(
-    const SkinRecord& skin, const QDateTime& now, const QLocale& locale)
+    const Skin& skin, bool twelveHour, const QDateTime& now, const QLocale& locale)
 {
-    if (!skin.usedig)
+    if (!skin.digital)
         return;
     const auto text = [&](QStringView pattern) { return TimeText::format(pattern, now, locale); };
     const auto place = [this](const TextElement& element) {
-        m_print.CurrentX = Twips::toPixels(element.left);
-        m_print.CurrentY = Twips::toPixels(element.top);
-        m_print.ForeColor = toQColor(element.color);
+        m_pen.at = element.position;
+        m_pen.color = element.color;
     };
-    const auto printElement
-        = [this](const QString& s, const TextElement& element, std::int16_t angleTenths) {
-              const auto size = roundedInt16(fontPoints(element.font));
-              const auto angle = roundedInt16(angleTenths / 10.0);
-              if (!size || !angle) {
-                  qCDebug(lcMain) << "text" << s
-                                  << "not printed: its font size or angle does not fit 16 bits";
-                  return;
-              }
-              PrintRotated(s, fontFamily(element.font), *size, *angle, 0);
-          };
+    // Each separate text is printed turned, in its element's face and whole points, never bold.
+    const auto printTurned = [this](const QString& s, const TextElement& element) {
+        const auto size = roundedInt16(element.font.pointSizeF());
+        const auto angle = roundedInt16(element.angleTenths / 10.0);
+        if (!size || !angle) {
+            qCDebug(lcMain) << "text" << s << "not printed: its size or angle does not fit 16 bits";
+            return;
+        }
+        printRotated(s, fontFamily(element.font), *size, *angle, 0);
+    };
 
-    if (skin.AMPM) {
-        place(skin.ampm);
-        printElement(text(u"AMPM"), skin.ampm, skin.angle[3]);
+    if (twelveHour) {
+        place(skin.amPm);
+        printTurned(text(u"AMPM"), skin.amPm);
     }
 
-    const bool hidden = isColonHidden(now.time().second(), skin.blinkdots);
-    if (skin.break_) {
-        QString hours = skin.AMPM ? text(u"HH: AMPM").left(3) : text(u"HH:");
+    const bool hidden = isColonHidden(now.time().second(), skin.colons);
+    if (skin.separateTexts) {
+        QString hours = twelveHour ? text(u"HH: AMPM").left(3) : text(u"HH:");
         if (hidden)
             hours.truncate(2);
-        place(skin.hur);
-        printElement(hours, skin.hur, skin.angle[0]);
+        place(skin.hours);
+        printTurned(hours, skin.hours);
 
         QString minutes = text(u"NN:");
-        if (hidden || !skin.showdigsec)
+        if (hidden || !skin.showSeconds)
             minutes.truncate(2);
-        place(skin.min);
-        printElement(minutes, skin.min, skin.angle[1]);
+        place(skin.minutes);
+        printTurned(minutes, skin.minutes);
 
-        if (skin.showdigsec) {
-            place(skin.sec);
-            printElement(text(u"SS"), skin.sec, skin.angle[2]);
+        if (skin.showSeconds) {
+            place(skin.seconds);
+            printTurned(text(u"SS"), skin.seconds);
         }
         return;
     }
 
-    QString s = skin.AMPM ? text(u"HH:NN AMPM").left(5) : text(u"HH:NN");
-    m_print.font = windowFont(skin.hur.font);
-    if (skin.showdigsec)
+    QString s = twelveHour ? text(u"HH:NN AMPM").left(5) : text(u"HH:NN");
+    m_pen.font = windowFont(skin.hours.font);
+    if (skin.showSeconds)
         s += text(u":SS");
-    place(skin.hur);
+    place(skin.hours);
     const QString colon = QStringLiteral(":");
-    if (hidden) {
-        // The colons leave gaps of their own width, so the digits keep their places.
-        Print(s.mid(0, 2));
-        m_print.CurrentX += TextWidth(colon);
-        m_print.CurrentY = Twips::toPixels(skin.hur.top);
-        Print(s.mid(3, 2));
-        if (skin.showdigsec) {
-            m_print.CurrentX += TextWidth(colon);
-            Print(s.right(2));
-        }
-    } else {
-        Print(s.mid(0, 2));
-        Print(colon);
-        Print(s.mid(3, 2));
-        if (skin.showdigsec) {
-            Print(colon);
-            Print(s.right(2));
-        }
+    // Hidden colons leave gaps of their own width, so the digits keep their places.
+    const auto separator = [&] {
+        if (hidden)
+            m_pen.at.rx() += textWidth(colon);
+        else
+            print(colon);
+    };
+    print(s.mid(0, 2));
+    separator();
+    print(s.mid(3, 2));
+    if (skin.showSeconds) {
+        separator();
+        print(s.right(2));
     }
 }
 
-void FacePainter::drawHands(const SkinRecord& skin, const QDateTime& now)
+void FacePainter::drawHands(const Skin& skin, const QDateTime& now)
 {
-    if (!skin.useanalog)
+    if (!skin.analog)
         return;
     const QTime t = now.time();
-    const double fraction = t.msec() / 1000.0;
-    const TwipsBox& box = skin.analogpos;
-    drawHand(box, hourDegrees(t.hour(), t.minute()), skin.hurstart, skin.hurlenght, skin.hurwidth,
-        skin.hurcolor);
-    drawHand(box, minuteDegrees(t.minute(), t.second(), skin.smooth), skin.minstart, skin.minlenght,
-        skin.minwidth, skin.mincolor);
-    drawHand(box, secondDegrees(t.second(), fraction, skin.smooth), skin.secstart, skin.seclenght,
-        skin.secwidth, skin.seccolor);
+    const QRectF& box = skin.analogBox;
+    drawHand(box, hourDegrees(t.hour(), t.minute()), skin.hourHand);
+    drawHand(box, minuteDegrees(t.minute(), t.second(), skin.smooth), skin.minuteHand);
+    drawHand(box, secondDegrees(t.second(), t.msec() / 1000.0, skin.smooth), skin.secondHand);
 }
 
-void FacePainter::drawHand(
-    const TwipsBox& box, double degrees, int start, int length, int width, ColorRef color)
+void FacePainter::drawHand(const QRectF& box, double degrees, const Hand& hand)
 {
     const float angle = handAngle(degrees);
-    const double penWidth = std::max(width, 1);
+    const double penWidth = std::max(hand.width, 1);
     // Clipped a little outside the surface so the round caps that do show stay whole.
     const double margin = penWidth + 2;
-    const auto line = clipLine(QLineF(handPoint(box, start, angle), handPoint(box, length, angle)),
-        visibleRect().adjusted(-margin, -margin, margin, margin));
+    const auto line
+        = clipLine(QLineF(handPoint(box, hand.start, angle), handPoint(box, hand.length, angle)),
+            visibleRect().adjusted(-margin, -margin, margin, margin));
     if (!line)
         return;
-    QPen pen(toQColor(color));
+    QPen pen(hand.color);
     pen.setWidthF(penWidth);
     pen.setCapStyle(Qt::RoundCap);
     m_painter.setPen(pen);
@@ -293,60 +271,48 @@ QRectF FacePainter::visibleRect() const
     return invertible ? inverse.mapRect(logical) : logical;
 }
 
-void FacePainter::Print(const QString& text)
+void FacePainter::print(const QString& text)
 {
-    const QFontMetricsF metrics(m_print.font, m_painter.device());
-    if (isSaneCoordinate(m_print.CurrentX) && isSaneCoordinate(m_print.CurrentY)) {
-        m_painter.setFont(m_print.font);
-        m_painter.setPen(m_print.ForeColor);
-        m_painter.drawText(QPointF(m_print.CurrentX, m_print.CurrentY + metrics.ascent()), text);
+    const QFontMetricsF metrics(m_pen.font, m_painter.device());
+    if (isSaneCoordinate(m_pen.at.x()) && isSaneCoordinate(m_pen.at.y())) {
+        m_painter.setFont(m_pen.font);
+        m_painter.setPen(m_pen.color);
+        m_painter.drawText(QPointF(m_pen.at.x(), m_pen.at.y() + metrics.ascent()), text);
     }
-    m_print.CurrentX += metrics.horizontalAdvance(text);
+    m_pen.at.rx() += metrics.horizontalAdvance(text);
 }
 
-double FacePainter::TextWidth(const QString& text) const
+double FacePainter::textWidth(const QString& text) const
 {
-    return QFontMetricsF(m_print.font, m_painter.device()).horizontalAdvance(text);
+    return QFontMetricsF(m_pen.font, m_painter.device()).horizontalAdvance(text);
 }
 
-void FacePainter::PrintRotated(
+void FacePainter::printRotated(
     const QString& text, const QString& fontName, int size, int angle, int italic)
 {
     const auto pixels = rotatedPixelSize(size);
     const long long escapement = 10LL * angle;
     if (!pixels || escapement < -32768 || escapement > 32767) {
-        qCDebug(lcMain) << "PrintRotated: size" << size << "or angle" << angle << "overflows";
+        qCDebug(lcMain) << "rotated text: size" << size << "or angle" << angle << "overflows";
         return;
     }
-    if (!isSaneCoordinate(m_print.CurrentX) || !isSaneCoordinate(m_print.CurrentY)) {
-        qCDebug(lcMain) << "text" << text << "not printed: position" << m_print.CurrentX
-                        << m_print.CurrentY << "is far outside the window";
+    if (!isSaneCoordinate(m_pen.at.x()) || !isSaneCoordinate(m_pen.at.y())) {
+        qCDebug(lcMain) << "text" << text << "not printed: position" << m_pen.at
+                        << "is far outside the window";
         return;
     }
 
     QFont font(fontName.trimmed().isEmpty() ? QGuiApplication::font().family() : fontName);
     // A height of 0 asks the platform for its default size.
-    font.setPixelSize(*pixels > 0 ? *pixels : int(std::lround(fontPoints({}) * 96 / 72)));
+    font.setPixelSize(
+        *pixels > 0 ? *pixels : int(std::lround(defaultSkinFont().pointSizeF() * 96 / 72)));
     font.setItalic(italic != 0);
 
     m_painter.save();
-    m_painter.translate(m_print.CurrentX, m_print.CurrentY);
+    m_painter.translate(m_pen.at);
     m_painter.rotate(-angle);
     m_painter.setFont(font);
-    m_painter.setPen(m_print.ForeColor);
+    m_painter.setPen(m_pen.color);
     m_painter.drawText(QPointF(0, QFontMetricsF(font, m_painter.device()).ascent()), text);
     m_painter.restore();
-}
-
-const QImage& ScaledBackground::forRatio(const QImage& picture, qreal dpr)
-{
-    if (picture.isNull() || dpr == picture.devicePixelRatio())
-        return picture;
-    const QSize size = (picture.deviceIndependentSize() * dpr).toSize();
-    if (m_sourceKey != picture.cacheKey() || m_scaled.size() != size) {
-        m_scaled = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        m_scaled.setDevicePixelRatio(dpr);
-        m_sourceKey = picture.cacheKey();
-    }
-    return m_scaled;
 }

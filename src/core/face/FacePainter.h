@@ -1,28 +1,17 @@
 #pragma once
 
-#include "core/skin/SkinRecord.h"
+#include "core/skin/Skin.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
+#include <QImage>
 #include <QLineF>
 #include <QLocale>
-#include <QPointF>
-#include <QRectF>
-
-#include <QImage>
 
 #include <optional>
 
 class QPainter;
-
-// The print model of the window's drawing surface. Positions are logical pixels.
-struct PrintModel {
-    double CurrentX = 0;
-    double CurrentY = 0;
-    QColor ForeColor = Qt::black;
-    QFont font;
-};
 
 // The arithmetic of the face, kept apart from the pixels.
 namespace FaceGeometry {
@@ -41,70 +30,60 @@ double secondDegrees(int second, double fraction, bool smooth);
 // Radians from three o'clock, rounded to single precision as the hands have always been drawn.
 float handAngle(double degrees);
 
-// The point percent of the way from the centre of box (twips) to its edge along angle, in
-// logical pixels. A box that is not square gives an elliptic path.
-QPointF handPoint(const TwipsBox& box, double percent, float angle);
+// The point percent of the way from the centre of the box to its edge along angle. A box that is
+// not square gives an elliptic path.
+QPointF handPoint(const QRectF& box, double percent, float angle);
 
-// The part of line inside rect; nullopt when none is, or when the line is not finite.
+// The part of line inside rect; nothing when none is, or when the line is not finite.
 std::optional<QLineF> clipLine(const QLineF& line, const QRectF& rect);
 
-// The colon rule of the digital time: "yes" hides colons on odd seconds, "off" always.
-bool isColonHidden(int second, const QString& blinkdots);
+bool isColonHidden(int second, ColonBlink colons);
 
-// Pixel size of the font PrintRotated makes for a size in points: round(22 x size / 15), with
-// the 16-bit arithmetic of the font description (nullopt where it overflows).
+// Pixel size of a rotated text's font for a size in whole points: round(22 x size / 15), with
+// the 16-bit arithmetic of the font description of old (nothing where it overflows).
 std::optional<int> rotatedPixelSize(int sizePoints);
 
-// A skin font with the platform's defaults filled in: empty face -> default family, size 0 ->
-// 9 points.
-QString fontFamily(const SkinFont& font);
-double fontPoints(const SkinFont& font);
+// The face of a skin font, the platform's when it names none.
+QString fontFamily(const QFont& font);
 
-// The window font for a skin font: pixel size round(points x 96 / 72), capped at a few
-// thousand pixels.
-QFont windowFont(const SkinFont& font);
+// The font the one-line digital time is printed in: pixel size round(points x 96 / 72), capped
+// at a few thousand pixels.
+QFont windowFont(const QFont& skinFont);
 
 } // namespace FaceGeometry
 
 // Draws the face of one tick onto any painter: the background picture, the digital time and the
-// hands. Positions of the records are twips; drawing is in logical pixels.
+// hands, in logical pixels. Texts follow a print model: each print starts where the last ended.
 class FacePainter {
 public:
     explicit FacePainter(QPainter& painter);
 
-    PrintModel& printModel() { return m_print; }
-
-    // The picture at (0, 0) in its own logical size: one logical pixel per picture pixel for a
-    // picture of ratio 1, as loaded pictures are.
+    // The picture at (0, 0) in its own logical size.
     void drawBackground(const QImage& picture);
-    void drawDigitalTime(const SkinRecord& skin, const QDateTime& now, const QLocale& locale);
-    void drawHands(const SkinRecord& skin, const QDateTime& now);
+    void drawDigitalTime(
+        const Skin& skin, bool twelveHour, const QDateTime& now, const QLocale& locale);
+    void drawHands(const Skin& skin, const QDateTime& now);
 
-    // Prints at the current position in the current font and colour; CurrentX moves to its end.
-    void Print(const QString& text);
-    double TextWidth(const QString& text) const;
+    // The print model: where the next text starts, and in which colour and font.
+    struct Pen {
+        QPointF at;
+        QColor color = Qt::black;
+        QFont font;
+    };
+    Pen& pen() { return m_pen; }
 
+    // Prints at the pen in its font and colour; the pen moves on to the end of the text.
+    void print(const QString& text);
+    double textWidth(const QString& text) const;
     // Prints with a font of size points, turned by angle degrees counter-clockwise around the
-    // current position. Italic is used by its absolute value.
-    void PrintRotated(
+    // pen. Italic counts by its absolute value.
+    void printRotated(
         const QString& text, const QString& fontName, int size, int angle, int italic);
 
 private:
-    void drawHand(
-        const TwipsBox& box, double degrees, int start, int length, int width, ColorRef color);
+    void drawHand(const QRectF& box, double degrees, const Hand& hand);
     QRectF visibleRect() const;
 
     QPainter& m_painter;
-    PrintModel m_print;
-};
-
-// The background scaled once to a surface's device-pixel ratio and kept while the picture stays
-// the same, so a high-DPI tick blits it instead of scaling it again.
-class ScaledBackground {
-public:
-    const QImage& forRatio(const QImage& picture, qreal dpr);
-
-private:
-    QImage m_scaled;
-    qint64 m_sourceKey = 0;
+    Pen m_pen;
 };

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// File1: the regular files of one folder whose names match a pattern, without regard to letter
+// The regular files of one folder whose names match a pattern, without regard to letter
 // case ("*" any run of characters, "?" one character), sorted case-insensitively. Skins made on
 // Windows write "Back1.BMP" and "skin.ini" in any case.
 class FileList {

@@ -39,6 +39,21 @@ bool holdsFolder(const QString& parent, const QString& name)
     return false;
 }
 
+// The first folder of parent, in list order, named like name in any letter case.
+QString folderLike(const QString& parent, const QString& name)
+{
+    QString best;
+    QDirIterator it(parent, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        const QString entry = it.fileName();
+        if (entry.compare(name, Qt::CaseInsensitive) == 0
+            && (best.isEmpty() || FileList::nameLess(entry, best)))
+            best = entry;
+    }
+    return best;
+}
+
 } // namespace
 
 Roots Roots::standard()
@@ -76,12 +91,19 @@ QString Roots::resolve(const QString& kind, const QString& name) const
         qCDebug(category) << "name" << name << "of kind" << kind << "is not a plain folder name";
         return QString();
     }
-    for (const QString& root : m_roots) {
-        const QString kindFolder = root + u'/' + kind;
-        if (holdsFolder(root, kind) && holdsFolder(kindFolder, name)) {
-            const QString found = kindFolder + u'/' + name;
-            qCDebug(category) << name << "resolves to" << found;
-            return found;
+    // The exact name under any root first; then the name in another letter case, as a name typed
+    // by hand or kept from a skin made on Windows may have it.
+    for (const bool exact : { true, false }) {
+        for (const QString& root : m_roots) {
+            if (!holdsFolder(root, kind))
+                continue;
+            const QString kindFolder = root + u'/' + kind;
+            const QString found = exact ? (holdsFolder(kindFolder, name) ? name : QString())
+                                        : folderLike(kindFolder, name);
+            if (!found.isEmpty()) {
+                qCDebug(category) << name << "resolves to" << kindFolder + u'/' + found;
+                return kindFolder + u'/' + found;
+            }
         }
     }
     qCDebug(category) << name << "of kind" << kind << "is under no root";

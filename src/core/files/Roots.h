@@ -21,8 +21,8 @@ public:
     const QStringList& roots() const { return m_roots; }
 
     // The folder of a skin ("Skins") or sound pack ("Sounds") of that name, or empty: a name that
-    // is not safe, or is found under no root, resolves to nothing. Kind and name match exactly,
-    // letter case included, even on a file system that ignores case.
+    // is not safe, or is found under no root, resolves to nothing. The name matches exactly under
+    // any root first, then without regard to letter case; the kind always exactly.
     QString resolve(const QString& kind, const QString& name) const;
 
     // Every folder name under kind in any root, merged by name (the first root wins), sorted

@@ -10,7 +10,6 @@
 #include <QHash>
 #include <QLockFile>
 #include <QMutex>
-#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -179,6 +178,34 @@ bool renameEntry(const QString& from, const QString& to, QString* reason)
 #endif
 }
 
+// Qt names a save's new file with six random ASCII letters. A person's copy is a word
+// ("backup", "Before", "BACKUP") or holds digits ("old123"): a name is taken only with lower case
+// letters and an upper case one past the first.
+bool generatedName(QStringView suffix)
+{
+    bool lower = false, upperPastFirst = false;
+    for (qsizetype i = 0; i < suffix.size(); ++i) {
+        const char16_t c = suffix[i].unicode();
+        if (c >= u'a' && c <= u'z')
+            lower = true;
+        else if (c >= u'A' && c <= u'Z')
+            upperPastFirst = upperPastFirst || i > 0;
+        else
+            return false;
+    }
+    return suffix.size() == 6 && lower && upperPastFirst;
+}
+
+// Empty (cut before its first byte) or starting with a group this store writes.
+bool writtenAsSettings(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray first = file.readLine(64).trimmed();
+    return file.size() == 0 || first == "[Setting]" || first == "[WTT]";
+}
+
 // Writes only when told to: QSettings would otherwise also write on its own from the event
 // loop, outside the store's account of what is saved.
 class ExplicitSettings final : public QSettings {
@@ -268,7 +295,7 @@ SettingsStore::SettingsStore(const QString& filePath,
         m_damaged = true;
         m_damageKept = !known->keptAs.isEmpty();
     }
-    removeInterruptedSave();
+    moveInterruptedSave();
 }
 
 SettingsStore::~SettingsStore()
@@ -530,10 +557,12 @@ bool SettingsStore::moveAsideIfNotAFile(const QString& path)
     return false;
 }
 
-// A save killed between naming its new file ("Quarnet.conf.AbCdEf") and renaming it over the old
-// one leaves it behind, with the lock file QSettings holds while it saves. Only files younger than
-// such a stale lock are taken for leftovers; a live lock means another clock is saving now.
-void SettingsStore::removeInterruptedSave()
+// A save killed between naming its new file and renaming it over the old one leaves it behind,
+// with the stale lock QSettings held while it saved; a live lock means another clock is saving
+// now. The clock never deletes what it may not have made: a leftover is moved into a folder of
+// its own, and a file is taken for one only when its name is one Qt makes, it was written in
+// the minute after the lock was taken, and it holds what the store writes.
+void SettingsStore::moveInterruptedSave()
 {
     const QString lockPath = fileName() + QStringLiteral(".lock");
     const QFileInfo lockInfo(lockPath);
@@ -545,17 +574,25 @@ void SettingsStore::removeInterruptedSave()
         qCDebug(lcSettings) << lockPath << "is held:" << lock.error();
         return;
     }
-    static const QRegularExpression tempSuffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
     const QFileInfo file(fileName());
     const QFileInfoList candidates = file.absoluteDir().entryInfoList(
         { file.fileName() + QStringLiteral(".??????") }, QDir::Files | QDir::Hidden);
+    const QString folder = fileName() + QStringLiteral(".interrupted");
     for (const QFileInfo& candidate : candidates) {
-        const QString suffix = candidate.fileName().sliced(file.fileName().size());
-        if (!tempSuffix.match(suffix).hasMatch() || candidate.lastModified() < lockedSince)
+        const QDateTime written = candidate.lastModified();
+        if (!generatedName(candidate.fileName().sliced(file.fileName().size() + 1))
+            || written < lockedSince || written > lockedSince.addSecs(60)
+            || !writtenAsSettings(candidate.absoluteFilePath()))
             continue;
-        if (QFile::remove(candidate.absoluteFilePath()))
-            qCInfo(lcSettings) << "removed" << candidate.absoluteFilePath()
-                               << "left by an interrupted save";
+        const QString target = folder + u'/' + candidate.fileName();
+        QString reason;
+        if (QDir().mkpath(folder) && !QFileInfo::exists(target)
+            && renameEntry(candidate.absoluteFilePath(), target, &reason))
+            qCInfo(lcSettings) << "moved" << candidate.absoluteFilePath()
+                               << "left by an interrupted save to" << folder;
+        else
+            qCWarning(lcSettings) << "could not move" << candidate.absoluteFilePath()
+                                  << "left by an interrupted save to" << folder << reason;
     }
     qCDebug(lcSettings) << "removed the stale lock" << lockPath;
 }

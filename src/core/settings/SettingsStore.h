@@ -18,9 +18,10 @@ class Clock;
 // only ever replaced whole (written beside it, then renamed over it), and only by sync(). A file
 // that QSettings cannot parse is copied aside before it is first written over. A failed sync
 // keeps the changes and is retried from the event loop every 30 s until one succeeds. What a
-// save killed half-way left beside the file is removed when the store is made. Something other
-// than a regular file in the file's place or its lock's (a FIFO would block the clock) is never
-// opened: it is moved aside, or else the store keeps its changes in memory only.
+// save killed half-way left beside the file is moved into the folder "<file>.interrupted" when
+// the store is made; the store deletes no file of the user's. Something other than a regular
+// file in the file's place or its lock's (a FIFO would block the clock) is never opened: it is
+// moved aside, or else the store keeps its changes in memory only.
 class SettingsStore {
 public:
     // The user's store: native format, user scope, organisation "Quarnet" and no application
@@ -81,7 +82,7 @@ private:
     bool roomToWrite() const;
     QString normalized(const QString& key) const;
     std::optional<std::optional<QString>> changeOf(const QString& key) const;
-    void removeInterruptedSave();
+    void moveInterruptedSave();
     QString failureReason() const;
 
     const Clock& m_clock;

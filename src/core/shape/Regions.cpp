@@ -24,11 +24,6 @@ qint64 isqrt(qint64 n)
 
 } // namespace
 
-QRegion MakeDotRegion()
-{
-    return QRegion(0, 0, 1, 1);
-}
-
 QRegion aboutEllipseRegion(QSize pictureSizePx)
 {
     const int left = 2;

@@ -6,9 +6,6 @@
 // Region builders for the windows that are not cut by TraceShape. Boxes follow the platform's
 // rule: the right and bottom edges lie outside the shape.
 
-// The single pixel (0, 0): a window is shrunk to it before its picture is traced.
-QRegion MakeDotRegion();
-
 // The About window's ellipse, inscribed in the box (2, 2)-(pw - 3, ph - 3) of its picture.
 // A box with no area gives an empty region.
 QRegion aboutEllipseRegion(QSize pictureSizePx);

@@ -1,8 +1,5 @@
 #include "core/skin/BuiltInSkin.h"
 
-#include "core/text/NumberReading.h"
-#include "core/base/Twips.h"
-
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
@@ -103,12 +100,6 @@ QImage drawPicture()
     return image;
 }
 
-// Pixels of the built-in layout in whole twips, as the text elements other than hur keep them.
-float wholeTwips(double twips)
-{
-    return *NumberReading::toInt16(twips);
-}
-
 } // namespace
 
 const QImage& picture()
@@ -117,64 +108,21 @@ const QImage& picture()
     return image;
 }
 
-void applyValues(SkinRecord& skin, WttSkinRecord& wtt, bool onlyValues)
+void applyValues(Skin& skin, WorldTimeSkin& worldTime, bool withInfo)
 {
-    using Twips::fromPixels;
-    if (!onlyValues) {
-        skin.madeby = QStringLiteral("Ardel");
-        skin.name = QStringLiteral("Normal");
-        skin.date = QStringLiteral("14/8/1999");
-        skin.email = QStringLiteral("horolan@example.org");
-        skin.homepage.clear();
-        skin.comment = QStringLiteral("The original skin");
-    }
-    skin.useanalog = true;
-    skin.seccolor = rgbColor(255, 0, 0);
-    skin.mincolor = 0;
-    skin.hurcolor = 0;
-    skin.secwidth = 1;
-    skin.minwidth = 1;
-    skin.hurwidth = 2;
-    skin.seclenght = 100;
-    skin.minlenght = 100;
-    skin.hurlenght = 80;
-    skin.secstart = 0;
-    skin.minstart = 0;
-    skin.hurstart = 0;
-    skin.analogpos = { .top = float(fromPixels(5)),
-        .left = float(fromPixels(5)),
-        .width = float(fromPixels(90)),
-        .height = float(fromPixels(90)) };
-    skin.chimestype = fixedWidth(QStringLiteral("random"), 6);
-    skin.backtype = fixedWidth(QStringLiteral("random"), 6);
-    skin.smooth = false;
-    skin.transcolor = fixedWidth(QStringLiteral("255000255"), 9);
-    skin.usedig = false;
-    skin.blinkdots = fixedWidth(QStringLiteral("yes"), 3);
-    skin.showdigsec = true;
-    skin.break_ = false;
-    skin.angle = { 0, 0, 0, 0 };
-
-    skin.hur.left = float(fromPixels(10));
-    skin.hur.top = float(fromPixels(10));
-    skin.hur.color = 0;
-    const double hurLeft = skin.hur.left;
-    const float hurTop = wholeTwips(skin.hur.top);
-    skin.sec.left = wholeTwips(hurLeft + fromPixels(60));
-    skin.min.left = wholeTwips(hurLeft + fromPixels(30));
-    skin.ampm.left = wholeTwips(hurLeft + fromPixels(90));
-    for (TextElement* e : { &skin.sec, &skin.min, &skin.ampm }) {
-        e->top = hurTop;
-        e->color = 0;
-    }
-
-    wtt.boxpos = { .top = float(fromPixels(17)),
-        .left = float(fromPixels(3)),
-        .width = float(fromPixels(94)),
-        .height = float(fromPixels(96)) };
-    wtt.areacolor = rgbColor(200, 200, 200);
-    wtt.timecolor = rgbColor(255, 255, 255);
-    wtt.timenightcolor = rgbColor(200, 200, 200);
+    Skin defaults;
+    defaults.info = withInfo ? SkinInfo { QStringLiteral("Ardel"), QStringLiteral("Normal"),
+        QStringLiteral("14/8/1999"), QStringLiteral("horolan@example.org"), QString(),
+        QStringLiteral("The original skin") }
+                             : skin.info;
+    defaults.tyme = skin.tyme;
+    defaults.alignment = skin.alignment;
+    defaults.hours.font = skin.hours.font;
+    defaults.minutes.font = skin.minutes.font;
+    defaults.seconds.font = skin.seconds.font;
+    defaults.amPm.font = skin.amPm.font;
+    skin = defaults;
+    worldTime = WorldTimeSkin();
 }
 
 } // namespace BuiltInSkin

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/skin/SkinRecord.h"
+#include "core/skin/Skin.h"
 
 #include <QImage>
 
@@ -14,8 +14,8 @@ inline constexpr QRgb transparentKey = 0xffff00ff;
 // traced window is round. Drawn once and shared (implicitly).
 const QImage& picture();
 
-// Resets the records to the built-in values. The info fields are set only when onlyValues is
-// false; tymeskin, alignment, the fonts and AMPM are never touched.
-void applyValues(SkinRecord& skin, WttSkinRecord& wtt, bool onlyValues);
+// Resets the records to the built-in values: the skin's own description only withInfo, and never
+// the fonts, the Tyme flag or the alignment, which stored skins expect to carry over.
+void applyValues(Skin& skin, WorldTimeSkin& worldTime, bool withInfo);
 
 } // namespace BuiltInSkin

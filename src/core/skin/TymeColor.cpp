@@ -1,6 +1,6 @@
 #include "core/skin/TymeColor.h"
 
-#include "core/skin/SkinIniReader.h"
+#include "core/text/IniText.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@ namespace {
 // The value of a hexadecimal digit, or -1.
 int hexDigit(QChar c)
 {
-    const char16_t u = c.unicode();
+    const char16_t u = c.toLower().unicode();
     if (u >= u'0' && u <= u'9')
         return u - u'0';
     if (u >= u'a' && u <= u'f')
@@ -19,28 +19,23 @@ int hexDigit(QChar c)
 
 } // namespace
 
-std::uint8_t HexByte(QString& s)
+int hexByte(QStringView text)
 {
-    s = s.toLower();
-    if (s.isEmpty())
+    if (text.isEmpty())
         return 0;
-    const int low = std::max(hexDigit(s.back()), 0);
-    if (s.size() == 2) {
-        const int high = hexDigit(s.front());
-        if (high >= 0)
-            return std::uint8_t(high * 16 + low);
+    const int low = std::max(hexDigit(text.back()), 0);
+    if (text.size() == 2) {
+        if (const int high = hexDigit(text.front()); high >= 0)
+            return high * 16 + low;
     }
-    return std::uint8_t(low);
+    return low;
 }
 
-ColorRef TymeColor(QString& s)
+QColor tymeColor(QStringView text)
 {
-    s = SkinIniReader::trimBlanks(s);
-    if (s.size() < 6)
-        s = QString(6 - s.size(), u'0') + s;
-    // HexByte lower-cases its argument; these are copies, so s keeps its case.
-    QString red = s.right(2);
-    QString green = s.mid(2, 2);
-    QString blue = s.left(2);
-    return rgbColor(HexByte(red), HexByte(green), HexByte(blue));
+    QString digits = IniText::trimBlanks(text);
+    if (digits.size() < 6)
+        digits.prepend(QString(6 - digits.size(), u'0'));
+    const QStringView s(digits);
+    return QColor(hexByte(s.right(2)), hexByte(s.mid(2, 2)), hexByte(s.left(2)));
 }

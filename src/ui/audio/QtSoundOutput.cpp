@@ -7,7 +7,6 @@
 #include <QAudioDevice>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
@@ -75,20 +74,73 @@ void sweepPadded(const QString& folder)
 
 } // namespace
 
-struct QtSoundOutput::Wait {
-    QEventLoop loop;
-    bool ended = false;
-
-    // Safe before exec(): exec() would forget a quit() that came first.
-    void end()
+// The timing of one stroke. Qt's end signal is unreliable: it may come before the sink has played
+// the last buffer, or seconds late, or never without a sound server. So a stroke lasts the file's
+// own length, then up to a margin more for the signal. Both count from the moment the sound really
+// starts: at once for a sound played before, after the load for a new one, which can take a while
+// on a busy machine; a sound that never says it started is timed from the play.
+class QtSoundOutput::Stroke : public QObject {
+public:
+    Stroke(QtSoundOutput& output, QSoundEffect* effect, qint64 durationMs)
+        : QObject(&output)
+        , m_output(output)
+        , m_effect(effect)
+        , m_minMs(int(std::min<qint64>(durationMs, maxWaitMs)))
+        , m_maxMs(int(std::min<qint64>(durationMs + (effect ? endMarginMs : 0), maxWaitMs)))
     {
-        ended = true;
-        loop.quit();
+        for (QTimer* timer : { &m_length, &m_limit, &m_cap }) {
+            timer->setSingleShot(true);
+            timer->setTimerType(Qt::PreciseTimer);
+        }
+        connect(&m_length, &QTimer::timeout, this, [this] {
+            m_lengthPassed = true;
+            if (soundOver())
+                end();
+        });
+        connect(&m_limit, &QTimer::timeout, this, &Stroke::end);
+        // However late the sound starts, the whole stroke stays bounded.
+        connect(&m_cap, &QTimer::timeout, this, &Stroke::end);
+        m_startSeen = started();
+        m_length.start(m_minMs);
+        m_limit.start(m_maxMs);
+        m_cap.start(std::min(m_maxMs + startSlackMs, maxWaitMs));
+        if (m_effect) {
+            connect(m_effect, &QSoundEffect::playingChanged, this, &Stroke::changed);
+            connect(m_effect, &QSoundEffect::statusChanged, this, &Stroke::changed);
+        }
     }
+
+private:
+    bool started() const
+    {
+        return m_effect && m_effect->isPlaying() && m_effect->status() == QSoundEffect::Ready;
+    }
+    bool soundOver() const { return !m_effect || !m_effect->isPlaying(); }
+    void changed()
+    {
+        if (!m_startSeen && started()) {
+            m_startSeen = true;
+            m_length.start(m_minMs);
+            m_limit.start(m_maxMs);
+        } else if (m_lengthPassed && soundOver()) {
+            end();
+        }
+    }
+    void end() { m_output.strokeDone(this); }
+
+    QtSoundOutput& m_output;
+    QPointer<QSoundEffect> m_effect; // a later play may delete it meanwhile
+    QTimer m_length;
+    QTimer m_limit;
+    QTimer m_cap;
+    int m_minMs;
+    int m_maxMs;
+    bool m_lengthPassed = false;
+    bool m_startSeen = false;
 };
 
 QtSoundOutput::QtSoundOutput(QObject* parent)
-    : QObject(parent)
+    : SoundOutput(parent)
 { }
 
 QtSoundOutput::~QtSoundOutput()
@@ -98,73 +150,30 @@ QtSoundOutput::~QtSoundOutput()
         delete held.effect;
 }
 
-void QtSoundOutput::playAsync(const QString& path)
+void QtSoundOutput::play(const QString& path)
 {
     if (path.isEmpty()) {
         cut();
         return;
     }
-    if (!start(path))
+    if (!start(path, false))
         beep();
 }
 
-bool QtSoundOutput::playSync(const QString& path)
+void QtSoundOutput::playStroke(const QString& path)
 {
-    const std::optional<qint64> durationMs = start(path);
-    if (!durationMs)
-        return false;
+    const std::optional<qint64> durationMs = start(path, true);
+    // A file that cannot be played ends its stroke at once, and silently.
+    m_stroke = new Stroke(*this, durationMs ? m_effect : nullptr, durationMs.value_or(0));
+}
 
-    // Qt's end signal is unreliable: it may come before the sink has played the last buffer, or
-    // seconds late, or never without a sound server. So the wait lasts the file's own length,
-    // then up to a margin more for the signal. Both count from the moment the sound really
-    // starts: at once for a sound played before, after the load for a new one, which can take
-    // a while on a busy machine; a sound that never says it started is timed from here.
-    const int minMs = int(std::min<qint64>(*durationMs, maxWaitMs));
-    const int maxMs = int(std::min<qint64>(*durationMs + endMarginMs, maxWaitMs));
-    Wait wait;
-    m_wait = &wait;
-    // A later play or stop() may delete the effect while this waits.
-    const QPointer<QSoundEffect> effect = m_effect;
-    const auto started
-        = [&] { return effect && effect->isPlaying() && effect->status() == QSoundEffect::Ready; };
-    const auto soundOver = [&] { return !effect || !effect->isPlaying(); };
-    bool lengthPassed = false;
-    bool startSeen = started();
-    QTimer lengthTimer;
-    lengthTimer.setSingleShot(true);
-    lengthTimer.setTimerType(Qt::PreciseTimer);
-    connect(&lengthTimer, &QTimer::timeout, &wait.loop, [&] {
-        lengthPassed = true;
-        if (soundOver())
-            wait.end();
-    });
-    QTimer limitTimer;
-    limitTimer.setSingleShot(true);
-    limitTimer.setTimerType(Qt::PreciseTimer);
-    connect(&limitTimer, &QTimer::timeout, &wait.loop, [&wait] { wait.end(); });
-    lengthTimer.start(minMs);
-    limitTimer.start(maxMs);
-    // However late the sound starts, the whole wait stays bounded.
-    QTimer::singleShot(std::min(maxMs + startSlackMs, maxWaitMs), Qt::PreciseTimer, &wait.loop,
-        [&wait] { wait.end(); });
-    const auto changed = [&] {
-        if (!startSeen && started()) {
-            startSeen = true;
-            lengthTimer.start(minMs);
-            limitTimer.start(maxMs);
-        } else if (lengthPassed && soundOver()) {
-            wait.end();
-        }
-    };
-    if (effect) {
-        connect(effect, &QSoundEffect::playingChanged, &wait.loop, changed);
-        connect(effect, &QSoundEffect::statusChanged, &wait.loop, changed);
-    }
-    if (!wait.ended)
-        wait.loop.exec();
-    if (m_wait == &wait)
-        m_wait = nullptr;
-    return true;
+void QtSoundOutput::strokeDone(Stroke* stroke)
+{
+    if (stroke != m_stroke)
+        return;
+    m_stroke->deleteLater();
+    m_stroke = nullptr;
+    emit strokeEnded();
 }
 
 void QtSoundOutput::stop()
@@ -182,7 +191,7 @@ bool QtSoundOutput::hasAudioOutput() const
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-std::optional<qint64> QtSoundOutput::start(const QString& path)
+std::optional<qint64> QtSoundOutput::start(const QString& path, bool stroke)
 {
     cut();
     QString whyNot;
@@ -214,11 +223,15 @@ std::optional<qint64> QtSoundOutput::start(const QString& path)
     // time it starts again, and from about the fifth start its stream stalls, a silent stroke.
     // The player shares the loaded sound's decoded samples: nothing is read or decoded again.
     m_effect = new QSoundEffect(this);
-    connect(m_effect, &QSoundEffect::statusChanged, this, [this, path] {
-        if (m_effect && m_effect->status() == QSoundEffect::Error) {
-            qCWarning(lcSound) << "Qt Multimedia could not play" << path << "- beeping instead";
+    connect(m_effect, &QSoundEffect::statusChanged, this, [this, path, stroke] {
+        if (!m_effect || m_effect->status() != QSoundEffect::Error)
+            return;
+        // A single play falls back to the beep; a stroke of a count ends silently.
+        qCWarning(lcSound) << "Qt Multimedia could not play" << path;
+        if (!stroke)
             beep();
-        }
+        else if (m_stroke)
+            strokeDone(m_stroke);
     });
     m_effect->setSource(loaded->source());
     m_effect->play();
@@ -400,8 +413,8 @@ void QtSoundOutput::cut()
         m_effect->deleteLater();
         m_effect = nullptr;
     }
-    if (m_wait) {
-        m_wait->end();
-        m_wait = nullptr;
+    if (m_stroke) {
+        m_stroke->deleteLater();
+        m_stroke = nullptr;
     }
 }

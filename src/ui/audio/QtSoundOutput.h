@@ -17,14 +17,14 @@ struct WavInfo;
 // for later strokes; each stroke plays through a short-lived QSoundEffect that shares them.
 // Without a sound device chimes are beeps, and so is a file whose header claims more sound than
 // it holds (Qt's loader would hang on it).
-class QtSoundOutput : public QObject, public SoundOutput {
+class QtSoundOutput : public SoundOutput {
     Q_OBJECT
 
 public:
-    // A synchronous play lasts the file's own length, then waits up to this for the end signal.
+    // A stroke lasts the file's own length, then up to this more for Qt's end signal.
     static constexpr int endMarginMs = 300;
     static constexpr int maxWaitMs = 60000;
-    // How late a sound may start before the wait stops counting on it.
+    // How late a sound may start before its stroke stops counting on it.
     static constexpr int startSlackMs = 1000;
     // Sounds kept loaded, the least recently played dropped first; together they hold no more
     // samples than maxEffectBytes, except for a single larger one.
@@ -38,11 +38,8 @@ public:
     explicit QtSoundOutput(QObject* parent = nullptr);
     ~QtSoundOutput() override;
 
-    // An empty path only stops; a file that cannot be played gives a beep, as the desktop's
-    // default sound would.
-    void playAsync(const QString& path) override;
-    // False, without a beep, for a file that is missing or not PCM WAVE.
-    bool playSync(const QString& path) override;
+    void play(const QString& path) override;
+    void playStroke(const QString& path) override;
     void stop() override;
     void beep() override;
 
@@ -58,7 +55,7 @@ protected:
     virtual bool hasAudioOutput() const;
 
 private:
-    struct Wait;
+    class Stroke;
     struct Loaded {
         QSoundEffect* effect = nullptr; // never played itself
         // The file as it was loaded: a change on disk loads it again.
@@ -83,14 +80,15 @@ private:
 
     // Cuts what plays and starts the file, or a beep in its place; the length of the sound the
     // file really holds (a header may claim hours), or empty when the file was refused.
-    std::optional<qint64> start(const QString& path);
-    // Silences the current sound and ends a playSync() waiting for it.
+    std::optional<qint64> start(const QString& path, bool stroke);
+    // Silences the current sound; its stroke reports no end.
     void cut();
+    void strokeDone(Stroke* stroke);
 
     QSoundEffect* m_effect = nullptr; // the stroke playing, if any
     QHash<QString, Loaded> m_loaded; // by absolute path
     quint64 m_uses = 0;
-    Wait* m_wait = nullptr;
+    Stroke* m_stroke = nullptr; // the stroke sounding, if any
     bool m_noDeviceLogged = false;
     std::optional<QString> m_paddedFolder;
     int m_copiesWritten = 0;

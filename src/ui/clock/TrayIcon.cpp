@@ -36,23 +36,31 @@ bool TrayIcon::trayAvailable()
     return false;
 }
 
-void TrayIcon::SetTrayIcon(Action action, const QIcon& icon, const QString& tip)
+void TrayIcon::show(const QString& tip)
 {
     trayAvailable();
-    if (action == Action::Delete) {
-        m_tray.hide();
-        m_shown = false;
+    if (m_tray.icon().isNull())
+        m_tray.setIcon(clockIcon());
+    setTip(tip);
+    // Shown even without a host: Qt adds the entry once a tray appears (a panel that starts after
+    // the clock at login).
+    m_tray.show();
+    m_shown = true;
+}
+
+void TrayIcon::setTip(const QString& tip)
+{
+    if (tip == m_tip && !m_tray.toolTip().isEmpty())
         return;
-    }
-    if (!icon.isNull())
-        m_tray.setIcon(icon);
+    m_tip = tip;
+    qCDebug(lcMain).noquote() << "tray tip:" << tipText(tip);
     m_tray.setToolTip(tipText(tip));
-    if (action == Action::Add && !m_shown && !m_tray.icon().isNull()) {
-        // Shown even without a host: Qt adds the entry once a tray appears (a panel that starts
-        // after the clock at login).
-        m_tray.show();
-        m_shown = true;
-    }
+}
+
+void TrayIcon::remove()
+{
+    m_tray.hide();
+    m_shown = false;
 }
 
 void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)

@@ -7,24 +7,25 @@
 #include <QString>
 #include <QSystemTrayIcon>
 
-// The clock's tray icon (mdlSysTrayIcon): added, changed and removed through SetTrayIcon, with
-// the product name in front of every tip. Without a tray host the clock runs on; this logs it
-// once, and Qt adds the icon if a host appears later.
+// The clock's tray icon, with the product name in front of every tip. Without a tray host the
+// clock runs on; this logs it once, and Qt adds the icon if a host appears later.
 class TrayIcon final : public QObject {
     Q_OBJECT
 
 public:
-    enum class Action { Add = 0, Modify = 1, Delete = 2 };
-
     explicit TrayIcon(QObject* parent = nullptr);
 
-    // A null icon keeps the current picture. Modify changes a hidden icon without showing it.
-    void SetTrayIcon(Action action, const QIcon& icon, const QString& tip);
+    // Adds the icon to the tray.
+    void show(const QString& tip);
+    // Only a new text reaches the tray: the tick offers one on every tick of three seconds a
+    // minute.
+    void setTip(const QString& tip);
+    void remove();
 
     // "Horolan" followed directly by the tip, cut to the 63 characters a tip field holds.
     static QString tipText(const QString& tip);
 
-    // imgIcon: a light round face with two dark hands, drawn here so nothing is shipped.
+    // A light round face with two dark hands, drawn here so nothing is shipped.
     static QImage drawClockIcon(int sizePx);
     static QIcon clockIcon();
 
@@ -42,5 +43,6 @@ private:
 
     QSystemTrayIcon m_tray;
     bool m_shown = false;
+    QString m_tip;
     bool m_missingLogged = false;
 };

@@ -1,0 +1,68 @@
+#include "app/ClockSession.h"
+
+#include "core/base/Logging.h"
+#include "core/settings/SettingsFile.h"
+#include "core/settings/SettingsStore.h"
+#include "ui/audio/QtSoundOutput.h"
+
+ClockSession::ClockSession(
+    const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
+    : m_clock(clock)
+    , m_store(store)
+    , m_roots(std::move(roots))
+    , m_timepiece(clock, m_random, m_roots, m_settings)
+    , m_chimes(clock, m_random, m_roots, m_settings,
+          makeOutput ? std::move(makeOutput)
+                     : std::function<SoundOutput&()>([this]() -> SoundOutput& {
+                           if (!m_sound)
+                               m_sound = std::make_unique<QtSoundOutput>();
+                           return *m_sound;
+                       }))
+    , m_window(m_timepiece, m_chimes, m_settings, clock)
+    , m_saver([this] { save(); })
+{
+    connect(&m_window, &ClockWindow::settingsChanged, this, [this] {
+        if (m_store && !m_closing)
+            m_saver.requestSave();
+    });
+    connect(&m_window, &ClockWindow::closeRequested, this, &ClockSession::close);
+}
+
+ClockSession::~ClockSession() = default;
+
+void ClockSession::start()
+{
+    if (m_store)
+        m_settings = loadSettings(*m_store);
+    m_window.move(m_settings.position);
+    m_window.activateSkin(m_settings.skin);
+    m_chimes.activatePack(m_settings.soundPack);
+    m_window.start();
+}
+
+void ClockSession::close()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    qCInfo(lcMain) << "closing";
+    m_window.shutDown();
+    if (m_store) {
+        // A save still waiting for its moment is this one.
+        if (m_saver.isPending())
+            m_saver.flush();
+        else
+            save();
+    }
+    emit closed();
+}
+
+void ClockSession::save()
+{
+    if (!m_store)
+        return;
+    m_settings.position = m_window.savedPosition();
+    m_settings.skin = m_timepiece.skinName();
+    m_settings.soundPack = m_chimes.packName();
+    saveSettings(*m_store, m_settings);
+}

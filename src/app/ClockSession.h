@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/base/Random.h"
+#include "core/chimes/Chimes.h"
+#include "core/face/Timepiece.h"
+#include "core/files/Roots.h"
+#include "core/settings/SaveCoalescer.h"
+#include "core/settings/Settings.h"
+#include "ui/clock/ClockWindow.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class Clock;
+class SettingsStore;
+class SoundOutput;
+
+// One run of the clock: loads the settings and applies them (place, skin, sound pack), shows the
+// clock, saves a moment after each change and once more when it closes, however it is closed.
+class ClockSession final : public QObject {
+    Q_OBJECT
+
+public:
+    // Without a store nothing is loaded or saved. Without makeOutput chimes play through Qt
+    // Multimedia, made at the first chime.
+    ClockSession(const Clock& clock, SettingsStore* store, Roots roots,
+        std::function<SoundOutput&()> makeOutput = {});
+    ~ClockSession() override;
+
+    void start();
+    // The closing sequence: ticking and chiming stop, the settings are saved, the tray icon goes,
+    // then closed() ends the program. Runs once.
+    void close();
+
+    Settings& settings() { return m_settings; }
+    Timepiece& timepiece() { return m_timepiece; }
+    Chimes& chimes() { return m_chimes; }
+    ClockWindow& window() { return m_window; }
+
+signals:
+    void closed();
+
+private:
+    void save();
+
+    const Clock& m_clock;
+    SettingsStore* m_store;
+    Roots m_roots;
+    Random m_random;
+    Settings m_settings;
+    std::unique_ptr<SoundOutput> m_sound;
+    Timepiece m_timepiece;
+    Chimes m_chimes;
+    ClockWindow m_window;
+    SaveCoalescer m_saver;
+    bool m_closing = false;
+};

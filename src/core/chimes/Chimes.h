@@ -1,0 +1,80 @@
+#pragma once
+
+#include "core/chimes/SoundPack.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class Clock;
+class Random;
+class Roots;
+class SoundOutput;
+struct Settings;
+
+// The chime on the hour. A sound pack (a folder of WAV files under Sounds with an SP.ini), or the
+// skin's own sounds ("< skin >"), says what to strike: one file at random, the file of the hour,
+// or one file struck as often as the hour. A counting chime is a sequence of strokes with a tick
+// of the face after each; the stop key ends it at once, a new chime replaces it.
+class Chimes : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString skinChoice = QStringLiteral("< skin >");
+
+    // The active skin's own chimes, for "< skin >".
+    struct SkinChimes {
+        QString name;
+        QString folder; // empty for the built-in skin or a skin without a folder
+        ChimeKind kind = ChimeKind::Random;
+    };
+
+    // output is asked for only when a chime really plays or beeps, so a clock that never chimes
+    // never makes the audio stack.
+    Chimes(const Clock& clock, Random& random, const Roots& roots, const Settings& settings,
+        std::function<SoundOutput&()> output, QObject* parent = nullptr);
+
+    // Makes a pack the active one and reads its SP.ini; the active one is not read again.
+    void activatePack(const QString& name);
+    const QString& packName() const { return m_packName; }
+    const SoundPackInfo& pack() const { return m_pack; }
+
+    // Strikes the chime of an hour (0 to 12). Not anyWay: the automatic chime, once for each hour
+    // and only while chimes are on.
+    void playChime(int hour, bool anyWay, const SkinChimes& skin);
+    // The stop key: the running sound is cut and a counting chime strikes no more.
+    void stop();
+    bool isCounting() const { return m_strokesLeft >= 0; }
+
+signals:
+    // A stroke of a counting chime has sounded; the face ticks before the next one.
+    void strokeEnded();
+
+private:
+    SoundOutput& output();
+    void playOnce(const QString& folder, const QString& pattern, const QString& why);
+    void startCount(int hour, const QString& folder, const QString& why);
+    void nextStroke();
+    void onStrokeEnded();
+    void endCount()
+    {
+        m_strokesLeft = -1;
+        ++m_sequence;
+    }
+
+    const Clock& m_clock;
+    Random& m_random;
+    const Roots& m_roots;
+    const Settings& m_settings;
+    std::function<SoundOutput&()> m_makeOutput;
+    SoundOutput* m_output = nullptr;
+
+    QString m_packName;
+    SoundPackInfo m_pack;
+    // No hour yet: a clock started before midnight chimes at its first midnight.
+    int m_lastChimeHour = -1;
+    QString m_strokePath;
+    int m_strokesLeft = -1; // -1: no counting chime runs
+    int m_sequence = 0; // which counting chime, so a stroke's end finds the one it belongs to
+};

@@ -1,0 +1,81 @@
+#include "core/face/ClockFace.h"
+
+#include "core/face/FacePainter.h"
+#include "core/shape/PictureScaling.h"
+
+#include <QPainter>
+
+#include <limits>
+
+ClockFace::ClockFace(QLocale locale)
+    : m_locale(std::move(locale))
+{
+    remakeBuffer();
+}
+
+void ClockFace::setBackground(const Background& background)
+{
+    m_background = background;
+    remakeBuffer();
+}
+
+void ClockFace::setDevicePixelRatio(qreal ratio)
+{
+    if (qFuzzyCompare(ratio, m_ratio) || ratio <= 0)
+        return;
+    m_ratio = ratio;
+    remakeBuffer();
+}
+
+void ClockFace::remakeBuffer()
+{
+    const QImage& picture = m_background.picture;
+    m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
+    const QSize pixels
+        = picture.isNull() ? QSize(1, 1) : (QSizeF(picture.size()) * m_ratio).toSize();
+    m_buffer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_buffer.setDevicePixelRatio(m_ratio);
+    m_buffer.fill(Qt::transparent);
+    QPainter painter(&m_buffer);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), m_scaled);
+}
+
+bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bool animated)
+{
+    Drawn wanted { std::numeric_limits<qint64>::min(), m_buffer.cacheKey(), twelveHour, skin };
+    if (now.isValid()) {
+        // The local date and time are what the face shows, and cheap to read.
+        const qint64 ms = now.date().toJulianDay() * 86400000 + now.time().msecsSinceStartOfDay();
+        wanted.time = skin.smooth ? ms : ms / 1000;
+    }
+    // Most ticks fall within a second already drawn: they cost a comparison, not a frame.
+    if (m_buffer.isNull() || wanted == m_drawn)
+        return false;
+    {
+        QPainter painter(&m_buffer);
+        FacePainter face(painter);
+        if (!animated)
+            face.drawBackground(m_scaled);
+        if (now.isValid()) {
+            face.drawDigitalTime(skin, twelveHour, now, m_locale);
+            face.drawHands(skin, now);
+        }
+    }
+    wanted.buffer = m_buffer.cacheKey();
+    m_drawn = std::move(wanted);
+    return true;
+}
+
+QImage ClockFace::shown() const
+{
+    QImage shown(m_buffer.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.setDevicePixelRatio(m_ratio);
+    shown.fill(Qt::transparent);
+    QPainter painter(&shown);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setClipRegion(m_background.outline);
+    painter.drawImage(QPointF(0, 0), m_buffer);
+    painter.end();
+    return shown.convertToFormat(QImage::Format_ARGB32);
+}

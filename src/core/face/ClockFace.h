@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/skin/Background.h"
+#include "core/skin/Skin.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QLocale>
+
+#include <optional>
+
+// The clock's face: the background picture, the back buffer the face is drawn into (at the
+// screen's device-pixel ratio) and the outline, alike for the window and for horolan-skin.
+// Drawing skips a face that would look as the one already drawn.
+class ClockFace {
+public:
+    explicit ClockFace(QLocale locale = QLocale());
+
+    // The picture shown from now on; the buffer starts as a copy of it.
+    void setBackground(const Background& background);
+    const Background& background() const { return m_background; }
+    // High-DPI screens: the picture is scaled once, hands and texts drawn at device pixels.
+    void setDevicePixelRatio(qreal ratio);
+
+    // Draws the face for now over the picture (an animated background is not repainted: its next
+    // frame replaces the buffer). False when nothing it shows has changed: not drawn.
+    bool draw(const Skin& skin, bool twelveHour, const QDateTime& now, bool animated);
+
+    // The logical size of the picture.
+    QSize size() const { return m_background.picture.size(); }
+    const QImage& buffer() const { return m_buffer; }
+    // What the screen shows: the buffer inside the outline, fully transparent outside it.
+    QImage shown() const;
+
+private:
+    // Everything a face is drawn from; times in whole seconds unless a hand sweeps.
+    struct Drawn {
+        qint64 time = 0;
+        qint64 buffer = 0;
+        bool twelveHour = false;
+        Skin skin;
+
+        bool operator==(const Drawn&) const = default;
+    };
+    void remakeBuffer();
+
+    QLocale m_locale;
+    Background m_background;
+    qreal m_ratio = 1;
+    QImage m_scaled; // the picture at the device-pixel ratio
+    QImage m_buffer;
+    std::optional<Drawn> m_drawn;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/chimes/Chimes.h"
+#include "core/face/ClockFace.h"
+#include "core/face/TymeLayout.h"
+#include "core/skin/Backgrounds.h"
+#include "core/skin/Skin.h"
+
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+class Clock;
+class Random;
+class Roots;
+struct Settings;
+
+// What an operation of the timepiece changed, for the window to apply: a new picture (its
+// outline and size, with the face already drawn on it), a face to paint, the chime that is due,
+// the tray's tip.
+struct FaceUpdate {
+    bool redrawn = false;
+    std::optional<Background> background;
+    std::optional<int> chimeHour; // the automatic chime of this hour (0 to 12) is due
+    std::optional<QString> trayTip; // after the product name
+
+    // Adds what a later step changed.
+    void merge(const FaceUpdate& later);
+};
+
+// The clock as it keeps time: the active skin, its backgrounds and the face, and what each tick
+// does. Each tick draws the face when what it shows has changed, asks for the chime in the first
+// two seconds of an hour and changes the background then, or on every tick for an animation.
+class Timepiece {
+public:
+    Timepiece(const Clock& clock, Random& random, const Roots& roots, const Settings& settings,
+        QLocale locale = QLocale());
+
+    const Skin& skin() const { return m_skin; }
+    const WorldTimeSkin& worldTimeSkin() const { return m_worldTime; }
+    const QString& skinName() const { return m_name; }
+    Chimes::SkinChimes skinChimes() const;
+    ClockFace& face() { return m_face; }
+    const ClockFace& face() const { return m_face; }
+
+    // Makes a skin folder the look of the clock: the built-in values, then its Skin.ini over
+    // them, then the background for the hour. "< none >", or a folder without Skin.ini, is the
+    // built-in skin. The skin already active is not read again.
+    FaceUpdate activateSkin(const QString& name);
+    // One of the candidates at random; the active one or "< none >" may come up.
+    FaceUpdate activateRandomSkin(const QStringList& candidates);
+    // A new background for the hour (0 to 12). Not anyWay: at most one change for an hour and
+    // minute of a skin. A picture that cannot be loaded changes nothing.
+    FaceUpdate changeBackground(int hour, bool anyWay);
+    FaceUpdate tick();
+
+    // The tick's interval for a Speed from 0 to 100: 450 ms down to 1 ms, never below shortestMs
+    // (the screen's refresh period: a faster tick draws frames no one sees).
+    static int tickIntervalMs(float speed, int shortestMs);
+
+    // Tests hand in exact text widths for the Tyme layout.
+    void setTextWidth(TextWidth textWidth) { m_textWidth = std::move(textWidth); }
+
+private:
+    FaceUpdate changeBackground(int hour, bool anyWay, bool activating, bool activationFailed);
+    FaceUpdate show(const Background& background);
+    FaceUpdate tick(bool afterBackground);
+    int hourNow12() const;
+
+    const Clock& m_clock;
+    Random& m_random;
+    const Roots& m_roots;
+    const Settings& m_settings;
+    QLocale m_locale;
+    TextWidth m_textWidth = digitalTextWidth;
+
+    QString m_name; // empty until the first activation
+    QString m_folder; // of the active skin; empty for the built-in skin or a missing folder
+    Skin m_skin;
+    WorldTimeSkin m_worldTime;
+    Backgrounds m_backgrounds;
+    ClockFace m_face;
+    bool m_shownForSkin = false; // a picture of the active skin is on show
+    // The last guarded change of background: once an hour and minute of a skin.
+    int m_lastHour = 0;
+    int m_lastMinute = 0;
+    QString m_lastSkin;
+};

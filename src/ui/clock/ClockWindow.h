@@ -1,0 +1,86 @@
+#pragma once
+
+#include "ui/clock/TrayIcon.h"
+#include "ui/clock/WindowPlacement.h"
+#include "ui/commands/ClockCommands.h"
+
+#include <QMenu>
+#include <QRegion>
+#include <QTimer>
+#include <QWidget>
+
+class Chimes;
+class Clock;
+class Timepiece;
+struct FaceUpdate;
+struct Settings;
+
+// The clock on the desktop: a borderless window cut to the outline of its picture, showing the
+// timepiece's face. It ticks the timepiece, applies what each operation changed, runs the
+// commands of its keys, menu and tray, and is dragged about by its face.
+class ClockWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    ClockWindow(Timepiece& timepiece, Chimes& chimes, Settings& settings, const Clock& clock,
+        QWidget* parent = nullptr);
+
+    ClockCommands& commands() { return m_commands; }
+    QMenu& menu() { return m_menu; }
+    TrayIcon& tray() { return m_tray; }
+
+    // The skin the user chose; the window takes its picture, outline and size.
+    void activateSkin(const QString& name);
+    // Shows the clock on the screen it was saved on (or the nearest), above others as set, with
+    // its tray icon, and starts ticking.
+    void start();
+    // Stops ticking and chiming and removes the tray icon: the clock is closing.
+    void shutDown();
+    // One tick of the timepiece.
+    void tick();
+    int tickIntervalMs() const { return m_ticker.interval(); }
+    // Where the window really is, for saving: a window manager may have moved it without Qt
+    // knowing.
+    QPoint savedPosition();
+
+    // Puts a window of the clock above all others, or lets others cover it. Called again with
+    // the same wish it raises the window once more: another window set to stay on top may have
+    // covered it.
+    static void keepOnTop(QWidget* window, bool onTop);
+
+signals:
+    // A setting changed (position, lock, scroll): worth saving soon.
+    void settingsChanged();
+    // The user asked to close the clock.
+    void closeRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void apply(const FaceUpdate& update);
+    void run(Command command);
+    void setLocked(bool locked);
+    void toggleVisible();
+    void showClock();
+    int twelveHourNow() const;
+    QList<QRect> screenRects() const;
+
+    Timepiece& m_timepiece;
+    Chimes& m_chimes;
+    Settings& m_settings;
+    const Clock& m_clock;
+    ClockCommands m_commands;
+    QMenu m_menu;
+    TrayIcon m_tray;
+    QTimer m_ticker;
+    WindowDrag m_drag;
+    QRegion m_outline;
+    bool m_outlineApplied = false;
+    bool m_firstFrameLogged = false;
+};

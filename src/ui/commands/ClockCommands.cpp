@@ -1,0 +1,23 @@
+#include "ui/commands/ClockCommands.h"
+
+#include <QAction>
+
+ClockCommands::ClockCommands(QObject* parent)
+    : QObject(parent)
+{
+    for (std::size_t i = 1; i < m_actions.size(); ++i) {
+        const auto command = Command(i);
+        m_actions[i] = new QAction(this);
+        connect(
+            m_actions[i], &QAction::triggered, this, [this, command] { emit triggered(command); });
+    }
+    action(Command::Close)->setText(QStringLiteral("E&xit"));
+    action(Command::UnlockPosition)->setText(QStringLiteral("un&Lock Position"));
+    action(Command::UnlockPosition)->setVisible(false);
+}
+
+void ClockCommands::run(Command command)
+{
+    if (command != Command::None)
+        action(command)->trigger();
+}

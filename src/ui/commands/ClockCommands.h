@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+#include <array>
+
+class QAction;
+
+// What the user can tell the clock, from a hot key, the popup menu or the tray.
+enum class Command {
+    None,
+    ShowAbout, // F1
+    Close, // Alt+F4, Ctrl+Q, Ctrl+X, "Exit": the closing sequence
+    StopChime, // X without Ctrl alone
+    ShowMenu, // the menu key: the menu centred under the clock
+    ToggleVisible, // M
+    Chime, // C: the chime of the hour now
+    ChangeBackground, // B
+    ShowOptions, // Ctrl+O
+    ToggleWorldTime, // T or W
+    ToggleScroll, // S
+    ToggleLock, // L
+    UnlockPosition, // the menu's item, shown while the position is locked
+};
+
+// The clock's commands, one QAction each, shared by the hot keys, the popup menu and the tray.
+class ClockCommands : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ClockCommands(QObject* parent = nullptr);
+
+    QAction* action(Command command) const { return m_actions[std::size_t(command)]; }
+    // Triggers the command's action; nothing for Command::None.
+    void run(Command command);
+
+signals:
+    void triggered(Command command);
+
+private:
+    std::array<QAction*, std::size_t(Command::UnlockPosition) + 1> m_actions {};
+};

@@ -1,0 +1,40 @@
+#include "app/ClockSession.h"
+#include "core/base/Clock.h"
+#include "core/settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <QScreen>
+#include <QSettings>
+#include <QTest>
+
+// A run of the clock on a real settings file: what the session does that the end-to-end tests
+// cannot see (they prove the place, size, stacking, skin and lock applied at start).
+class TestSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startAndClose()
+    {
+        test::Folders folders;
+        folders.write("Quarnet.conf", "[Setting]\nSpeed=100\n");
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
+        SettingsStore store(folders.path("Quarnet.conf"), clock);
+        ClockSession session(clock, &store, folders.roots());
+        session.start();
+        ClockWindow& window = session.window();
+        // Asked again, it raises the window once more: another window may have covered it.
+        QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");
+        ClockWindow::keepOnTop(&window, true);
+        // Speed 100 asks for 1 ms; no tick comes faster than the screen can show.
+        QCOMPARE(window.tickIntervalMs(), int(std::ceil(1000 / window.screen()->refreshRate())));
+
+        QTest::keyClick(&window, Qt::Key_S);
+        session.close();
+        const QSettings saved(folders.path("Quarnet.conf"), QSettings::IniFormat);
+        QCOMPARE(saved.value("WTT/Scroll").toString(), "False");
+        QVERIFY(!window.tray().isShown());
+    }
+};
+
+QTEST_MAIN(TestSession)
+#include "tst_session.moc"

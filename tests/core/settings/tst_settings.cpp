@@ -1,0 +1,307 @@
+// The settings file: its load and save rules, a row of tests/data/settings/MANIFEST each, and the
+// store's failures: refused saves, what is not a regular file, interrupted saves, kills.
+#include "core/settings/SaveCoalescer.h"
+#include "core/settings/SettingsFile.h"
+#include "core/settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <QLockFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStorageInfo>
+#include <QTest>
+
+#include <dlfcn.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+char* toString(const Settings& s)
+{
+    QString text;
+    QDebug(&text) << s.position << s.showWorldTime << s.useChimes << s.lockPosition << s.onTop
+                  << s.twelveHour << s.countChimes << s.speed << s.skin << s.soundPack << s.scroll
+                  << s.worldTimes;
+    return qstrdup(qPrintable(text));
+}
+
+namespace {
+
+const FixedClock g_clock(QDateTime(QDate(2026, 12, 5), QTime(18, 7, 5)));
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// From a copy of a name not used before: QSettings would hand this process what it read before.
+Settings loadCopy(const QString& path)
+{
+    static int copies = 0;
+    const QString copy = path + ".copy" + QString::number(++copies);
+    return QFile::copy(path, copy) ? loadSettings(SettingsStore(copy, g_clock)) : Settings();
+}
+
+// The two sets differ in every value, and their lists in length.
+Settings valueSet(int n)
+{
+    const bool odd = n % 2;
+    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd,
+        odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd };
+    for (int i = 1; i <= (odd ? 40 : 3); ++i)
+        s.worldTimes << QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i);
+    return s;
+}
+
+bool saveSet(const QString& path, int n)
+{
+    SettingsStore store(path, g_clock);
+    saveSettings(store, valueSet(n));
+    return !store.hasUnsavedChanges();
+}
+
+// Root passes permission checks with these capabilities: this thread, where the store does its
+// work, drops them meanwhile.
+bool makeReadOnly(const QString& path, bool on)
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct caps[2] {};
+    const quint32 mask = 1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH | 1u << CAP_FOWNER;
+    if (::syscall(SYS_capget, &header, caps) == 0) {
+        caps[0].effective = on ? caps[0].effective & ~mask : caps[0].permitted;
+        ::syscall(SYS_capset, &header, caps);
+    }
+    return ::chmod(QFile::encodeName(path).constData(), on ? 0500 : 0700) == 0;
+}
+
+} // namespace
+
+class TstSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); } // unless a row expects it
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+    void rules_data() { test::addRows(QStringLiteral("settings/MANIFEST")); }
+    void rules();
+    void refusedSave_data();
+    void refusedSave();
+    void notAFile_data();
+    void notAFile();
+    void interruptedSave_data();
+    void interruptedSave();
+    void killDuringSaves();
+    void burstSavedOnce();
+};
+
+void TstSettings::rules()
+{
+    QFETCH(QStringList, row);
+    QMultiMap<QString, QString> expect;
+    static const QRegularExpression token(R"re((\S+?)=("[^"]*"|\S*))re");
+    for (const auto& match : token.globalMatch(row.value(2)))
+        expect.insert(match.captured(1), match.captured(2).remove(u'"'));
+    for (const QString& text : expect.values("warn"))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(text));
+    const QByteArray bytes = row[1] == "-" ? QByteArray()
+        : row[1].startsWith(u'@')          ? contents(test::dataPath(row[1].mid(1)))
+                                           : QByteArray::fromPercentEncoding(row[1].toUtf8());
+    QLocale::setDefault(QLocale(expect.value("locale", "C")));
+    const test::Folders dir;
+    const QString path = dir.path("Quarnet.conf");
+    if (row[1] != "-")
+        dir.write("Quarnet.conf", bytes);
+    Settings saved;
+    {
+        SettingsStore store(path, g_clock);
+        saved = loadSettings(store);
+        QCOMPARE(contents(path), bytes); // loading writes nothing
+        if (expect.contains("keep"))
+            saved.worldTimes.resize(expect.value("keep").toInt());
+        saveSettings(store, saved);
+    }
+    const QByteArray kept = contents(path + ".damaged-20261205-180705");
+    QCOMPARE(kept, expect.contains("damaged") ? bytes : QByteArray());
+    const QSettings file(path, QSettings::IniFormat);
+    for (const auto& [key, value] : expect.asKeyValueRange())
+        QVERIFY2(!key.contains(u'/') || file.value(key, "-").toString() == value,
+            qPrintable(key + " is " + file.value(key, "-").toString()));
+    // Loaded, saved and loaded again, nothing changes: the first load holds what a file can.
+    QCOMPARE(loadCopy(path), saved);
+}
+
+void TstSettings::refusedSave_data()
+{
+    QTest::addColumn<QString>("readOnly"); // else the disk is full
+    if (qEnvironmentVariableIsSet("HOROLAN_FULL_DISK")) { // alone, with FullDisk.cpp preloaded
+        QTest::newRow("disk nearly full") << QString();
+        return;
+    }
+    QTest::newRow("folder read-only") << ".";
+    QTest::newRow("file read-only") << "Quarnet.conf";
+}
+
+// A refused save leaves the file as it was, says so once for the whole run of failures, and is
+// retried until it lands.
+void TstSettings::refusedSave()
+{
+    QFETCH(QString, readOnly);
+    const auto fill = reinterpret_cast<void (*)(long long)>(dlsym(RTLD_DEFAULT, "horolanFillDisk"));
+    const test::Folders dir;
+    const QString path = dir.path("Quarnet.conf");
+    QVERIFY(saveSet(path, 0));
+    const QByteArray before = contents(path);
+    const auto apply = [&](bool on) {
+        return readOnly.isEmpty() ? (fill ? fill(on ? 4096 : -1) : void(), true)
+                                  : makeReadOnly(dir.path(readOnly), on);
+    };
+    const auto lift = qScopeGuard([&] { apply(false); }); // also when a check fails
+    QVERIFY(apply(true));
+    if (readOnly.isEmpty() && QStorageInfo(path).bytesAvailable() != 4096)
+        QSKIP("the disk cannot be made full: FullDisk.cpp is not preloaded, or Qt does not ask it");
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not write the settings"));
+    SettingsStore store(path, g_clock);
+    saveSettings(store, valueSet(1));
+    QVERIFY(store.retryRemainingMs() > 29000);
+    store.setRetryDelay(5ms);
+    QTRY_VERIFY(store.failedAttempts() >= 4);
+    QCOMPARE(contents(path), before);
+    QVERIFY(apply(false));
+    QTRY_VERIFY(!store.hasUnsavedChanges());
+    QCOMPARE(loadCopy(path), valueSet(1));
+}
+
+void TstSettings::notAFile_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("FIFO as the file") << "Quarnet.conf" << false;
+    QTest::newRow("FIFO as the lock") << "Quarnet.conf.lock" << false;
+    QTest::newRow("FIFO as the file, folder read-only") << "Quarnet.conf" << true;
+}
+
+// A FIFO would block the clock: it is moved aside, or else the store keeps to memory.
+void TstSettings::notAFile()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, readOnly);
+    const test::Folders dir;
+    const QString path = dir.path("Quarnet.conf"), fifo = dir.path(entry);
+    QVERIFY(!entry.endsWith(".lock") || saveSet(path, 0));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(!readOnly || makeReadOnly(dir.path(), true));
+    const auto lift = qScopeGuard([&] { readOnly&& makeReadOnly(dir.path(), false); });
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(readOnly ? "memory only" : "aside"));
+    {
+        SettingsStore store(path, g_clock);
+        QCOMPARE(store.memoryOnly(), readOnly);
+        QCOMPARE(loadSettings(store), entry.endsWith(".lock") ? valueSet(0) : Settings());
+        saveSettings(store, valueSet(1));
+        QCOMPARE(store.hasUnsavedChanges(), readOnly);
+        QVERIFY(!store.retryPending());
+    }
+    const QFileInfo moved(readOnly ? fifo : fifo + ".not-a-file-20261205-180705");
+    QVERIFY(moved.exists() && !moved.isFile());
+    QVERIFY(readOnly || loadCopy(path) == valueSet(1));
+}
+
+void TstSettings::interruptedSave_data()
+{
+    QTest::addColumn<bool>("live");
+    QTest::newRow("stale lock") << false; // its owner details never written; the kills leave others
+    QTest::newRow("lock held by a running clock") << true;
+}
+
+// A save killed before its rename leaves its new file and a stale lock: the next start moves that
+// file aside, and never touches the user's copies (issue 17) or anything else.
+void TstSettings::interruptedSave()
+{
+    QFETCH(bool, live);
+    const test::Folders dir;
+    const QString path = dir.path("Quarnet.conf");
+    QVERIFY(saveSet(path, 0));
+    QLockFile lock(path + ".lock");
+    if (live)
+        QVERIFY(lock.tryLock(0));
+    else
+        dir.write("Quarnet.conf.lock", {});
+    const QDateTime locked = QFileInfo(path + ".lock").lastModified();
+    const QByteArray saved = contents(path);
+    // A leftover; the user's copies, one named as Qt could but older than the lock; a stranger.
+    const QStringList names { "AbCdEf", "backup", "Before", "BACKUP", "old123", "QwErTy",
+        "XyZabc" };
+    for (const QString& name : names) {
+        dir.write("Quarnet.conf." + name, name == "XyZabc" ? "not settings" : saved);
+        QFile file(path + '.' + name); // closed: the time set now stays
+        QVERIFY(file.open(QIODevice::ReadOnly)
+            && file.setFileTime(
+                locked.addSecs(name == "QwErTy" ? -60 : 1), QFile::FileModificationTime));
+    }
+    SettingsStore store(path, g_clock);
+    for (const QString& name : names)
+        QVERIFY2(QFile::exists(path + '.' + name) == (name != "AbCdEf" || live), qPrintable(name));
+    QCOMPARE(contents(path + ".interrupted/Quarnet.conf.AbCdEf"), live ? QByteArray() : saved);
+    QCOMPARE(QFile::exists(path + ".lock"), live); // a stale lock is gone
+}
+
+// Killed at any moment of a save, the file holds the old set or the new one, byte for byte.
+void TstSettings::killDuringSaves()
+{
+    const test::Folders dir;
+    const QString path = dir.path("Quarnet.conf");
+    QVERIFY(saveSet(path, 0) && saveSet(path + ".0", 0) && saveSet(path + ".1", 1));
+    const QByteArrayList sets { contents(path + ".0"), contents(path + ".1") };
+    int locked = 0;
+    for (int kill = 0; kill < 50; ++kill) {
+        QProcess helper;
+        helper.start(QCoreApplication::applicationFilePath(), { "--save-loop", path });
+        QVERIFY(helper.waitForReadyRead(10000));
+        std::this_thread::sleep_for(1us * QRandomGenerator::global()->bounded(6000));
+        helper.kill(); // SIGKILL
+        QVERIFY(helper.waitForFinished(10000));
+        locked += QFile::exists(path + ".lock");
+        QVERIFY2(sets.contains(contents(path)), qPrintable(QString::number(kill)));
+        SettingsStore next(path, g_clock); // the lock goes, and new files that read as ours
+        QVERIFY(!QFile::exists(path + ".lock"));
+    }
+    qInfo("%d of 50 kills came while a save held its lock", locked);
+    QVERIFY(locked > 0);
+}
+
+// A burst of changes is saved once, a moment after its last one, or at once on flush().
+void TstSettings::burstSavedOnce()
+{
+    int saves = 0;
+    SaveCoalescer coalescer([&] { ++saves; }, 10s), quick([&] { ++saves; }, 1ms);
+    coalescer.requestSave();
+    QTest::qWait(200);
+    coalescer.requestSave(); // starts the delay again
+    QVERIFY(coalescer.remainingTimeMs() > 9850);
+    coalescer.flush();
+    coalescer.flush();
+    QCOMPARE(saves, 1);
+    quick.requestSave();
+    QTRY_COMPARE(saves, 2);
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--save-loop") == 0) { // the process killed
+        SettingsStore store(QFile::decodeName(argv[2]), g_clock);
+        std::puts("ready");
+        std::fflush(stdout);
+        for (int n = 1;; ++n)
+            saveSettings(store, valueSet(n));
+    }
+    TstSettings test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"
