@@ -7,6 +7,8 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,9 +63,9 @@ bool openRegular(QFile& file, const QString& path, QString* why)
 }
 
 // Qt's BMP reader stops at the end of the file and still returns the picture, its missing rows
-// left as whatever the memory held. So an uncompressed BMP must hold every row it declares.
-// Empty when it does, else why not.
-QString bmpCutShort(const QByteArray& head, qint64 fileBytes)
+// left as whatever the memory held. So a BMP must have a header Qt knows, and an uncompressed one
+// every row it declares. Empty when it does, else why not.
+QString bmpUnsafe(const QByteArray& head, qint64 fileBytes)
 {
     if (head.size() < 30)
         return QStringLiteral("BMP header cut short");
@@ -71,6 +73,11 @@ QString bmpCutShort(const QByteArray& head, qint64 fileBytes)
     const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
     const qint64 offset = u32(10);
     const quint32 headerBytes = u32(14);
+    // Qt reads a header of any other size as one of these and decodes rows it never fills.
+    static constexpr quint32 knownHeaders[] { 12, 40, 52, 56, 64, 108, 124 };
+    if (std::find(std::begin(knownHeaders), std::end(knownHeaders), headerBytes)
+        == std::end(knownHeaders))
+        return QStringLiteral("BMP header of %1 bytes, of no known kind").arg(headerBytes);
     qint64 width = 0, height = 0, bits = 0, compression = 0;
     if (headerBytes == 12) { // OS/2 core header
         width = u16(18);
@@ -197,7 +204,7 @@ QImage load(const QString& path, const QString& within)
     if (format.isEmpty())
         return refuse(path, QStringLiteral("not a BMP, PNG, JPEG or GIF file"));
     if (format == "bmp") {
-        if (const QString cut = bmpCutShort(file.peek(34), info.size()); !cut.isEmpty())
+        if (const QString cut = bmpUnsafe(file.peek(34), info.size()); !cut.isEmpty())
             return refuse(path, cut);
     }
     if (format == "gif") {
