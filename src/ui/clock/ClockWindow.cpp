@@ -199,7 +199,9 @@ void ClockWindow::paintEvent(QPaintEvent* event)
 {
     if (!m_firstFrameLogged) {
         m_firstFrameLogged = true;
-        if (const std::optional<qint64> ms = msSinceProcessStart())
+        // Two files read only when the line is wanted.
+        if (const std::optional<qint64> ms
+            = lcMain().isDebugEnabled() ? msSinceProcessStart() : std::nullopt)
             qCDebug(lcMain).nospace() << "first frame " << *ms << " ms after start";
     }
     QPainter painter(this);
