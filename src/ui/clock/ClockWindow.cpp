@@ -76,8 +76,11 @@ ClockWindow::ClockWindow(
     WindowShape::prepare(this);
     setFocusPolicy(Qt::StrongFocus);
 
-    m_menu.addAction(m_commands.action(Command::UnlockPosition));
-    m_menu.addAction(m_commands.action(Command::Close));
+    for (const Command item : { Command::UnlockPosition, Command::ChangeTime,
+             Command::ToggleWorldTime, Command::ShowOptions, Command::Close })
+        m_menu.addAction(m_commands.action(item));
+    m_menu.addSeparator();
+    m_menu.addAction(m_commands.action(Command::ShowAbout));
     connect(&m_commands, &ClockCommands::triggered, this, &ClockWindow::run);
 
     connect(&m_tray, &TrayIcon::leftPressed, this, [this] {
@@ -254,7 +257,8 @@ void ClockWindow::run(Command command)
     case Command::ShowAbout:
     case Command::ShowOptions:
     case Command::ToggleWorldTime:
-        qCDebug(lcMain) << "command" << int(command) << "arrives with its window";
+    case Command::ChangeTime:
+        // Their windows' owners act on these.
         return;
     }
 }

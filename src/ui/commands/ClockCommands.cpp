@@ -11,9 +11,16 @@ ClockCommands::ClockCommands(QObject* parent)
         connect(
             m_actions[i], &QAction::triggered, this, [this, command] { emit triggered(command); });
     }
-    action(Command::Close)->setText(QStringLiteral("E&xit"));
     action(Command::UnlockPosition)->setText(QStringLiteral("un&Lock Position"));
     action(Command::UnlockPosition)->setVisible(false);
+    action(Command::ChangeTime)->setText(QStringLiteral("&Change Time"));
+    action(Command::ToggleWorldTime)->setText(QStringLiteral("&World Time"));
+    action(Command::ShowOptions)->setText(QStringLiteral("&Options"));
+    action(Command::Close)->setText(QStringLiteral("E&xit"));
+    action(Command::ShowAbout)->setText(QStringLiteral("&About"));
+    for (const Command windowed :
+        { Command::ChangeTime, Command::ToggleWorldTime, Command::ShowOptions, Command::ShowAbout })
+        action(windowed)->setEnabled(false);
 }
 
 void ClockCommands::run(Command command)

@@ -21,9 +21,13 @@ enum class Command {
     ToggleScroll, // S
     ToggleLock, // L
     UnlockPosition, // the menu's item, shown while the position is locked
+    ChangeTime, // the menu's item: the desktop's own date and time settings
 };
 
 // The clock's commands, one QAction each, shared by the hot keys, the popup menu and the tray.
+// The commands that open a window of their own start disabled: whoever owns that window
+// connects to the action and enables it, so that a key or item without a window is visibly off
+// rather than silent.
 class ClockCommands : public QObject {
     Q_OBJECT
 
@@ -38,5 +42,5 @@ signals:
     void triggered(Command command);
 
 private:
-    std::array<QAction*, std::size_t(Command::UnlockPosition) + 1> m_actions {};
+    std::array<QAction*, std::size_t(Command::ChangeTime) + 1> m_actions {};
 };

@@ -21,7 +21,7 @@ private slots:
         QFETCH(QString, command);
         static const QStringList names { "None", "ShowAbout", "Close", "StopChime", "ShowMenu",
             "ToggleVisible", "Chime", "ChangeBackground", "ShowOptions", "ToggleWorldTime",
-            "ToggleScroll", "ToggleLock", "UnlockPosition" };
+            "ToggleScroll", "ToggleLock", "UnlockPosition", "ChangeTime" };
         QCOMPARE(names.value(int(HotKeys::command(keys.key(), keys.keyboardModifiers()))), command);
         // Key codes of lower-case letters, as text gives them, count as the letters.
         if (keys.key() >= Qt::Key_A && keys.key() <= Qt::Key_Z)
