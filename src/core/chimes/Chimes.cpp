@@ -56,6 +56,14 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
             return;
         }
         m_lastChimeHour = hour;
+        if (m_settings.quietHours.contains(m_clock.now().time())) {
+            qCInfo(lcSound) << "no chime for hour" << hour << ": quiet hours";
+            return;
+        }
+        if (const QString busy = m_busyReason ? m_busyReason() : QString(); !busy.isEmpty()) {
+            qCInfo(lcSound).noquote() << "no chime for hour" << hour << ":" << busy;
+            return;
+        }
     }
     endCount();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/settings/QuietHours.h"
+
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -18,5 +20,11 @@ struct Settings {
     QString soundPack = QStringLiteral("< skin >"); // SoundPack
     QStringList worldTimes; // [WTT] Count, Item1..ItemN
     bool scroll = true; // [WTT] Scroll
+    QuietHours quietHours; // QuietHours, QuietFrom, QuietTo
+    // No hourly chime while the screen is locked, do-not-disturb is on, or a window is full screen.
+    bool quietWhenLocked = true; // QuietWhenLocked
+    bool quietWhenDoNotDisturb = true; // QuietWhenDoNotDisturb
+    bool quietWhenFullScreen = true; // QuietWhenFullScreen
+    int chimeVolume = 100; // ChimeVolume, 0 to 100 per cent
     bool operator==(const Settings&) const = default;
 };
