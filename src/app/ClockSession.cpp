@@ -18,9 +18,11 @@ ClockSession::ClockSession(
                                m_sound = std::make_unique<QtSoundOutput>();
                            return *m_sound;
                        }))
+    , m_busy(clock, m_settings)
     , m_window(m_timepiece, m_chimes, m_settings, clock)
     , m_saver([this] { save(); })
 {
+    m_chimes.setBusyCheck([this] { return m_busy.reason(); });
     connect(&m_window, &ClockWindow::settingsChanged, this, [this] {
         if (m_store && !m_closing)
             m_saver.requestSave();
