@@ -175,6 +175,19 @@ private slots:
         CHECK(run(u"xdotool key x"_s) && clock.closed() && clock.saved(u"LockPos=True"_s));
     }
 
+    void oneClockAtATime()
+    {
+        Clock clock(placed);
+        CHECK(clock.start() && clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }));
+        // A second start ends at once and the hidden clock comes forward.
+        const auto again = clock.startAgain();
+        QVERIFY(again->waitForFinished(1000 * startupFactor) && again->exitCode() == 0);
+        CHECK(qWaitFor([&] { return clock.shown(); }));
+        // The lock of a killed clock keeps no new one from starting.
+        CHECK(clock.signal(SIGKILL) && qWaitFor([&] { return !clock.running(); }));
+        CHECK(clock.start());
+    }
+
     void trayIcon()
     {
         // trayer holds the tray before the clock starts, at 10:09:58 so that 10:10 writes the tip.

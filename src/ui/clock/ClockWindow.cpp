@@ -335,6 +335,14 @@ void ClockWindow::toggleVisible()
         showClock();
 }
 
+void ClockWindow::bringForward()
+{
+    if (!isVisible())
+        showClock();
+    raise();
+    activateWindow();
+}
+
 void ClockWindow::showClock()
 {
     if (!testAttribute(Qt::WA_WState_Created) || !isVisible())

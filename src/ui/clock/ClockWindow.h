@@ -39,6 +39,8 @@ public:
     // One tick of the timepiece.
     void tick();
     int tickIntervalMs() const { return m_ticker.interval(); }
+    // Shown if hidden, raised and given the focus: the user started the clock once more.
+    void bringForward();
     // Where the window really is, for saving: a window manager may have moved it without Qt
     // knowing.
     QPoint savedPosition();
