@@ -175,6 +175,43 @@ private slots:
         CHECK(run(u"xdotool key x"_s) && clock.closed() && clock.saved(u"LockPos=True"_s));
     }
 
+    void compositing_data()
+    {
+        QTest::addColumn<QString>("skin");
+        QTest::newRow("built-in") << QString();
+        QTest::newRow("Pebbles") << u"Skin=Pebbles\n"_s;
+    }
+    void compositing()
+    {
+        // The outline under a compositing manager is the one without, to the pixel, corners
+        // showing the desktop included.
+        QFETCH(QString, skin);
+        Clock clock(placed + skin, u"2026-03-16 10:10:30"_s, true);
+        CHECK(clock.start());
+        const QRect around = clock.window.geometry.adjusted(-4, -4, 4, 4);
+        // The clock's own pixels; the desktop's (as a corner shows it) differ: a compositor
+        // without a root picture paints it grey.
+        const auto clockOnly = [&] {
+            QImage image = shot(around);
+            const QRgb desktop = image.isNull() ? 0 : image.pixel(0, 0);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    image.setPixel(x, y, image.pixel(x, y) == desktop ? 0 : image.pixel(x, y));
+            return image;
+        };
+        QImage plain;
+        CHECK(qWaitFor([&] {
+            const QImage now = clockOnly();
+            return std::exchange(plain, now) == now && !now.isNull();
+        }));
+        Helper compositor(u"xcompmgr"_s, QDir::temp().filePath(u"xcompmgr"_s));
+        QImage composited;
+        const auto same = [&] { return (composited = clockOnly()) == plain; };
+        QTest::qWait(1000); // the compositor's first frames
+        QVERIFY2(qWaitFor(same, 3000) && compositor.state() == QProcess::Running,
+            qPrintable(u"%1 of the pixels as without"_s.arg(match(composited, plain, 0))));
+    }
+
     void oneClockAtATime()
     {
         Clock clock(placed);
