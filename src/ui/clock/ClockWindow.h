@@ -81,6 +81,9 @@ private:
     QMenu m_menu;
     TrayIcon m_tray;
     QTimer m_ticker;
+    // A compositing manager may come or go while the clock runs.
+    QTimer m_compositorWatch;
+    bool m_composited = false;
     WindowDrag m_drag;
     QRegion m_outline;
     bool m_outlineApplied = false;
