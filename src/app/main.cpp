@@ -69,7 +69,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCommandLineParser parser;
     describe(app, parser);
-    QApplication::setApplicationDisplayName(QStringLiteral("Horolan"));
     // The clock lives on when its other windows close; only the closing sequence ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
