@@ -95,6 +95,15 @@ ClockWindow::ClockWindow(
     // The first tick sets the interval from the speed.
     m_ticker.setInterval(100);
     connect(&m_ticker, &QTimer::timeout, this, &ClockWindow::tick);
+    m_compositorWatch.setInterval(5000);
+    connect(&m_compositorWatch, &QTimer::timeout, this, [this] {
+        if (const bool now = DesktopIntegration::composited(); now != m_composited) {
+            qCDebug(lcMain) << (now ? "a compositing manager came"
+                                    : "the compositing manager went");
+            m_composited = now;
+            tick();
+        }
+    });
     // The face moves on between the strokes of a counting chime.
     connect(&m_chimes, &Chimes::strokeEnded, this, &ClockWindow::tick);
     apply(FaceUpdate { true, m_timepiece.face().background(), {}, {} });
@@ -116,15 +125,18 @@ void ClockWindow::start()
     keepOnTop(this, m_settings.onTop);
     m_commands.action(Command::UnlockPosition)->setVisible(m_settings.lockPosition);
     m_tray.show(QString());
+    m_composited = DesktopIntegration::composited();
     // The face is drawn before the window maps, so its first frame already shows the time.
     tick();
     showClock();
     m_ticker.start();
+    m_compositorWatch.start();
 }
 
 void ClockWindow::shutDown()
 {
     m_ticker.stop();
+    m_compositorWatch.stop();
     m_chimes.stop();
     m_tray.remove();
 }
@@ -136,6 +148,7 @@ void ClockWindow::tick()
         m_ticker.setInterval(intervalMs);
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
     m_timepiece.face().setDevicePixelRatio(devicePixelRatioF());
+    m_timepiece.face().setSoftEdges(m_composited);
     apply(m_timepiece.tick());
 }
 
@@ -333,6 +346,14 @@ void ClockWindow::toggleVisible()
         hide();
     else
         showClock();
+}
+
+void ClockWindow::bringForward()
+{
+    if (!isVisible())
+        showClock();
+    raise();
+    activateWindow();
 }
 
 void ClockWindow::showClock()

@@ -39,6 +39,8 @@ public:
     // One tick of the timepiece.
     void tick();
     int tickIntervalMs() const { return m_ticker.interval(); }
+    // Shown if hidden, raised and given the focus: the user started the clock once more.
+    void bringForward();
     // Where the window really is, for saving: a window manager may have moved it without Qt
     // knowing.
     QPoint savedPosition();
@@ -79,6 +81,9 @@ private:
     QMenu m_menu;
     TrayIcon m_tray;
     QTimer m_ticker;
+    // A compositing manager may come or go while the clock runs.
+    QTimer m_compositorWatch;
+    bool m_composited = false;
     WindowDrag m_drag;
     QRegion m_outline;
     bool m_outlineApplied = false;
