@@ -4,6 +4,9 @@
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/audio/QtSoundOutput.h"
+#include "ui/commands/DateTimeSettings.h"
+
+#include <QAction>
 
 ClockSession::ClockSession(
     const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
@@ -26,6 +29,19 @@ ClockSession::ClockSession(
             m_saver.requestSave();
     });
     connect(&m_window, &ClockWindow::closeRequested, this, &ClockSession::close);
+
+    QAction* options = m_window.commands().action(Command::ShowOptions);
+    options->setEnabled(true);
+    connect(options, &QAction::triggered, this, [this] {
+        if (!m_options) {
+            m_options = std::make_unique<OptionsWindow>(
+                m_window, m_timepiece, m_chimes, m_settings, m_roots);
+            connect(m_options.get(), &OptionsWindow::settingsChanged, &m_window,
+                &ClockWindow::settingsChanged);
+        }
+        m_options->open();
+    });
+    DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
 }
 
 ClockSession::~ClockSession() = default;

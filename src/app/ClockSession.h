@@ -7,6 +7,7 @@
 #include "core/settings/SaveCoalescer.h"
 #include "core/settings/Settings.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/options/OptionsWindow.h"
 
 #include <QObject>
 
@@ -56,4 +57,5 @@ private:
     ClockWindow m_window;
     SaveCoalescer m_saver;
     bool m_closing = false;
+    std::unique_ptr<OptionsWindow> m_options; // made when first opened
 };

@@ -13,6 +13,7 @@ struct Settings {
     bool onTop = true; // ontop
     bool twelveHour = false; // AMPM
     bool countChimes = true; // UseChimesCount
+    bool randomSkin = false; // RandomSkin: a skin at random each hour
     float speed = 88; // Speed, 0 to 100
     QString skin = QStringLiteral("< none >"); // Skin
     QString soundPack = QStringLiteral("< skin >"); // SoundPack

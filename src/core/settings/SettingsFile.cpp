@@ -134,6 +134,7 @@ Settings loadSettings(const SettingsStore& store)
     s.onTop = readBool(store, setting, u"ontop", true);
     s.twelveHour = readBool(store, setting, u"AMPM", false);
     s.countChimes = readBool(store, setting, u"UseChimesCount", true);
+    s.randomSkin = readBool(store, setting, u"RandomSkin", false);
     s.speed = readSpeed(store);
     s.skin = storedText(store.read(setting, u"Skin", s.skin));
     s.soundPack = storedText(store.read(setting, u"SoundPack", s.soundPack));
@@ -157,6 +158,7 @@ void saveSettings(SettingsStore& store, const Settings& s)
     store.write(setting, u"LockPos", fromBool(s.lockPosition));
     store.write(setting, u"ontop", fromBool(s.onTop));
     store.write(setting, u"Speed", fromNumber(s.speed));
+    store.write(setting, u"RandomSkin", fromBool(s.randomSkin));
     store.write(setting, u"ShowWTT", fromBool(s.showWorldTime));
     store.write(wtt, u"Scroll", fromBool(s.scroll));
     writeWorldTimes(store, s.worldTimes);

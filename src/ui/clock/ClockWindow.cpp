@@ -116,6 +116,14 @@ void ClockWindow::activateSkin(const QString& name)
     QGuiApplication::restoreOverrideCursor();
 }
 
+void ClockWindow::setTwelveHour(bool on)
+{
+    m_settings.twelveHour = on;
+    apply(m_timepiece.placeTymeTime());
+    tick();
+    emit settingsChanged();
+}
+
 void ClockWindow::start()
 {
     // A position saved on a screen that is gone comes back onto one.

@@ -31,6 +31,8 @@ public:
 
     // The skin the user chose; the window takes its picture, outline and size.
     void activateSkin(const QString& name);
+    // Twelve-hour display on or off, shown at once (a Tyme skin's time moves to make room).
+    void setTwelveHour(bool on);
     // Shows the clock on the screen it was saved on (or the nearest), above others as set, with
     // its tray icon, and starts ticking.
     void start();

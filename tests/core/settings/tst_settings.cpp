@@ -52,7 +52,7 @@ Settings loadCopy(const QString& path)
 Settings valueSet(int n)
 {
     const bool odd = n % 2;
-    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd,
+    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd, odd,
         odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd };
     for (int i = 1; i <= (odd ? 40 : 3); ++i)
         s.worldTimes << QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i);
