@@ -210,6 +210,7 @@ public:
         return QDir().mkpath(path) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, path));
     }
     QString settings() const { return readFile(m_dir.filePath(u"home/.config/Quarnet.conf"_s)); }
+    QString home() const { return m_dir.filePath(u"home"_s); }
     QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
     bool saved(const QString& line) const
     {

@@ -85,6 +85,12 @@ private slots:
         CHECK(keys(again, u"Left Left"_s) && keys(again, u"Tab space"_s));
         CHECK(qWaitFor([&] { return clock.saved(u"ontop=False"_s); }, 8000));
         QVERIFY(qWaitFor([&] { return !above(again.id) && !above(clock.window.id); }, 3000));
+        // Two boxes on, "Start at login": a valid autostart entry starting this clock.
+        CHECK(keys(again, u"Tab Tab space"_s));
+        const QString entry = clock.home() + u"/.config/autostart/org.horolan.Horolan.desktop"_s;
+        CHECK(run(u"desktop-file-validate "_s + entry));
+        QVERIFY(readFile(entry).contains(u"\nExec="_s + qEnvironmentVariable("HOROLAN_BIN")));
+        CHECK(keys(again, u"space"_s) && !QFile::exists(entry));
 
         QVERIFY(options(clock).id); // the options window stays open
         // The knob dragged past the top of its slot: Speed 100.

@@ -5,6 +5,7 @@
 #include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
 #include "core/options/SpeedSlider.h"
+#include "core/settings/Autostart.h"
 #include "core/settings/Settings.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/TrayIcon.h"
@@ -324,7 +325,10 @@ QWidget* OptionsWindow::makeFreaksPage()
     m_twelveHour = newBox(QStringLiteral("AMPM"), {}, page);
     grid->addWidget(m_onTop, 0, 0);
     grid->addWidget(m_twelveHour, 1, 0);
-    grid->setRowStretch(2, 1);
+    m_startAtLogin = newBox(QStringLiteral("Start at login"),
+        QStringLiteral("Starts the clock when you log in to the desktop"), page);
+    grid->addWidget(m_startAtLogin, 2, 0);
+    grid->setRowStretch(3, 1);
     grid->setColumnStretch(0, 1);
     auto* caption = new QLabel(QStringLiteral("Speed"), page);
     m_speedValue = new QLabel(page);
@@ -333,12 +337,17 @@ QWidget* OptionsWindow::makeFreaksPage()
     grid->addWidget(caption, 0, 1);
     grid->addWidget(m_speedValue, 1, 1);
     m_speed = new SpeedSliderWidget(page);
-    grid->addWidget(m_speed, 0, 2, 3, 1, Qt::AlignTop);
+    grid->addWidget(m_speed, 0, 2, 4, 1, Qt::AlignTop);
 
     connect(m_onTop, &QCheckBox::clicked, this, &OptionsWindow::setOnTop);
     connect(m_twelveHour, &QCheckBox::clicked, this, [this](bool on) {
         m_clock.setTwelveHour(on);
         emit settingsChanged();
+    });
+    // Kept by the desktop, not in the settings file: the box shows what is there.
+    connect(m_startAtLogin, &QCheckBox::clicked, this, [this](bool on) {
+        Autostart::set(on, Autostart::thisProgram());
+        m_startAtLogin->setChecked(Autostart::isOn());
     });
     connect(m_speed, &SpeedSliderWidget::speedChanged, this, [this](float speed) {
         m_settings.speed = speed;
@@ -388,6 +397,7 @@ void OptionsWindow::fill()
     m_twelveHour->setChecked(m_settings.twelveHour);
     m_countChimes->setChecked(m_settings.countChimes);
     m_onTop->setChecked(m_settings.onTop);
+    m_startAtLogin->setChecked(Autostart::isOn());
     m_speedValue->setText(QString::number(SpeedSlider::shown(m_settings.speed)));
     m_speed->setSpeed(m_settings.speed);
 }

@@ -71,6 +71,7 @@ private:
     QCheckBox* m_countChimes = nullptr;
     QCheckBox* m_onTop = nullptr;
     QCheckBox* m_twelveHour = nullptr;
+    QCheckBox* m_startAtLogin = nullptr;
     QLabel* m_speedValue = nullptr;
     SpeedSliderWidget* m_speed = nullptr;
 

@@ -1,6 +1,7 @@
 // The settings file: its load and save rules, a row of tests/data/settings/MANIFEST each, and the
 // store's failures: refused saves, what is not a regular file, interrupted saves, kills.
 #include "core/settings/SaveCoalescer.h"
+#include "core/settings/Autostart.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "support/TestSupport.h"
@@ -97,7 +98,54 @@ private slots:
     void interruptedSave();
     void killDuringSaves();
     void burstSavedOnce();
+    void autostart_data();
+    void autostart();
 };
+
+void TstSettings::autostart_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QByteArray>("edited"); // the entry as the desktop's settings leave it
+    QTest::addColumn<bool>("on");
+    QTest::newRow("by name") << "horolan"
+                             << "horolan" << QByteArray() << true;
+    QTest::newRow("blanks") << "/opt/my clocks/horolan"
+                            << "\"/opt/my clocks/horolan\"" << QByteArray() << true;
+    QTest::newRow("quote and dollar") << "/a/b\"c$"
+                                      << "\"/a/b\\\\\"c\\\\$\"" << QByteArray() << true;
+    QTest::newRow("hidden") << "horolan"
+                            << "horolan" << QByteArray("Hidden=true\n") << false;
+    QTest::newRow("switched off") << "horolan"
+                                  << "horolan" << QByteArray("X-GNOME-Autostart-enabled=false\n")
+                                  << false;
+}
+
+// The entry written is what the desktop reads; the box shows what the entry says.
+void TstSettings::autostart()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, exec);
+    QFETCH(QByteArray, edited);
+    QFETCH(bool, on);
+    const test::Folders dir;
+    qputenv("XDG_CONFIG_HOME", dir.path("config").toUtf8());
+    QVERIFY(!Autostart::isOn() && Autostart::set(true, program));
+    QVERIFY(contents(Autostart::entryPath()).contains("\nExec=" + exec.toUtf8() + '\n'));
+    if (!edited.isEmpty()) {
+        QFile file(Autostart::entryPath());
+        QVERIFY(file.open(QIODevice::Append) && file.write(edited) == edited.size());
+    }
+    QCOMPARE(Autostart::isOn(), on);
+    QVERIFY(Autostart::set(false, program) && !Autostart::isOn());
+    QVERIFY(!QFile::exists(Autostart::entryPath()));
+    // A config folder that cannot be written: refused, said once, nothing claimed.
+    dir.write("blocked", "a file, not a folder");
+    qputenv("XDG_CONFIG_HOME", dir.path("blocked").toUtf8());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the autostart entry"));
+    QVERIFY(!Autostart::set(true, program) && !Autostart::isOn());
+    qunsetenv("XDG_CONFIG_HOME");
+}
 
 void TstSettings::rules()
 {
