@@ -7,6 +7,7 @@
 #include "core/settings/SaveCoalescer.h"
 #include "core/settings/Settings.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/worldtime/WorldTimeWindow.h"
 
 #include <QObject>
 
@@ -38,6 +39,7 @@ public:
     Timepiece& timepiece() { return m_timepiece; }
     Chimes& chimes() { return m_chimes; }
     ClockWindow& window() { return m_window; }
+    WorldTimeWindow& worldTime() { return m_worldTime; }
 
 signals:
     void closed();
@@ -54,6 +56,7 @@ private:
     Timepiece m_timepiece;
     Chimes m_chimes;
     ClockWindow m_window;
+    WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;
     bool m_closing = false;
 };
