@@ -101,11 +101,11 @@ void checkEntry(int number, const WorldTimeEntry& entry)
         && t[2].isDigit() && t[3].isDigit();
     if (!offsetOk)
         qCInfo(lcWorldTime) << "WTT Item" << number << t.left(40)
-                               << "does not start with a sign and three digits; offset reads as"
-                               << NumberReading::leadingNumber(QStringView(t).left(4));
+                            << "does not start with a sign and three digits; offset reads as"
+                            << NumberReading::leadingNumber(QStringView(t).left(4));
     if (!entry.zone.isEmpty() && !QTimeZone::isTimeZoneIdAvailable(entry.zone.toUtf8()))
         qCInfo(lcWorldTime) << "WTT Zone" << number << entry.zone.left(40)
-                               << "is no zone here; the entry's own offset is used";
+                            << "is no zone here; the entry's own offset is used";
 }
 
 QList<WorldTimeEntry> readWorldTimes(const SettingsStore& store)
@@ -124,8 +124,9 @@ QList<WorldTimeEntry> readWorldTimes(const SettingsStore& store)
     QList<WorldTimeEntry> list;
     list.reserve(entries);
     for (int entry = 1; entry <= entries; ++entry) {
-        list.append({ storedText(store.read(wtt, itemKey(entry), QStringLiteral("+000Now"))).trimmed(),
-            storedText(store.read(wtt, zoneKey(entry), QString())).trimmed() });
+        list.append(
+            { storedText(store.read(wtt, itemKey(entry), QStringLiteral("+000Now"))).trimmed(),
+                storedText(store.read(wtt, zoneKey(entry), QString())).trimmed() });
         checkEntry(entry, list.back());
     }
     qCDebug(lcSettings) << "world time list of" << entries << "entries";

@@ -10,7 +10,8 @@ class SettingsStore;
 // Every key of groups "Setting" and "WTT". Booleans
 // are "true" in any case, numbers their leading number; Speed is clamped to 0..100, positions to
 // 0..32767 px; Count below 0 gives no entries, above 32767 that many. Entries are trimmed, and
-// missing ones read "+000Now"; an entry's Zone key names its zone. U+FEFF is dropped from names and entries.
+// missing ones read "+000Now"; an entry's Zone key names its zone. U+FEFF is dropped from names and
+// entries.
 Settings loadSettings(const SettingsStore& store);
 
 // Writes every key (SysTrayIcon always True), removes the item keys past the new end and the

@@ -87,8 +87,8 @@ void WorldTimeBoard::remakeBuffer()
 {
     const QImage& picture = m_background.picture;
     m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
-    m_buffer = QImage((QSizeF(picture.size()) * m_ratio).toSize(),
-        QImage::Format_ARGB32_Premultiplied);
+    m_buffer
+        = QImage((QSizeF(picture.size()) * m_ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     m_buffer.setDevicePixelRatio(m_ratio);
     QPainter painter(&m_buffer);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -113,7 +113,8 @@ void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime&
         return;
     const QRectF box = m_look.box;
     QPainter painter(&m_buffer);
-    painter.setClipRect(box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
+    painter.setClipRect(
+        box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPointF(0, 0), m_scaled);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -151,14 +152,14 @@ void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime&
             painter.drawEllipse(centre, px(radiusTwips), px(radiusTwips));
             const double hourAngle = std::fmod(minute / 60.0, 12.0) / 12 * 2 * std::numbers::pi;
             const double minuteAngle = (minute % 60) / 60.0 * 2 * std::numbers::pi;
-            painter.drawLine(centre,
-                centre + QPointF(std::sin(hourAngle), -std::cos(hourAngle)) * px(88));
-            painter.drawLine(centre,
-                centre + QPointF(std::sin(minuteAngle), -std::cos(minuteAngle)) * px(110));
+            painter.drawLine(
+                centre, centre + QPointF(std::sin(hourAngle), -std::cos(hourAngle)) * px(88));
+            painter.drawLine(
+                centre, centre + QPointF(std::sin(minuteAngle), -std::cos(minuteAngle)) * px(110));
             painter.setPen(m_look.area);
             const double top = px(y) - metrics.height() / 2;
-            painter.drawText(QPointF(px(280), top + metrics.ascent()),
-                WorldTimeTable::name(entry.text));
+            painter.drawText(
+                QPointF(px(280), top + metrics.ascent()), WorldTimeTable::name(entry.text));
         }
     }
 }

@@ -121,7 +121,8 @@ QImage drawPicture()
         font.setBold(true);
         p.setFont(font);
         p.setPen(QColor(200, 214, 236));
-        p.drawText(QRect(1, 1, width - 2, topRule - 1), Qt::AlignCenter, QStringLiteral("WORLD TIME"));
+        p.drawText(
+            QRect(1, 1, width - 2, topRule - 1), Qt::AlignCenter, QStringLiteral("WORLD TIME"));
     }
     // The rounded corners: cut rows in magenta, the frame's white just inside the cut.
     for (std::size_t i = 0; i < cornerCut.size(); ++i) {

@@ -73,9 +73,8 @@ WorldTimeEntry makeEntry(const ZoneChoice& choice, const QString& name, const QD
 {
     QString shown = name.trimmed();
     if (shown.isEmpty()) {
-        shown = choice.zone.isEmpty()
-            ? QStringLiteral("GMT") + choice.label
-            : choice.zone.section(u'/', -1).replace(u'_', u' ');
+        shown = choice.zone.isEmpty() ? QStringLiteral("GMT") + choice.label
+                                      : choice.zone.section(u'/', -1).replace(u'_', u' ');
     }
     int minutes = choice.offsetMinutes;
     if (const QTimeZone zone = zoneOf(choice.zone); zone.isValid())
@@ -83,7 +82,7 @@ WorldTimeEntry makeEntry(const ZoneChoice& choice, const QString& name, const QD
     // Three digits hold every zone of the world (at most 14 hours, 840 minutes).
     minutes = std::clamp(minutes, -999, 999);
     const QString text = QStringLiteral("%1%2%3")
-                             .arg(minutes < 0 ? u'-' : u'+')
+                             .arg(QChar(minutes < 0 ? u'-' : u'+'))
                              .arg(std::abs(minutes), 3, 10, QLatin1Char('0'))
                              .arg(shown);
     return { text, choice.zone };
@@ -96,8 +95,7 @@ int ZoneClock::minuteOfDay(const WorldTimeEntry& entry, const QDateTime& now)
     auto found = m_zones.find(entry.zone);
     if (found == m_zones.end())
         found = m_zones.insert(entry.zone, zoneOf(entry.zone));
-    const int offset
-        = found->isValid() ? found->offsetFromUtc(now) / 60 : fixedOffset(entry.text);
+    const int offset = found->isValid() ? found->offsetFromUtc(now) / 60 : fixedOffset(entry.text);
     return ZoneTime::minuteOfDay(now, offset);
 }
 
@@ -106,8 +104,7 @@ int ZoneClock::minuteOfDay(const WorldTimeEntry& entry, const QDateTime& now)
 WorldTimeEditor::WorldTimeEditor(QList<WorldTimeEntry>& table, QDateTime now)
     : m_table(table)
     , m_choices(WorldTimeTable::zoneChoices(now))
-{
-}
+{ }
 
 QStringList WorldTimeEditor::choiceLabels() const
 {

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QTimeZone>
 
-
 // A zone the selector offers: one of the 30 fixed offsets, or a named zone of the system.
 struct ZoneChoice {
     QString label; // "+05:30", or "Europe/London"

@@ -6,9 +6,9 @@ const QStringList& labels()
 {
     static const QStringList offered = [] {
         QStringList list;
-        for (const int minutes : { -720, -660, -600, -540, -480, -420, -360, -300, -240, -210,
-                 -180, -120, -60, 0, 60, 120, 180, 210, 240, 270, 300, 330, 360, 420, 480, 540,
-                 570, 600, 660, 720 })
+        for (const int minutes :
+            { -720, -660, -600, -540, -480, -420, -360, -300, -240, -210, -180, -120, -60, 0, 60,
+                120, 180, 210, 240, 270, 300, 330, 360, 420, 480, 540, 570, 600, 660, 720 })
             list << offsetText(minutes);
         return list;
     }();
@@ -33,7 +33,7 @@ QString offsetText(int offsetMinutes)
 {
     const int m = std::abs(offsetMinutes);
     return QStringLiteral("%1%2:%3")
-        .arg(offsetMinutes < 0 ? u'-' : u'+')
+        .arg(QChar(offsetMinutes < 0 ? u'-' : u'+'))
         .arg(m / 60, 2, 10, QLatin1Char('0'))
         .arg(m % 60, 2, 10, QLatin1Char('0'));
 }

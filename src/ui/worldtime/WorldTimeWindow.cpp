@@ -20,8 +20,8 @@
 #include <QScreen>
 #include <QWindow>
 
-WorldTimeWindow::WorldTimeWindow(Settings& settings, const Timepiece& timepiece,
-    const Clock& clock, Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent)
+WorldTimeWindow::WorldTimeWindow(Settings& settings, const Timepiece& timepiece, const Clock& clock,
+    Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent)
     : QWidget(parent)
     , m_settings(settings)
     , m_timepiece(timepiece)
@@ -79,8 +79,8 @@ void WorldTimeWindow::closeWindow()
 void WorldTimeWindow::updateSkin()
 {
     m_random.seed(m_clock.secondsSinceMidnight());
-    const QString folder = m_timepiece.skinName() == builtInSkinName ? QString()
-                                                                      : m_timepiece.skinFolder();
+    const QString folder
+        = m_timepiece.skinName() == builtInSkinName ? QString() : m_timepiece.skinFolder();
     m_board.applySkin(
         folder, m_timepiece.worldTimeSkin(), m_timepiece.skin().transparent, m_random);
     m_board.setDevicePixelRatio(devicePixelRatioF());
@@ -89,8 +89,7 @@ void WorldTimeWindow::updateSkin()
     WindowShape::apply(this, background.outline);
     // Kept on the screen at the right and bottom, as the clock is after a new picture.
     if (const QScreen* screen = this->screen()) {
-        const QPoint kept
-            = WindowPlacement::keepOnScreen(QRect(pos(), size()), screen->geometry());
+        const QPoint kept = WindowPlacement::keepOnScreen(QRect(pos(), size()), screen->geometry());
         if (kept != pos())
             move(kept);
     }
