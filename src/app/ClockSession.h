@@ -8,6 +8,7 @@
 #include "core/settings/Settings.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/options/OptionsWindow.h"
+#include "ui/worldtime/WorldTimeWindow.h"
 
 #include <QObject>
 
@@ -39,6 +40,7 @@ public:
     Timepiece& timepiece() { return m_timepiece; }
     Chimes& chimes() { return m_chimes; }
     ClockWindow& window() { return m_window; }
+    WorldTimeWindow& worldTime() { return m_worldTime; }
 
 signals:
     void closed();
@@ -55,6 +57,7 @@ private:
     Timepiece m_timepiece;
     Chimes m_chimes;
     ClockWindow m_window;
+    WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;
     bool m_closing = false;
     std::unique_ptr<OptionsWindow> m_options; // made when first opened

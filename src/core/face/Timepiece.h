@@ -40,6 +40,8 @@ public:
     const Skin& skin() const { return m_skin; }
     const WorldTimeSkin& worldTimeSkin() const { return m_worldTime; }
     const QString& skinName() const { return m_name; }
+    // The active skin's folder; empty for the built-in skin or a name found under no root.
+    const QString& skinFolder() const { return m_folder; }
     Chimes::SkinChimes skinChimes() const;
     ClockFace& face() { return m_face; }
     const ClockFace& face() const { return m_face; }

@@ -114,6 +114,7 @@ void ClockWindow::activateSkin(const QString& name)
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     apply(m_timepiece.activateSkin(name));
     QGuiApplication::restoreOverrideCursor();
+    emit skinActivated();
 }
 
 void ClockWindow::setTwelveHour(bool on)
@@ -311,7 +312,7 @@ void ClockWindow::mousePressEvent(QMouseEvent* event)
         m_menu.popup(event->globalPosition().toPoint());
         break;
     case Qt::MiddleButton:
-        run(Command::ToggleWorldTime);
+        m_commands.run(Command::ToggleWorldTime);
         break;
     default:
         break;

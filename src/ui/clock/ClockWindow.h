@@ -57,6 +57,8 @@ signals:
     void settingsChanged();
     // The user asked to close the clock.
     void closeRequested();
+    // A skin was activated: the clock's other windows take it too.
+    void skinActivated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -27,7 +27,7 @@ char* toString(const Settings& s)
     QString text;
     QDebug(&text) << s.position << s.showWorldTime << s.useChimes << s.lockPosition << s.onTop
                   << s.twelveHour << s.countChimes << s.speed << s.skin << s.soundPack << s.scroll
-                  << s.worldTimes;
+                  << s.worldTimes << s.worldTimePosition;
     return qstrdup(qPrintable(text));
 }
 
@@ -54,9 +54,11 @@ Settings valueSet(int n)
 {
     const bool odd = n % 2;
     Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd, odd,
-        odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd };
+        odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd,
+        odd ? QPoint(75, 40) : QPoint() };
     for (int i = 1; i <= (odd ? 40 : 3); ++i)
-        s.worldTimes << QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i);
+        s.worldTimes.append({ QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i),
+            i % 3 ? QString() : QStringLiteral("Europe/London") });
     return s;
 }
 
