@@ -10,7 +10,7 @@ BUILD := env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL cmake --build
 configure = [ -f build/$(1)/cmake_install.cmake ] || cmake --preset $(1)
 
 .DEFAULT_GOAL := run
-.PHONY: run test bench cost soak asan-test fuzz format format-check deps test-deps
+.PHONY: run test deb bench cost soak asan-test fuzz format format-check deps test-deps
 
 deps:
 	@tools/install-deps
@@ -27,6 +27,13 @@ test: test-deps
 	@$(call configure,ci)
 	$(BUILD) --preset ci -j $(JOBS)
 	ctest --preset ci -j $(JOBS) --no-tests=error --timeout 300
+
+# The Debian package, in build/release.
+deb: deps
+	@$(call configure,release)
+	$(BUILD) --preset release -j $(JOBS)
+	cd build/release && cpack -G DEB
+	@ls build/release/horolan_*.deb
 
 bench: deps
 	@$(call configure,dev)

@@ -4,6 +4,9 @@
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/audio/QtSoundOutput.h"
+#include "ui/commands/DateTimeSettings.h"
+
+#include <QAction>
 
 ClockSession::ClockSession(
     const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
@@ -20,14 +23,37 @@ ClockSession::ClockSession(
                        }))
     , m_busy(clock, m_settings)
     , m_window(m_timepiece, m_chimes, m_settings, clock)
+    , m_worldTime(m_settings, m_timepiece, clock, m_random, m_window.commands(), m_window.menu())
     , m_saver([this] { save(); })
 {
     m_chimes.setBusyCheck([this] { return m_busy.reason(); });
-    connect(&m_window, &ClockWindow::settingsChanged, this, [this] {
+    const auto saveSoon = [this] {
         if (m_store && !m_closing)
             m_saver.requestSave();
+    };
+    connect(&m_window, &ClockWindow::settingsChanged, this, saveSoon);
+    connect(&m_worldTime, &WorldTimeWindow::settingsChanged, this, saveSoon);
+    connect(&m_window, &ClockWindow::skinActivated, &m_worldTime, [this] {
+        if (m_worldTime.isVisible())
+            m_worldTime.updateSkin();
     });
+    QAction* toggleWorldTime = m_window.commands().action(Command::ToggleWorldTime);
+    connect(toggleWorldTime, &QAction::triggered, &m_worldTime, &WorldTimeWindow::toggle);
+    toggleWorldTime->setEnabled(true);
     connect(&m_window, &ClockWindow::closeRequested, this, &ClockSession::close);
+
+    QAction* options = m_window.commands().action(Command::ShowOptions);
+    options->setEnabled(true);
+    connect(options, &QAction::triggered, this, [this] {
+        if (!m_options) {
+            m_options = std::make_unique<OptionsWindow>(
+                m_window, m_timepiece, m_chimes, m_settings, m_roots);
+            connect(m_options.get(), &OptionsWindow::settingsChanged, &m_window,
+                &ClockWindow::settingsChanged);
+        }
+        m_options->open();
+    });
+    DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
 }
 
 ClockSession::~ClockSession() = default;
@@ -40,6 +66,8 @@ void ClockSession::start()
     m_window.activateSkin(m_settings.skin);
     m_chimes.activatePack(m_settings.soundPack);
     m_window.start();
+    if (m_settings.showWorldTime)
+        m_worldTime.open();
 }
 
 void ClockSession::close()
@@ -64,6 +92,8 @@ void ClockSession::save()
     if (!m_store)
         return;
     m_settings.position = m_window.savedPosition();
+    m_settings.showWorldTime = m_worldTime.isVisible();
+    m_settings.worldTimePosition = m_worldTime.savedPosition();
     m_settings.skin = m_timepiece.skinName();
     m_settings.soundPack = m_chimes.packName();
     saveSettings(*m_store, m_settings);

@@ -8,6 +8,8 @@
 #include "core/settings/Settings.h"
 #include "ui/clock/BusyDesktop.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/options/OptionsWindow.h"
+#include "ui/worldtime/WorldTimeWindow.h"
 
 #include <QObject>
 
@@ -39,6 +41,7 @@ public:
     Timepiece& timepiece() { return m_timepiece; }
     Chimes& chimes() { return m_chimes; }
     ClockWindow& window() { return m_window; }
+    WorldTimeWindow& worldTime() { return m_worldTime; }
 
 signals:
     void closed();
@@ -56,6 +59,8 @@ private:
     Chimes m_chimes;
     BusyDesktop m_busy;
     ClockWindow m_window;
+    WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;
     bool m_closing = false;
+    std::unique_ptr<OptionsWindow> m_options; // made when first opened
 };

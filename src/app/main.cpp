@@ -1,22 +1,86 @@
 #include "app/ClockSession.h"
 #include "app/SignalWatcher.h"
+#include "app/SingleInstance.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstring>
+
+namespace {
+
+const char waylandOption[] = "wayland";
+
+void describe(QCoreApplication& app, QCommandLineParser& parser)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("horolan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HOROLAN_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Horolan, a skinnable desktop clock that chimes the hours.\n"
+        "Skins go in ~/.local/share/horolan/Skins, sound packs in ~/.local/share/horolan/Sounds;\n"
+        "the settings are kept in ~/.config/Quarnet.conf. A second start brings the running\n"
+        "clock forward.\n"
+        "Qt's own options work too: -platform NAME, -display DISPLAY, -style NAME,\n"
+        "-qwindowgeometry, -reverse and the rest."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({ QString::fromLatin1(waylandOption),
+        QStringLiteral("On a Wayland desktop, run as a Wayland client (the desktop then places "
+                       "the clock) rather than through XWayland.") });
+    parser.process(app);
+}
+
+bool asked(int argc, char* argv[], std::initializer_list<const char*> options)
+{
+    for (int i = 1; i < argc; ++i)
+        for (const char* option : options)
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    return false;
+}
+
+// A shaped window that places itself, stays on top and is dragged by its face needs X11: on a
+// Wayland desktop that also runs XWayland the clock goes there, unless told otherwise.
+void choosePlatform(int argc, char* argv[])
+{
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        || asked(argc, argv, { "-platform", "--platform", "--wayland" });
+    if (wayland && x11 && !chosen)
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // Help and version need no screen.
+    if (asked(argc, argv, { "-h", "--help", "-?", "--help-all", "-v", "--version" })) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describe(app, parser);
+        return 0;
+    }
+    choosePlatform(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("horolan"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Horolan"));
-    QApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    QCommandLineParser parser;
+    describe(app, parser);
     // The clock lives on when its other windows close; only the closing sequence ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0;
 
     SystemClock clock;
     SettingsStore store(clock);
     ClockSession session(clock, &store, Roots::standard());
+    QObject::connect(&instance, &SingleInstance::forwardRequested, &session.window(),
+        &ClockWindow::bringForward);
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
     SignalWatcher watcher;
     QObject::connect(

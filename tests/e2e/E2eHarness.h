@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <memory>
 #include <sys/prctl.h>
 
 // The real clock on a private Xvfb with openbox, driven by X tools; a failed condition says why.
@@ -23,6 +24,18 @@ constexpr QRgb rootColour = qRgb(0, 255, 255); // in none of the pictures
         e2e::why.clear();                                                                          \
         QVERIFY2(condition, qPrintable(e2e::why));                                                 \
     } while (false)
+
+// Start-up under the sanitizers takes a few times as long.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HOROLAN_E2E_SANITIZED
+#endif
+#endif
+#ifdef HOROLAN_E2E_SANITIZED
+constexpr int startupFactor = 4;
+#else
+constexpr int startupFactor = 1;
+#endif
 
 inline bool fail(const QString& reason)
 {
@@ -186,12 +199,18 @@ public:
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
+    // The same clock started once more, as a user who forgot it runs; ends with the test.
+    std::unique_ptr<Helper> startAgain() const
+    {
+        return std::make_unique<Helper>(m_command, m_dir.filePath(u"log.again"_s));
+    }
     bool install(const QString& from, const QString& to) const
     {
         const QString path = m_dir.filePath(u"home/.local/share/horolan/"_s + to);
         return QDir().mkpath(path) && run(u"cp -rT \"%1\" \"%2\""_s.arg(from, path));
     }
     QString settings() const { return readFile(m_dir.filePath(u"home/.config/Quarnet.conf"_s)); }
+    QString home() const { return m_dir.filePath(u"home"_s); }
     QString output() const { return readFile(m_dir.filePath(u"log.err"_s)); }
     bool saved(const QString& line) const
     {

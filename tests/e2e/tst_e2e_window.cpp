@@ -1,5 +1,8 @@
 #include "E2eHarness.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace e2e;
 
 const QString placed = u"[Setting]\nLeft=4500\nTop=3000\n"_s; // 300,200: clear of every edge
@@ -173,6 +176,94 @@ private slots:
         CHECK(run(u"xdotool key Escape"_s) && clock.key(u"l"_s) && open());
         QCOMPARE(opened.height(), lockedHeight);
         CHECK(run(u"xdotool key x"_s) && clock.closed() && clock.saved(u"LockPos=True"_s));
+    }
+
+    void compositing_data()
+    {
+        QTest::addColumn<QString>("skin");
+        QTest::newRow("built-in") << QString();
+        QTest::newRow("Pebbles") << u"Skin=Pebbles\n"_s;
+        QTest::newRow("PNG with soft edges") << u"Skin=Glow\n"_s;
+    }
+    void compositing()
+    {
+        // The outline under a compositing manager is the one without, to the pixel, corners
+        // showing the desktop included. A picture's semi-transparent edge shows its own colour
+        // without a compositor and blends with the desktop under one.
+        QFETCH(QString, skin);
+        Clock clock(placed + skin, u"2026-03-16 10:10:30"_s, true);
+        const QColor green(40, 160, 90);
+        if (skin.contains(u"Glow"_s)) {
+            // A disc of 120 pixels fading out over its outer 12.
+            QImage glow(120, 120, QImage::Format_ARGB32);
+            for (int y = 0; y < 120; ++y)
+                for (int x = 0; x < 120; ++x) {
+                    const double alpha = (56 - std::hypot(x + 0.5 - 60, y + 0.5 - 60)) / 12;
+                    QColor c = green;
+                    c.setAlphaF(float(std::clamp(alpha, 0.0, 1.0)));
+                    glow.setPixelColor(x, y, c);
+                }
+            QTemporaryDir folder;
+            QFile ini(folder.filePath(u"Skin.ini"_s));
+            CHECK(glow.save(folder.filePath(u"back1.png"_s)) && ini.open(QIODevice::WriteOnly)
+                && ini.write("[setting]\nbacktype=random\ntranscolor=255000255\n") > 0);
+            ini.close();
+            CHECK(clock.install(folder.path(), u"Skins/Glow"_s));
+        }
+        CHECK(clock.start());
+        const QRect around = clock.window.geometry.adjusted(-4, -4, 4, 4);
+        // The clock's own pixels; the desktop's (as a corner shows it) differ: a compositor
+        // without a root picture paints it grey.
+        const auto clockOnly = [&] {
+            QImage image = shot(around);
+            const QRgb desktop = image.isNull() ? 0 : image.pixel(0, 0);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    image.setPixel(x, y, image.pixel(x, y) == desktop ? 0 : image.pixel(x, y));
+            return image;
+        };
+        // On the fading edge, 52.5 pixels left of the disc's centre; and just outside it.
+        const QPoint edge(4 + 7, 4 + 60);
+        const double alpha = qRound(255 * (56 - 52.5) / 12) / 255.0;
+        QImage plain;
+        CHECK(qWaitFor([&] {
+            const QImage now = clockOnly();
+            return std::exchange(plain, now) == now && !now.isNull();
+        }));
+        if (skin.contains(u"Glow"_s))
+            QCOMPARE(plain.pixelColor(edge), green);
+        Helper compositor(u"xcompmgr"_s, QDir::temp().filePath(u"xcompmgr"_s));
+        QImage composited;
+        const auto same = [&] {
+            composited = clockOnly();
+            if (!skin.contains(u"Glow"_s))
+                return composited == plain;
+            const QImage raw = shot(around);
+            const QColor desktop = raw.pixelColor(0, 0);
+            const QColor blended = raw.pixelColor(edge);
+            const auto near = [&](int shown, int own, int behind) {
+                return qAbs(shown - (own * alpha + behind * (1 - alpha))) <= 3;
+            };
+            return near(blended.red(), green.red(), desktop.red())
+                && near(blended.green(), green.green(), desktop.green())
+                && raw.pixelColor(edge - QPoint(4, 0)) == desktop;
+        };
+        QTest::qWait(1000); // the compositor's first frames
+        QVERIFY2(qWaitFor(same, 8000) && compositor.state() == QProcess::Running,
+            qPrintable(u"%1 of the pixels as without"_s.arg(match(composited, plain, 0))));
+    }
+
+    void oneClockAtATime()
+    {
+        Clock clock(placed);
+        CHECK(clock.start() && clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }));
+        // A second start ends at once and the hidden clock comes forward.
+        const auto again = clock.startAgain();
+        QVERIFY(again->waitForFinished(1000 * startupFactor) && again->exitCode() == 0);
+        CHECK(qWaitFor([&] { return clock.shown(); }));
+        // The lock of a killed clock keeps no new one from starting.
+        CHECK(clock.signal(SIGKILL) && qWaitFor([&] { return !clock.running(); }));
+        CHECK(clock.start());
     }
 
     void trayIcon()

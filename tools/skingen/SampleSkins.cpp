@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -71,6 +72,55 @@ SkinFile picture(const QString& name, const QImage& image)
 SkinFile skinIni(const Art::IniText& ini)
 {
     return { QStringLiteral("Skin.ini"), ini.bytes() };
+}
+
+// A world time panel: a rounded plate with a rim and a title strip; the box for the dials lies
+// below the strip. Cut by the skin's key outside the rounded corners.
+constexpr int panelWidth = 110, panelHeight = 150;
+const QRect panelBox(8, 24, 94, 116);
+
+QImage worldTimePanel(const QColor& top, const QColor& bottom, const QColor& rim, QRgb key)
+{
+    QImage image = canvas(panelWidth, panelHeight, bottom);
+    const QRectF plate(0.5, 0.5, panelWidth - 1, panelHeight - 1);
+    constexpr double radius = 12;
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient fill(0, 0, 0, panelHeight);
+        fill.setColorAt(0, top);
+        fill.setColorAt(1, bottom);
+        p.setBrush(fill);
+        p.setPen(QPen(rim, 2));
+        p.drawRoundedRect(plate.adjusted(1, 1, -1, -1), radius, radius);
+        p.setPen(QPen(rim, 1));
+        p.drawLine(QPointF(6, 19.5), QPointF(panelWidth - 6, 19.5));
+        QFont font(dejaVuSans);
+        font.setPixelSize(9);
+        font.setBold(true);
+        p.setFont(font);
+        p.drawText(QRectF(0, 4, panelWidth, 14), Qt::AlignCenter, QStringLiteral("WORLD TIME"));
+    }
+    Art::cutOutline(image, key, [&](double x, double y) {
+        const double cx = std::clamp(x, radius, panelWidth - radius);
+        const double cy = std::clamp(y, radius, panelHeight - radius);
+        return std::hypot(x - cx, y - cy) <= radius;
+    });
+    return image;
+}
+
+void writeWorldTime(Art::IniText& ini, QRgb area, QRgb day, QRgb night)
+{
+    ini.section(QStringLiteral("wtt"));
+    ini.key(QStringLiteral("boxpos"),
+        QStringLiteral("%1,%2,%3,%4")
+            .arg(panelBox.x())
+            .arg(panelBox.y())
+            .arg(panelBox.width())
+            .arg(panelBox.height()));
+    ini.key(QStringLiteral("areacolor"), nineDigits(area));
+    ini.key(QStringLiteral("timecolor"), nineDigits(day));
+    ini.key(QStringLiteral("timenightcolor"), nineDigits(night));
 }
 
 QPointF polar(QPointF centre, double radius, double degreesFromTwelve)
@@ -206,9 +256,14 @@ SampleSkin make()
     writeHands(
         ini, { ivory, 5, 52, -10 }, { ivory, 3, 80, -10 }, { qRgb(242, 186, 66), 1, 88, -20 });
     ini.key(QStringLiteral("smooth"), QStringLiteral("yes"));
+    writeWorldTime(ini, ivory, ivory, qRgb(242, 186, 66));
 
     return { QStringLiteral("Pebbles"),
-        { skinIni(ini), picture(QStringLiteral("back1.png"), stone(slate)),
+        { skinIni(ini),
+            picture(QStringLiteral("WTT1.png"),
+                worldTimePanel(
+                    QColor(70, 76, 84), QColor(34, 37, 42), QColor(150, 156, 164), magenta)),
+            picture(QStringLiteral("back1.png"), stone(slate)),
             picture(QStringLiteral("back2.png"), stone(jade)),
             picture(QStringLiteral("back3.png"), stone(jasper)),
             picture(QStringLiteral("back4.png"), stone(lapis)) } };
@@ -392,8 +447,14 @@ SampleSkin make()
     writeHands(
         ini, { white, 4, 52, -10 }, { white, 3, 80, -10 }, { qRgb(255, 138, 56), 1, 90, -18 });
     ini.key(QStringLiteral("smooth"), QStringLiteral("yes"));
+    writeWorldTime(ini, white, qRgb(255, 214, 120), qRgb(150, 190, 255));
 
     SampleSkin skin { QStringLiteral("Hours"), { skinIni(ini) } };
+    // Two panels, one chosen at random each time the skin is applied: dusk and night.
+    skin.files << picture(QStringLiteral("WTTdusk.png"),
+        worldTimePanel(QColor(70, 92, 150), QColor(196, 120, 84), QColor(250, 236, 210), green));
+    skin.files << picture(QStringLiteral("WTTnight.png"),
+        worldTimePanel(QColor(8, 14, 40), QColor(26, 40, 86), QColor(200, 210, 240), green));
     for (int hour = 0; hour <= 12; ++hour)
         skin.files << picture(QStringLiteral("back%1.png").arg(hour), dial(hour));
     return skin;

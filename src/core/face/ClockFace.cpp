@@ -27,10 +27,27 @@ void ClockFace::setDevicePixelRatio(qreal ratio)
     remakeBuffer();
 }
 
+void ClockFace::setSoftEdges(bool soft)
+{
+    if (soft == m_softEdges)
+        return;
+    m_softEdges = soft;
+    remakeBuffer();
+}
+
 void ClockFace::remakeBuffer()
 {
     const QImage& picture = m_background.picture;
     m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
+    if (!m_softEdges && m_scaled.hasAlphaChannel()) {
+        // Pixels of alpha 0 stay outside the outline; every other one shows its own colour.
+        m_scaled = m_scaled.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < m_scaled.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(m_scaled.scanLine(y));
+            for (int x = 0; x < m_scaled.width(); ++x)
+                line[x] = qAlpha(line[x]) ? line[x] | 0xff000000u : line[x];
+        }
+    }
     const QSize pixels
         = picture.isNull() ? QSize(1, 1) : (QSizeF(picture.size()) * m_ratio).toSize();
     m_buffer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);

@@ -21,6 +21,10 @@ public:
     const Background& background() const { return m_background; }
     // High-DPI screens: the picture is scaled once, hands and texts drawn at device pixels.
     void setDevicePixelRatio(qreal ratio);
+    // A compositing desktop blends the picture's semi-transparent pixels with what lies behind
+    // the window (the default). Without one the window system would show their premultiplied,
+    // darkened colours: then they are drawn at full strength, inside the same hard outline.
+    void setSoftEdges(bool soft);
 
     // Draws the face for now over the picture (an animated background is not repainted: its next
     // frame replaces the buffer). False when nothing it shows has changed: not drawn.
@@ -47,6 +51,7 @@ private:
     QLocale m_locale;
     Background m_background;
     qreal m_ratio = 1;
+    bool m_softEdges = true;
     QImage m_scaled; // the picture at the device-pixel ratio
     QImage m_buffer;
     std::optional<Drawn> m_drawn;

@@ -124,6 +124,21 @@ FaceUpdate Timepiece::activateRandomSkin(const QStringList& candidates)
     return activateSkin(candidates.at(index));
 }
 
+QStringList Timepiece::skinChoices() const
+{
+    return QStringList { builtInSkinName } + m_roots.list(QStringLiteral("Skins"));
+}
+
+FaceUpdate Timepiece::placeTymeTime()
+{
+    if (!m_skin.tyme)
+        return {};
+    ::placeTymeTime(m_skin, m_face.size().width(), m_settings.twelveHour, m_textWidth);
+    FaceUpdate update;
+    update.redrawn = m_face.draw(m_skin, m_settings.twelveHour, m_clock.now(), false);
+    return update;
+}
+
 FaceUpdate Timepiece::changeBackground(int hour, bool anyWay)
 {
     return changeBackground(hour, anyWay, false, false);
@@ -200,6 +215,11 @@ FaceUpdate Timepiece::tick(bool afterBackground)
         if (!afterBackground)
             update.merge(changeBackground(hour, true));
     } else if (now.time().second() < 2 && now.time().minute() == 0) {
+        const qint64 hourStamp = now.date().toJulianDay() * 24 + now.time().hour();
+        if (m_settings.randomSkin && hourStamp != m_randomHour) {
+            m_randomHour = hourStamp;
+            update.merge(activateRandomSkin(skinChoices()));
+        }
         update.chimeHour = hour;
         update.merge(changeBackground(hour, false));
     }

@@ -40,6 +40,8 @@ public:
     const Skin& skin() const { return m_skin; }
     const WorldTimeSkin& worldTimeSkin() const { return m_worldTime; }
     const QString& skinName() const { return m_name; }
+    // The active skin's folder; empty for the built-in skin or a name found under no root.
+    const QString& skinFolder() const { return m_folder; }
     Chimes::SkinChimes skinChimes() const;
     ClockFace& face() { return m_face; }
     const ClockFace& face() const { return m_face; }
@@ -50,9 +52,15 @@ public:
     FaceUpdate activateSkin(const QString& name);
     // One of the candidates at random; the active one or "< none >" may come up.
     FaceUpdate activateRandomSkin(const QStringList& candidates);
+    // The skins to choose from: the built-in one first, then every skin folder of every root.
+    QStringList skinChoices() const;
+    // Twelve-hour display was switched: a Tyme skin's time is placed again and drawn.
+    FaceUpdate placeTymeTime();
     // A new background for the hour (0 to 12). Not anyWay: at most one change for an hour and
     // minute of a skin. A picture that cannot be loaded changes nothing.
     FaceUpdate changeBackground(int hour, bool anyWay);
+    // With RandomSkin set, the first tick of an hour activates a skin at random before the
+    // chime it asks for.
     FaceUpdate tick();
 
     // The tick's interval for a Speed from 0 to 100: 450 ms down to 1 ms, never below shortestMs
@@ -86,4 +94,5 @@ private:
     int m_lastHour = 0;
     int m_lastMinute = 0;
     QString m_lastSkin;
+    qint64 m_randomHour = -1; // the hour, counted from the epoch's day, of the last random skin
 };

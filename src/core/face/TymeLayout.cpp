@@ -33,7 +33,13 @@ void layOutTyme(Skin& skin, double widthPx, bool twelveHour, const TextWidth& te
     skin.analog = false;
     skin.digital = true;
     skin.separateTexts = false;
+    placeTymeTime(skin, widthPx, twelveHour, textWidth);
+    skin.colons = ColonBlink::Shown;
+    skin.showSeconds = true;
+}
 
+void placeTymeTime(Skin& skin, double widthPx, bool twelveHour, const TextWidth& textWidth)
+{
     // In twips, where the rounding of stored skins is defined.
     using Twips::fromPixels;
     const double window = fromPixels(widthPx);
@@ -62,7 +68,4 @@ void layOutTyme(Skin& skin, double widthPx, bool twelveHour, const TextWidth& te
         Twips::toPixels(wholeTwips(fromPixels(skin.hours.position.y()))));
     qCDebug(lcSkin) << "Tyme layout: a window" << widthPx << "px wide, the time at"
                     << skin.hours.position.x() << "px";
-
-    skin.colons = ColonBlink::Shown;
-    skin.showSeconds = true;
 }

@@ -12,3 +12,5 @@ double digitalTextWidth(const QFont& skinFont, const QString& text);
 // edge, in the middle or at the offset from the right edge of a window widthPx wide, as its
 // alignment says, the am/pm text behind it; hands off, colons always shown, seconds on.
 void layOutTyme(Skin& skin, double widthPx, bool twelveHour, const TextWidth& textWidth);
+// Places the time text and the am/pm text behind it again, as after twelve-hour display changed.
+void placeTymeTime(Skin& skin, double widthPx, bool twelveHour, const TextWidth& textWidth);

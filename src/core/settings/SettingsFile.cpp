@@ -5,6 +5,8 @@
 #include "core/settings/SettingsText.h"
 #include "core/text/NumberReading.h"
 
+#include <QTimeZone>
+
 #include <algorithm>
 
 namespace {
@@ -38,14 +40,14 @@ double readNumber(const SettingsStore& store, const QString& section, QStringVie
     return SettingsText::toNumber(text);
 }
 
-int readPixels(const SettingsStore& store, QStringView key)
+int readPixels(const SettingsStore& store, QStringView key, const QString& section = setting)
 {
-    double twips = readNumber(store, setting, key);
+    double twips = readNumber(store, section, key);
     if (twips < 0) {
-        qCDebug(lcSettings) << setting << key << twips << "is negative; reads as 0";
+        qCDebug(lcSettings) << section << key << twips << "is negative; reads as 0";
         twips = 0;
     } else if (twips > maxPositionTwips) {
-        qCWarning(lcSettings) << setting << key << twips << "is out of reach; reads as"
+        qCWarning(lcSettings) << section << key << twips << "is out of reach; reads as"
                               << maxPositionTwips;
         twips = maxPositionTwips;
     }
@@ -74,17 +76,39 @@ QString itemKey(int entry)
     return QStringLiteral("Item") + QString::number(entry);
 }
 
-// The entry number of a key "Item" + decimal number without leading zeros, else 0.
-int itemNumber(QStringView key)
+QString zoneKey(int entry)
 {
-    if (!key.startsWith(u"Item") || key.size() < 5 || key[4] == u'0')
-        return 0;
-    bool ok = false;
-    const int entry = key.sliced(4).toInt(&ok);
-    return ok && key.sliced(4).size() == QString::number(entry).size() ? entry : 0;
+    return QStringLiteral("Zone") + QString::number(entry);
 }
 
-QStringList readWorldTimes(const SettingsStore& store)
+// The entry number of a key prefix + decimal number without leading zeros, else 0.
+int entryNumber(QStringView key, QStringView prefix)
+{
+    const qsizetype n = prefix.size();
+    if (!key.startsWith(prefix) || key.size() <= n || key[n] == u'0')
+        return 0;
+    bool ok = false;
+    const int entry = key.sliced(n).toInt(&ok);
+    return ok && key.sliced(n).size() == QString::number(entry).size() ? entry : 0;
+}
+
+// An entry the zone time cannot read from its first four characters still loads: its offset
+// reads as their leading number, and it is saved back as it was.
+void checkEntry(int number, const WorldTimeEntry& entry)
+{
+    const QString& t = entry.text;
+    const bool offsetOk = t.size() >= 4 && (t[0] == u'+' || t[0] == u'-') && t[1].isDigit()
+        && t[2].isDigit() && t[3].isDigit();
+    if (!offsetOk)
+        qCInfo(lcWorldTime) << "WTT Item" << number << t.left(40)
+                            << "does not start with a sign and three digits; offset reads as"
+                            << NumberReading::leadingNumber(QStringView(t).left(4));
+    if (!entry.zone.isEmpty() && !QTimeZone::isTimeZoneIdAvailable(entry.zone.toUtf8()))
+        qCInfo(lcWorldTime) << "WTT Zone" << number << entry.zone.left(40)
+                            << "is no zone here; the entry's own offset is used";
+}
+
+QList<WorldTimeEntry> readWorldTimes(const SettingsStore& store)
 {
     const double stored = readNumber(store, wtt, u"Count");
     double count = NumberReading::roundHalfEven(stored);
@@ -97,28 +121,39 @@ QStringList readWorldTimes(const SettingsStore& store)
         count = maxEntries;
     }
     const int entries = static_cast<int>(count);
-    QStringList list;
+    QList<WorldTimeEntry> list;
     list.reserve(entries);
-    for (int entry = 1; entry <= entries; ++entry)
-        list << storedText(store.read(wtt, itemKey(entry), QStringLiteral("+000Now"))).trimmed();
+    for (int entry = 1; entry <= entries; ++entry) {
+        list.append(
+            { storedText(store.read(wtt, itemKey(entry), QStringLiteral("+000Now"))).trimmed(),
+                storedText(store.read(wtt, zoneKey(entry), QString())).trimmed() });
+        checkEntry(entry, list.back());
+    }
     qCDebug(lcSettings) << "world time list of" << entries << "entries";
     return list;
 }
 
-void writeWorldTimes(SettingsStore& store, const QStringList& list)
+void writeWorldTimes(SettingsStore& store, const QList<WorldTimeEntry>& list)
 {
     const int entries = static_cast<int>(std::min<qsizetype>(list.size(), maxEntries));
     if (list.size() > maxEntries)
         qCWarning(lcSettings) << "world time list of" << list.size() << "entries; saving the first"
                               << entries;
-    // Every item key past the new end goes, wherever the old Count stood.
+    // Every item key past the new end goes, wherever the old Count stood, and every zone key of
+    // an entry that names no zone now.
     for (const QString& key : store.keys(wtt)) {
-        if (itemNumber(key) > entries)
+        const int zoned = entryNumber(key, u"Zone");
+        if (entryNumber(key, u"Item") > entries
+            || (zoned && (zoned > entries || list.at(zoned - 1).zone.isEmpty())))
             store.remove(wtt, key);
     }
     store.write(wtt, u"Count", QString::number(entries));
-    for (int entry = 1; entry <= entries; ++entry)
-        store.write(wtt, itemKey(entry), list.at(entry - 1));
+    for (int entry = 1; entry <= entries; ++entry) {
+        const WorldTimeEntry& e = list.at(entry - 1);
+        store.write(wtt, itemKey(entry), e.text);
+        if (!e.zone.isEmpty())
+            store.write(wtt, zoneKey(entry), e.zone);
+    }
 }
 
 // Quiet hours are on only with both times readable: a damaged one never silences the clock.
@@ -165,11 +200,13 @@ Settings loadSettings(const SettingsStore& store)
     s.onTop = readBool(store, setting, u"ontop", true);
     s.twelveHour = readBool(store, setting, u"AMPM", false);
     s.countChimes = readBool(store, setting, u"UseChimesCount", true);
+    s.randomSkin = readBool(store, setting, u"RandomSkin", false);
     s.speed = readSpeed(store);
     s.skin = storedText(store.read(setting, u"Skin", s.skin));
     s.soundPack = storedText(store.read(setting, u"SoundPack", s.soundPack));
     s.worldTimes = readWorldTimes(store);
     s.scroll = readBool(store, wtt, u"Scroll", true);
+    s.worldTimePosition = { readPixels(store, u"Left", wtt), readPixels(store, u"Top", wtt) };
     s.quietHours = readQuietHours(store);
     s.quietWhenLocked = readBool(store, setting, u"QuietWhenLocked", true);
     s.quietWhenDoNotDisturb = readBool(store, setting, u"QuietWhenDoNotDisturb", true);
@@ -193,6 +230,7 @@ void saveSettings(SettingsStore& store, const Settings& s)
     store.write(setting, u"LockPos", fromBool(s.lockPosition));
     store.write(setting, u"ontop", fromBool(s.onTop));
     store.write(setting, u"Speed", fromNumber(s.speed));
+    store.write(setting, u"RandomSkin", fromBool(s.randomSkin));
     store.write(setting, u"ShowWTT", fromBool(s.showWorldTime));
     store.write(setting, u"QuietHours", fromBool(s.quietHours.on));
     store.write(setting, u"QuietFrom", QuietHours::timeText(s.quietHours.from));
@@ -203,5 +241,7 @@ void saveSettings(SettingsStore& store, const Settings& s)
     store.write(setting, u"ChimeVolume", QString::number(s.chimeVolume));
     store.write(wtt, u"Scroll", fromBool(s.scroll));
     writeWorldTimes(store, s.worldTimes);
+    store.write(wtt, u"Top", fromNumber(double(s.worldTimePosition.y()) * twipsPerPixel));
+    store.write(wtt, u"Left", fromNumber(double(s.worldTimePosition.x()) * twipsPerPixel));
     store.sync();
 }

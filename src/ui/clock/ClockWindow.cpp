@@ -95,6 +95,15 @@ ClockWindow::ClockWindow(
     // The first tick sets the interval from the speed.
     m_ticker.setInterval(100);
     connect(&m_ticker, &QTimer::timeout, this, &ClockWindow::tick);
+    m_compositorWatch.setInterval(5000);
+    connect(&m_compositorWatch, &QTimer::timeout, this, [this] {
+        if (const bool now = DesktopIntegration::composited(); now != m_composited) {
+            qCDebug(lcMain) << (now ? "a compositing manager came"
+                                    : "the compositing manager went");
+            m_composited = now;
+            tick();
+        }
+    });
     // The face moves on between the strokes of a counting chime.
     connect(&m_chimes, &Chimes::strokeEnded, this, &ClockWindow::tick);
     apply(FaceUpdate { true, m_timepiece.face().background(), {}, {} });
@@ -105,6 +114,15 @@ void ClockWindow::activateSkin(const QString& name)
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     apply(m_timepiece.activateSkin(name));
     QGuiApplication::restoreOverrideCursor();
+    emit skinActivated();
+}
+
+void ClockWindow::setTwelveHour(bool on)
+{
+    m_settings.twelveHour = on;
+    apply(m_timepiece.placeTymeTime());
+    tick();
+    emit settingsChanged();
 }
 
 void ClockWindow::start()
@@ -116,15 +134,18 @@ void ClockWindow::start()
     keepOnTop(this, m_settings.onTop);
     m_commands.action(Command::UnlockPosition)->setVisible(m_settings.lockPosition);
     m_tray.show(QString());
+    m_composited = DesktopIntegration::composited();
     // The face is drawn before the window maps, so its first frame already shows the time.
     tick();
     showClock();
     m_ticker.start();
+    m_compositorWatch.start();
 }
 
 void ClockWindow::shutDown()
 {
     m_ticker.stop();
+    m_compositorWatch.stop();
     m_chimes.stop();
     m_tray.remove();
 }
@@ -136,6 +157,7 @@ void ClockWindow::tick()
         m_ticker.setInterval(intervalMs);
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
     m_timepiece.face().setDevicePixelRatio(devicePixelRatioF());
+    m_timepiece.face().setSoftEdges(m_composited);
     apply(m_timepiece.tick());
 }
 
@@ -290,7 +312,7 @@ void ClockWindow::mousePressEvent(QMouseEvent* event)
         m_menu.popup(event->globalPosition().toPoint());
         break;
     case Qt::MiddleButton:
-        run(Command::ToggleWorldTime);
+        m_commands.run(Command::ToggleWorldTime);
         break;
     default:
         break;
@@ -333,6 +355,14 @@ void ClockWindow::toggleVisible()
         hide();
     else
         showClock();
+}
+
+void ClockWindow::bringForward()
+{
+    if (!isVisible())
+        showClock();
+    raise();
+    activateWindow();
 }
 
 void ClockWindow::showClock()

@@ -31,6 +31,8 @@ public:
 
     // The skin the user chose; the window takes its picture, outline and size.
     void activateSkin(const QString& name);
+    // Twelve-hour display on or off, shown at once (a Tyme skin's time moves to make room).
+    void setTwelveHour(bool on);
     // Shows the clock on the screen it was saved on (or the nearest), above others as set, with
     // its tray icon, and starts ticking.
     void start();
@@ -39,6 +41,8 @@ public:
     // One tick of the timepiece.
     void tick();
     int tickIntervalMs() const { return m_ticker.interval(); }
+    // Shown if hidden, raised and given the focus: the user started the clock once more.
+    void bringForward();
     // Where the window really is, for saving: a window manager may have moved it without Qt
     // knowing.
     QPoint savedPosition();
@@ -53,6 +57,8 @@ signals:
     void settingsChanged();
     // The user asked to close the clock.
     void closeRequested();
+    // A skin was activated: the clock's other windows take it too.
+    void skinActivated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,6 +85,9 @@ private:
     QMenu m_menu;
     TrayIcon m_tray;
     QTimer m_ticker;
+    // A compositing manager may come or go while the clock runs.
+    QTimer m_compositorWatch;
+    bool m_composited = false;
     WindowDrag m_drag;
     QRegion m_outline;
     bool m_outlineApplied = false;

@@ -78,4 +78,22 @@ bool clientPlacesWindows()
     return QGuiApplication::platformName() != QLatin1String("wayland");
 }
 
+bool composited()
+{
+    if (!clientPlacesWindows())
+        return true;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return false;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_atom_t selection = atom(connection, "_NET_WM_CM_S0");
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_NONE;
+    free(reply);
+    return owned;
+}
+
 } // namespace DesktopIntegration

@@ -20,4 +20,8 @@ std::optional<QPoint> windowPosition(QWidget* window);
 // Wayland gives clients no say over their position: moves go through the compositor.
 bool clientPlacesWindows();
 
+// Whether a compositing manager blends windows with what lies behind them (on X11 one holds the
+// _NET_WM_CM_S0 selection; Wayland always composites).
+bool composited();
+
 } // namespace DesktopIntegration

@@ -1,6 +1,7 @@
 #include "ui/clock/TrayIcon.h"
 
 #include "core/base/Logging.h"
+#include "core/face/ClockIcon.h"
 
 #include <QCursor>
 #include <QPainter>
@@ -81,36 +82,10 @@ void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)
     }
 }
 
-QImage TrayIcon::drawClockIcon(int sizePx)
-{
-    QImage image(sizePx, sizePx, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-
-    const qreal half = sizePx / 2.0;
-    const QPointF centre(half, half);
-    const QColor dark(40, 40, 48);
-    painter.setPen(QPen(dark, std::max(1.0, sizePx / 16.0)));
-    painter.setBrush(QColor(250, 246, 232));
-    painter.drawEllipse(centre, half - 0.75, half - 0.75);
-
-    // Four o'clock: a short broad hour hand and a long minute hand at twelve read as a clock even
-    // at 16 pixels, where the symmetric ten-past-ten reads as a tick mark.
-    const auto hand = [&](qreal degreesFromTwelve, qreal length, qreal width) {
-        const qreal a = qDegreesToRadians(degreesFromTwelve);
-        painter.setPen(QPen(dark, width, Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(centre, centre + QPointF(std::sin(a), -std::cos(a)) * length);
-    };
-    hand(120, half * 0.5, std::max(1.5, sizePx / 9.0));
-    hand(0, half * 0.78, std::max(1.0, sizePx / 14.0));
-    return image;
-}
-
 QIcon TrayIcon::clockIcon()
 {
     QIcon icon;
     for (const int size : { 16, 32 })
-        icon.addPixmap(QPixmap::fromImage(drawClockIcon(size)));
+        icon.addPixmap(QPixmap::fromImage(ClockIcon::draw(size)));
     return icon;
 }

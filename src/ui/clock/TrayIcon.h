@@ -26,7 +26,6 @@ public:
     static QString tipText(const QString& tip);
 
     // A light round face with two dark hands, drawn here so nothing is shipped.
-    static QImage drawClockIcon(int sizePx);
     static QIcon clockIcon();
 
     bool isShown() const { return m_shown; }

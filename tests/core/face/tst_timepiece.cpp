@@ -48,10 +48,14 @@ void TstTimepiece::steps()
             c.clock.set(QTime::fromString(step, Qt::ISODateWithMs));
         else if (step == u"12h")
             c.settings.twelveHour = true;
+        else if (step == u"random")
+            c.settings.randomSkin = true;
         else if (step == u"edit")
             c.folders.write(QStringLiteral("Skins/Plain/Skin.ini"), "[setting]\nsecwidth=5");
         else if (step == u"delete")
             QDir(c.folders.path(QStringLiteral("Skins"))).removeRecursively();
+        else if (step == u"AMPM")
+            c.settings.twelveHour = true, last = c.timepiece.placeTymeTime();
         else if (bKey || step[0].isDigit())
             last = c.timepiece.changeBackground(step.mid(bKey).toInt(), bKey);
         else
@@ -59,7 +63,8 @@ void TstTimepiece::steps()
                                    : c.timepiece.activateSkin(step == u"none" ? builtInSkinName
                                            : step == u"''"                    ? QString()
                                                                               : step);
-        if (!step.contains(u':') && step != u"12h" && step != u"edit" && step != u"delete")
+        if (!step.contains(u':')
+            && !QStringList { "12h", "random", "edit", "delete" }.contains(step))
             seen << c.shown();
     }
     QCOMPARE(seen.join(u' '), row[3]);

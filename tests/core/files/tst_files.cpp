@@ -34,6 +34,9 @@ private slots:
                  "2/Skins/Gamma", "2/Skins/Hourly", "2/Sounds/Tone" })
             QVERIFY(QDir(m_folders.path()).mkpath(QString::fromLatin1(folder)));
         m_folders.write("1/Skins/Gamma", "a file");
+        QVERIFY(QDir(m_folders.path()).mkpath("2/Skins/Locked"));
+        QVERIFY(QFile::setPermissions(m_folders.path("2/Skins/Locked"),
+            QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     }
 
     void rows_data()
@@ -79,9 +82,10 @@ private slots:
     void rootsListMergedByName()
     {
         const Roots roots({ root(1), root(2), root(3) });
-        // Once each, in case-insensitive order; hidden and unsafe names are left out.
+        // Once each, in case-insensitive order; hidden and unsafe names are left out, read-only
+        // ones kept (every skin installed for all users is read-only to its user).
         QCOMPARE(roots.list("Skins"),
-            QStringList({ "Alpha", "beta", "Gamma", "Hourly", "hourly", "MySkin" }));
+            QStringList({ "Alpha", "beta", "Gamma", "Hourly", "hourly", "Locked", "MySkin" }));
         QCOMPARE(roots.list("Sounds"), QStringList({ "Tone" }));
         QCOMPARE(roots.list(".."), QStringList());
     }

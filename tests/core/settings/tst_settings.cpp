@@ -1,6 +1,7 @@
 // The settings file: its load and save rules, a row of tests/data/settings/MANIFEST each, and the
 // store's failures: refused saves, what is not a regular file, interrupted saves, kills.
 #include "core/settings/SaveCoalescer.h"
+#include "core/settings/Autostart.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "support/TestSupport.h"
@@ -26,7 +27,7 @@ char* toString(const Settings& s)
     QString text;
     QDebug(&text) << s.position << s.showWorldTime << s.useChimes << s.lockPosition << s.onTop
                   << s.twelveHour << s.countChimes << s.speed << s.skin << s.soundPack << s.scroll
-                  << s.worldTimes;
+                  << s.worldTimes << s.worldTimePosition;
     return qstrdup(qPrintable(text));
 }
 
@@ -52,11 +53,13 @@ Settings loadCopy(const QString& path)
 Settings valueSet(int n)
 {
     const bool odd = n % 2;
-    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd,
+    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd, odd,
         odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd,
-        { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) }, odd, !odd, odd, odd ? 35 : 100 };
+        odd ? QPoint(75, 40) : QPoint(), { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) },
+        odd, !odd, odd, odd ? 35 : 100 };
     for (int i = 1; i <= (odd ? 40 : 3); ++i)
-        s.worldTimes << QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i);
+        s.worldTimes.append({ QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i),
+            i % 3 ? QString() : QStringLiteral("Europe/London") });
     return s;
 }
 
@@ -98,7 +101,54 @@ private slots:
     void interruptedSave();
     void killDuringSaves();
     void burstSavedOnce();
+    void autostart_data();
+    void autostart();
 };
+
+void TstSettings::autostart_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QByteArray>("edited"); // the entry as the desktop's settings leave it
+    QTest::addColumn<bool>("on");
+    QTest::newRow("by name") << "horolan"
+                             << "horolan" << QByteArray() << true;
+    QTest::newRow("blanks") << "/opt/my clocks/horolan"
+                            << "\"/opt/my clocks/horolan\"" << QByteArray() << true;
+    QTest::newRow("quote and dollar") << "/a/b\"c$"
+                                      << "\"/a/b\\\\\"c\\\\$\"" << QByteArray() << true;
+    QTest::newRow("hidden") << "horolan"
+                            << "horolan" << QByteArray("Hidden=true\n") << false;
+    QTest::newRow("switched off") << "horolan"
+                                  << "horolan" << QByteArray("X-GNOME-Autostart-enabled=false\n")
+                                  << false;
+}
+
+// The entry written is what the desktop reads; the box shows what the entry says.
+void TstSettings::autostart()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, exec);
+    QFETCH(QByteArray, edited);
+    QFETCH(bool, on);
+    const test::Folders dir;
+    qputenv("XDG_CONFIG_HOME", dir.path("config").toUtf8());
+    QVERIFY(!Autostart::isOn() && Autostart::set(true, program));
+    QVERIFY(contents(Autostart::entryPath()).contains("\nExec=" + exec.toUtf8() + '\n'));
+    if (!edited.isEmpty()) {
+        QFile file(Autostart::entryPath());
+        QVERIFY(file.open(QIODevice::Append) && file.write(edited) == edited.size());
+    }
+    QCOMPARE(Autostart::isOn(), on);
+    QVERIFY(Autostart::set(false, program) && !Autostart::isOn());
+    QVERIFY(!QFile::exists(Autostart::entryPath()));
+    // A config folder that cannot be written: refused, said once, nothing claimed.
+    dir.write("blocked", "a file, not a folder");
+    qputenv("XDG_CONFIG_HOME", dir.path("blocked").toUtf8());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot write the autostart entry"));
+    QVERIFY(!Autostart::set(true, program) && !Autostart::isOn());
+    qunsetenv("XDG_CONFIG_HOME");
+}
 
 void TstSettings::rules()
 {

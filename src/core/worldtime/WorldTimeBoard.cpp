@@ -1,0 +1,165 @@
+#include "core/worldtime/WorldTimeBoard.h"
+
+#include "core/base/Logging.h"
+#include "core/base/Random.h"
+#include "core/base/Twips.h"
+#include "core/files/FileList.h"
+#include "core/files/PictureLoader.h"
+#include "core/shape/PictureScaling.h"
+#include "core/shape/TraceShape.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr QRgb magenta = qRgb(255, 0, 255);
+
+// The lines shown when the table is empty, as the options window's editor is reached.
+const char* const emptyLines[]
+    = { "To add items", "  go to 'The", "    Options'", "     (Ctrl O)" };
+
+QFont nameFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    return font;
+}
+
+Background builtInWorldTime(const QString& reason)
+{
+    const QImage& picture = WorldTimeBoard::builtInPicture();
+    return { picture, TraceShape(picture, magenta), magenta, QString(), 0, reason };
+}
+
+} // namespace
+
+void WorldTimeBoard::applySkin(
+    const QString& folder, const WorldTimeSkin& look, QColor transparent, Random& random)
+{
+    m_look = look;
+    std::optional<Background> chosen;
+    if (folder.isEmpty()) {
+        chosen = builtInWorldTime(QStringLiteral("the built-in skin"));
+    } else {
+        FileList files;
+        files.set(folder, QStringLiteral("WTT*.*"));
+        if (files.count() == 0) {
+            chosen = builtInWorldTime(QStringLiteral("no WTT*.* in the skin"));
+        } else {
+            const int index = std::min(int(random.next() * files.count()), files.count() - 1);
+            const QString path = files.path(index);
+            const QImage picture = PictureLoader::load(path, folder);
+            if (picture.isNull()) {
+                qCWarning(lcWorldTime) << "world time picture" << path
+                                       << "cannot be loaded; the built-in picture is shown";
+                chosen = builtInWorldTime(QStringLiteral("WTT picture unreadable"));
+            } else {
+                const QRgb key = transparent.rgb();
+                chosen = Background { picture, TraceShape(picture, key), key, path, 0,
+                    QStringLiteral("one of %1 WTT pictures").arg(files.count()) };
+            }
+        }
+    }
+    m_background = *chosen;
+    qCDebug(lcWorldTime) << "world time picture:" << m_background.path << m_background.reason
+                         << "box" << look.box;
+    remakeBuffer();
+}
+
+QRectF WorldTimeBoard::box() const
+{
+    return m_look.box;
+}
+
+void WorldTimeBoard::setDevicePixelRatio(qreal ratio)
+{
+    if (ratio <= 0 || qFuzzyCompare(ratio, m_ratio))
+        return;
+    m_ratio = ratio;
+    remakeBuffer();
+}
+
+void WorldTimeBoard::remakeBuffer()
+{
+    const QImage& picture = m_background.picture;
+    m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
+    m_buffer
+        = QImage((QSizeF(picture.size()) * m_ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    m_buffer.setDevicePixelRatio(m_ratio);
+    QPainter painter(&m_buffer);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), m_scaled);
+}
+
+void WorldTimeBoard::tick(const QList<WorldTimeEntry>& entries, const QDateTime& now, bool scroll)
+{
+    // A column's length is the entries' spacing times their number, so its copies join evenly.
+    const double total = entryTwips * double(entries.size());
+    if (scroll && total > 0) {
+        m_scrollTwips -= scrollStepTwips;
+        if (m_scrollTwips <= -total)
+            m_scrollTwips += total;
+    }
+    draw(entries, now);
+}
+
+void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime& now)
+{
+    if (m_buffer.isNull())
+        return;
+    const QRectF box = m_look.box;
+    QPainter painter(&m_buffer);
+    painter.setClipRect(
+        box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPointF(0, 0), m_scaled);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setFont(nameFont());
+    const QFontMetricsF metrics(painter.font());
+    painter.translate(box.topLeft());
+    const auto px = [](double twips) { return Twips::toPixels(twips); };
+
+    if (entries.isEmpty()) {
+        painter.setPen(m_look.area);
+        double top = 0;
+        for (const char* line : emptyLines) {
+            painter.drawText(QPointF(0, top + metrics.ascent()), QString::fromLatin1(line));
+            top += metrics.height();
+        }
+        return;
+    }
+
+    const double heightTwips = Twips::fromPixels(box.height());
+    const double total = entryTwips * double(entries.size());
+    const int copies = int(std::round(heightTwips) / total) + 2;
+    for (int k = 0; k < copies; ++k) {
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const double y = radiusTwips + entryTwips * double(i) + m_scrollTwips + total * k;
+            if (y <= -radiusTwips || y >= heightTwips + radiusTwips)
+                continue;
+            const WorldTimeEntry& entry = entries.at(i);
+            const int minute = m_zoneClock.minuteOfDay(entry, now);
+            // The morning's dials in the skin's time colour, the afternoon's in its night colour.
+            const QColor ink = minute < 12 * 60 ? m_look.time : m_look.nightTime;
+            painter.setPen(QPen(ink, 1));
+            painter.setBrush(Qt::NoBrush);
+            const QPointF centre(px(radiusTwips), px(y));
+            painter.drawEllipse(centre, px(radiusTwips), px(radiusTwips));
+            const double hourAngle = std::fmod(minute / 60.0, 12.0) / 12 * 2 * std::numbers::pi;
+            const double minuteAngle = (minute % 60) / 60.0 * 2 * std::numbers::pi;
+            painter.drawLine(
+                centre, centre + QPointF(std::sin(hourAngle), -std::cos(hourAngle)) * px(88));
+            painter.drawLine(
+                centre, centre + QPointF(std::sin(minuteAngle), -std::cos(minuteAngle)) * px(110));
+            painter.setPen(m_look.area);
+            const double top = px(y) - metrics.height() / 2;
+            painter.drawText(
+                QPointF(px(280), top + metrics.ascent()), WorldTimeTable::name(entry.text));
+        }
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/settings/Settings.h"
+#include "core/skin/Background.h"
+#include "core/skin/Skin.h"
+#include "core/worldtime/WorldTimeTable.h"
+
+#include <QDateTime>
+#include <QImage>
+
+class Random;
+
+// The world time window's look, apart from the window: its picture and outline from the skin, and
+// a column of small dials, one with its name for every entry, drawn into the skin's box and
+// scrolling up without end. Positions within the box are kept in twips, as skins lay it out.
+class WorldTimeBoard {
+public:
+    static constexpr double scrollStepTwips = 30; // a tick's scroll
+    static constexpr double entryTwips = 250; // from one dial to the next
+    static constexpr double radiusTwips = 110;
+
+    // 100 x 130: the Earth from space in a white frame with rounded corners, magenta outside them.
+    static const QImage& builtInPicture();
+
+    // The skin's WTT*.* picture, one at random, cut by the skin's transparent colour; the built-in
+    // picture (cut by its own magenta) for the built-in skin, a folder without one, or one that
+    // cannot be loaded.
+    void applySkin(
+        const QString& folder, const WorldTimeSkin& look, QColor transparent, Random& random);
+    const Background& background() const { return m_background; }
+    // The box in the window, logical pixels.
+    QRectF box() const;
+
+    void setDevicePixelRatio(qreal ratio);
+    // One tick: the column moves up a step while scrolling, and the box is drawn anew.
+    void tick(const QList<WorldTimeEntry>& entries, const QDateTime& now, bool scroll);
+    // The whole window: the picture with the box drawn on it.
+    const QImage& buffer() const { return m_buffer; }
+    double scrollTwips() const { return m_scrollTwips; }
+
+private:
+    void remakeBuffer();
+    void draw(const QList<WorldTimeEntry>& entries, const QDateTime& now);
+
+    Background m_background;
+    WorldTimeSkin m_look;
+    qreal m_ratio = 1;
+    QImage m_scaled;
+    QImage m_buffer;
+    double m_scrollTwips = 0; // how far the column has moved up: 0 or below
+    WorldTimeTable::ZoneClock m_zoneClock;
+};

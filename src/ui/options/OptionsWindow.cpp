@@ -1,0 +1,515 @@
+#include "ui/options/OptionsWindow.h"
+
+#include "core/base/Logging.h"
+#include "core/chimes/Chimes.h"
+#include "core/face/Timepiece.h"
+#include "core/files/Roots.h"
+#include "core/options/SpeedSlider.h"
+#include "core/settings/Autostart.h"
+#include "core/settings/Settings.h"
+#include "ui/clock/ClockWindow.h"
+#include "ui/clock/TrayIcon.h"
+#include "ui/options/SpeedSliderWidget.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace {
+
+const QColor stripColour(206, 206, 206);
+const QColor stripLineColour(163, 163, 163);
+const QColor pageColour(192, 192, 192);
+const QColor chosenTabColour(0, 0, 0);
+const QColor otherTabColour(128, 128, 128);
+const QColor okBackdropColour(224, 224, 224);
+
+// One millisecond of the slide per step: a fast Speed slides in many small steps.
+constexpr int slideStepMs = 2;
+
+struct Tab {
+    QString caption;
+    QString tip;
+};
+const Tab tabs[] = { { QStringLiteral("Skin"), {} },
+    { QStringLiteral("Chimes"), QStringLiteral("Chimes Options") },
+    { QStringLiteral("Freaks"), QStringLiteral("Misc. Options") },
+    { QStringLiteral("WTT"), QStringLiteral("World Time Table Editor") } };
+
+// The tab strip: each caption black when its page is the chosen one, grey otherwise.
+class TabStrip final : public QWidget {
+public:
+    TabStrip(std::function<std::optional<int>()> chosen, std::function<void(int)> choose,
+        QWidget* parent)
+        : QWidget(parent)
+        , m_chosen(std::move(chosen))
+        , m_choose(std::move(choose))
+    {
+        setFixedHeight(fontMetrics().height() + 6);
+    }
+
+    QRect tabRect(int index) const
+    {
+        int left = 8;
+        for (int i = 0; i < index; ++i)
+            left += fontMetrics().horizontalAdvance(tabs[i].caption) + 14;
+        return { left, 0, fontMetrics().horizontalAdvance(tabs[index].caption) + 14, height() };
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), stripColour);
+        painter.setPen(stripLineColour);
+        painter.drawLine(0, height() - 1, width(), height() - 1);
+        const std::optional<int> chosen = m_chosen();
+        for (int i = 0; i < OptionsWindow::PageCount; ++i) {
+            const QRect at = tabRect(i);
+            if (chosen == i) {
+                // The chosen tab opens onto its page.
+                painter.fillRect(at.adjusted(0, 2, 0, 0), pageColour);
+                painter.setPen(stripLineColour);
+                painter.drawLine(at.topLeft() + QPoint(0, 2), at.bottomLeft());
+                painter.drawLine(at.topLeft() + QPoint(0, 2), at.topRight() + QPoint(0, 2));
+                painter.drawLine(at.topRight() + QPoint(0, 2), at.bottomRight());
+            }
+            painter.setPen(chosen == i ? chosenTabColour : otherTabColour);
+            painter.drawText(at.adjusted(0, 2, 0, 0), Qt::AlignCenter, tabs[i].caption);
+        }
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        for (int i = 0; i < OptionsWindow::PageCount; ++i) {
+            if (event->button() == Qt::LeftButton && tabRect(i).contains(event->pos()))
+                m_choose(i);
+        }
+    }
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip) {
+            const auto* help = static_cast<QHelpEvent*>(event);
+            QString tip;
+            for (int i = 0; i < OptionsWindow::PageCount; ++i) {
+                if (tabRect(i).contains(help->pos()))
+                    tip = tabs[i].tip;
+            }
+            if (tip.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), tip, this);
+            return true;
+        }
+        return QWidget::event(event);
+    }
+
+private:
+    std::function<std::optional<int>()> m_chosen;
+    std::function<void(int)> m_choose;
+};
+
+// Where the pages slide; with none chosen yet it shows a picture of its own.
+class PageArea final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), pageColour);
+        const QIcon icon = TrayIcon::clockIcon();
+        const int side = 32;
+        const QRect iconAt((width() - side) / 2, height() / 2 - side, side, side);
+        icon.paint(&painter, iconAt);
+        painter.setPen(otherTabColour);
+        painter.drawText(QRect(0, iconAt.bottom() + 4, width(), fontMetrics().height()),
+            Qt::AlignHCenter, QStringLiteral("Choose a tab above"));
+    }
+};
+
+// The bar along the bottom with its "OK".
+class OkBar final : public QWidget {
+public:
+    OkBar(std::function<void()> ok, QWidget* parent)
+        : QWidget(parent)
+        , m_ok(std::move(ok))
+    {
+        setFixedHeight(fontMetrics().height() + 12);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), stripColour);
+        painter.setPen(stripLineColour);
+        painter.drawLine(0, 0, width(), 0);
+        const QString caption = QStringLiteral("OK");
+        const QSize text(fontMetrics().horizontalAdvance(caption), fontMetrics().height());
+        const QRect backdrop((width() - text.width() - 36) / 2, (height() - text.height() - 6) / 2,
+            text.width() + 36, text.height() + 6);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(okBackdropColour);
+        painter.setPen(stripLineColour);
+        painter.drawRoundedRect(QRectF(backdrop).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+        // Black, as white on the light backdrop would hardly read and look switched off.
+        painter.setPen(chosenTabColour);
+        painter.drawText(backdrop, Qt::AlignCenter, caption);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && rect().contains(event->pos()))
+            m_ok();
+    }
+
+private:
+    std::function<void()> m_ok;
+};
+
+QWidget* newPage(QWidget* area)
+{
+    auto* page = new QWidget(area);
+    page->setAutoFillBackground(true);
+    QPalette palette = page->palette();
+    palette.setColor(QPalette::Window, pageColour);
+    page->setPalette(palette);
+    // A click on a page's labels or background takes the focus from a list, so that the
+    // window's keys work again.
+    page->setFocusPolicy(Qt::ClickFocus);
+    page->hide();
+    return page;
+}
+
+QCheckBox* newBox(const QString& caption, const QString& tip, QWidget* page)
+{
+    auto* box = new QCheckBox(caption, page);
+    box->setToolTip(tip);
+    return box;
+}
+
+int refreshPeriodMs(const QWidget* widget)
+{
+    const QScreen* screen = widget->screen();
+    const double hz = screen ? screen->refreshRate() : 0;
+    return hz >= 1 ? int(1000 / hz) : 16;
+}
+
+} // namespace
+
+OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes,
+    Settings& settings, const Roots& roots, QWidget* parent)
+    : QWidget(parent)
+    , m_clock(clock)
+    , m_timepiece(timepiece)
+    , m_chimes(chimes)
+    , m_settings(settings)
+    , m_roots(roots)
+{
+    setObjectName(QStringLiteral("options"));
+    setWindowTitle(QStringLiteral("The Options"));
+    setWindowIcon(TrayIcon::clockIcon());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_tabs = new TabStrip(
+        [this] { return m_walk.selected(); }, [this](int page) { selectPage(page); }, this);
+    m_area = new PageArea(this);
+    // The area itself holds the focus when no control has it, so that the keys walk the pages.
+    m_area->setFocusPolicy(Qt::StrongFocus);
+    layout->addWidget(m_tabs);
+    layout->addWidget(m_area);
+    layout->addWidget(new OkBar([this] { close(); }, this));
+
+    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), newPage(m_area) };
+    // Wide enough for the title "The Options" beside the window manager's buttons.
+    QSize size(280, 77);
+    for (QWidget* page : m_pages)
+        size = size.expandedTo(page->sizeHint());
+    size = size.expandedTo(QSize(static_cast<TabStrip*>(m_tabs)->tabRect(3).right() + 8, 0));
+    m_area->setFixedSize(size);
+    for (QWidget* page : m_pages)
+        page->setGeometry(QRect(QPoint(size.width(), 0), size));
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+    m_slideTimer.setInterval(refreshPeriodMs(this));
+    connect(&m_slideTimer, &QTimer::timeout, this, &OptionsWindow::slideStep);
+}
+
+QWidget* OptionsWindow::makeSkinPage()
+{
+    QWidget* page = newPage(m_area);
+    auto* grid = new QGridLayout(page);
+    grid->addWidget(new QLabel(QStringLiteral("Skin:"), page), 0, 0);
+    m_skins = new QComboBox(page);
+    m_skins->setMinimumContentsLength(16);
+    m_skins->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    grid->addWidget(m_skins, 0, 1);
+    m_randomSkin = newBox(QStringLiteral("Select Random Skin"),
+        QStringLiteral("Select random Skin Every Hour"), page);
+    grid->addWidget(m_randomSkin, 1, 0, 1, 2);
+    m_skinInfo = new QLabel(QStringLiteral("About Skin"), page);
+    m_skinInfo->setWordWrap(true);
+    m_skinInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_skinInfo->setMinimumHeight(fontMetrics().height() * 5);
+    grid->addWidget(m_skinInfo, 2, 0, 1, 2);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(1, 1);
+
+    connect(m_skins, &QComboBox::activated, this, [this](int index) {
+        m_clock.activateSkin(m_skins->itemText(index));
+        showSkinInfo();
+        emit settingsChanged();
+    });
+    connect(m_randomSkin, &QCheckBox::clicked, this, [this](bool on) {
+        m_settings.randomSkin = on;
+        emit settingsChanged();
+    });
+    return page;
+}
+
+QWidget* OptionsWindow::makeChimesPage()
+{
+    QWidget* page = newPage(m_area);
+    auto* grid = new QGridLayout(page);
+    grid->addWidget(new QLabel(QStringLiteral("Sound Pack:"), page), 0, 0);
+    m_packs = new QComboBox(page);
+    m_packs->setMinimumContentsLength(12);
+    m_packs->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    grid->addWidget(m_packs, 0, 1);
+    m_useChimes = newBox(QStringLiteral("Use Chimes"),
+        QStringLiteral("Play Chime every round hour (Skinable)"), page);
+    grid->addWidget(m_useChimes, 1, 0, 1, 2);
+    m_countChimes = newBox(QStringLiteral("Use Count"),
+        QStringLiteral("Allow chimes to be played as many times as the hour (Skinable)"), page);
+    grid->addWidget(m_countChimes, 2, 0, 1, 2);
+    grid->setRowStretch(3, 1);
+
+    connect(m_packs, &QComboBox::activated, this, [this](int index) {
+        m_chimes.activatePack(m_packs->itemText(index));
+        emit settingsChanged();
+    });
+    connect(m_useChimes, &QCheckBox::clicked, this, [this](bool on) {
+        m_settings.useChimes = on;
+        emit settingsChanged();
+    });
+    connect(m_countChimes, &QCheckBox::clicked, this, [this](bool on) {
+        m_settings.countChimes = on;
+        emit settingsChanged();
+    });
+    return page;
+}
+
+QWidget* OptionsWindow::makeFreaksPage()
+{
+    QWidget* page = newPage(m_area);
+    auto* grid = new QGridLayout(page);
+    m_onTop = newBox(QStringLiteral("Always on top"), {}, page);
+    m_twelveHour = newBox(QStringLiteral("AMPM"), {}, page);
+    grid->addWidget(m_onTop, 0, 0);
+    grid->addWidget(m_twelveHour, 1, 0);
+    m_startAtLogin = newBox(QStringLiteral("Start at login"),
+        QStringLiteral("Starts the clock when you log in to the desktop"), page);
+    grid->addWidget(m_startAtLogin, 2, 0);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(0, 1);
+    auto* caption = new QLabel(QStringLiteral("Speed"), page);
+    m_speedValue = new QLabel(page);
+    m_speedValue->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    grid->addWidget(caption, 0, 1);
+    grid->addWidget(m_speedValue, 1, 1);
+    m_speed = new SpeedSliderWidget(page);
+    grid->addWidget(m_speed, 0, 2, 4, 1, Qt::AlignTop);
+
+    connect(m_onTop, &QCheckBox::clicked, this, &OptionsWindow::setOnTop);
+    connect(m_twelveHour, &QCheckBox::clicked, this, [this](bool on) {
+        m_clock.setTwelveHour(on);
+        emit settingsChanged();
+    });
+    // Kept by the desktop, not in the settings file: the box shows what is there.
+    connect(m_startAtLogin, &QCheckBox::clicked, this, [this](bool on) {
+        Autostart::set(on, Autostart::thisProgram());
+        m_startAtLogin->setChecked(Autostart::isOn());
+    });
+    connect(m_speed, &SpeedSliderWidget::speedChanged, this, [this](float speed) {
+        m_settings.speed = speed;
+        m_speedValue->setText(QString::number(SpeedSlider::shown(speed)));
+        emit settingsChanged();
+    });
+    return page;
+}
+
+void OptionsWindow::open()
+{
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    ClockWindow::keepOnTop(this, m_settings.onTop);
+    fill();
+    // Closed and opened again, it starts afresh: no page chosen.
+    m_slideTimer.stop();
+    m_walk = PageWalk(PageCount);
+    for (QWidget* page : m_pages) {
+        page->hide();
+        page->move(m_area->width(), 0);
+    }
+    m_tabs->update();
+    show();
+    raise();
+    activateWindow();
+    m_area->setFocus();
+}
+
+void OptionsWindow::fill()
+{
+    const auto fillList = [](QComboBox* list, const QStringList& names, const QString& current) {
+        list->clear();
+        list->addItems(names);
+        // A name not in the list leaves the special entry, first, chosen.
+        list->setCurrentIndex(std::max(0, int(names.indexOf(current))));
+    };
+    fillList(m_skins, m_timepiece.skinChoices(), m_timepiece.skinName());
+    fillList(m_packs, QStringList { Chimes::skinChoice } + m_roots.list(QStringLiteral("Sounds")),
+        m_chimes.packName());
+    showSkinInfo();
+    m_randomSkin->setChecked(m_settings.randomSkin);
+    m_useChimes->setChecked(m_settings.useChimes);
+    m_twelveHour->setChecked(m_settings.twelveHour);
+    m_countChimes->setChecked(m_settings.countChimes);
+    m_onTop->setChecked(m_settings.onTop);
+    m_startAtLogin->setChecked(Autostart::isOn());
+    m_speedValue->setText(QString::number(SpeedSlider::shown(m_settings.speed)));
+    m_speed->setSpeed(m_settings.speed);
+}
+
+void OptionsWindow::showSkinInfo()
+{
+    const SkinInfo& info = m_timepiece.skin().info;
+    m_skinInfo->setText(
+        QStringLiteral("'%1' By %2, %3\n%4").arg(info.name, info.madeBy, info.date, info.comment));
+}
+
+void OptionsWindow::setOnTop(bool onTop)
+{
+    m_settings.onTop = onTop;
+    // This window first, then every other window of the clock; not its menus and tips.
+    ClockWindow::keepOnTop(this, onTop);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = window->windowType();
+        if (window != this && type != Qt::Popup && type != Qt::ToolTip)
+            ClockWindow::keepOnTop(window, onTop);
+    }
+    raise();
+    emit settingsChanged();
+}
+
+void OptionsWindow::selectPage(int page)
+{
+    const PageWalk::Change change = m_walk.select(page);
+    m_tabs->update();
+    if (!change.changed)
+        return;
+    if (m_slideTimer.isActive()) {
+        // A slide under way ends where it was going.
+        m_slideTimer.stop();
+        m_slide.clear();
+        slideStep();
+    }
+    m_slidingOut = change.old ? m_pages[*change.old] : nullptr;
+    m_slidingIn = m_pages[page];
+    m_slidingIn->show();
+    m_slide = PageWalk::slide(width(), m_area->width(), m_settings.speed);
+    qCDebug(lcMain) << "options page" << page << "in" << m_slide.size() << "steps";
+    m_slideClock.start();
+    if (m_slide.isEmpty())
+        slideStep();
+    else
+        m_slideTimer.start();
+}
+
+void OptionsWindow::slideStep()
+{
+    const qsizetype step = m_slideClock.elapsed() / slideStepMs;
+    if (step < m_slide.size()) {
+        const int x = int(m_slide[step]);
+        if (m_slidingOut)
+            m_slidingOut->move(x, 0);
+        m_slidingIn->move(x - width(), 0);
+        return;
+    }
+    m_slideTimer.stop();
+    if (m_slidingOut) {
+        m_slidingOut->move(m_area->width(), 0);
+        m_slidingOut->hide();
+    }
+    if (m_slidingIn)
+        m_slidingIn->move(0, 0);
+    m_slidingOut = m_slidingIn = nullptr;
+}
+
+bool OptionsWindow::handleKey(const QKeyEvent* event)
+{
+    // An open list's popup keeps its keys.
+    if (event->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
+        return false;
+    // A list or a field takes the arrows and Enter itself.
+    const QWidget* focus = focusWidget();
+    const bool inList = qobject_cast<const QComboBox*>(focus)
+        || qobject_cast<const QListView*>(focus) || qobject_cast<const QLineEdit*>(focus);
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (inList)
+            return false;
+        close();
+        return true;
+    case Qt::Key_Left:
+        if (inList)
+            return false;
+        selectPage(m_walk.before());
+        return true;
+    case Qt::Key_Right:
+        if (inList)
+            return false;
+        selectPage(m_walk.after());
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool OptionsWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void OptionsWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (!handleKey(event))
+        QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/options/PageWalk.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QTimer>
+#include <QWidget>
+
+class Chimes;
+class ClockWindow;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class Roots;
+class SpeedSliderWidget;
+class Timepiece;
+struct Settings;
+
+// "The Options": the skin, the sound pack, the chimes, the twelve-hour display, staying on top
+// and the speed, on four pages behind tabs. It keeps no settings of its own: it shows the
+// settings when it opens and changes them, and the clock, the moment the user does.
+class OptionsWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes, Settings& settings,
+        const Roots& roots, QWidget* parent = nullptr);
+
+    // Shows the window filled from the settings with no page chosen, or brings it forward when
+    // it is open already.
+    void open();
+
+    enum Page { SkinPage, ChimesPage, FreaksPage, WorldTimePage, PageCount };
+    std::optional<int> page() const { return m_walk.selected(); }
+    void selectPage(int page);
+
+signals:
+    // A setting changed: worth saving soon.
+    void settingsChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QWidget* makeSkinPage();
+    QWidget* makeChimesPage();
+    QWidget* makeFreaksPage();
+    void fill();
+    void showSkinInfo();
+    void setOnTop(bool onTop);
+    bool handleKey(const QKeyEvent* event);
+    void slideStep();
+
+    ClockWindow& m_clock;
+    Timepiece& m_timepiece;
+    Chimes& m_chimes;
+    Settings& m_settings;
+    const Roots& m_roots;
+
+    PageWalk m_walk { PageCount };
+    QWidget* m_tabs = nullptr;
+    QWidget* m_area = nullptr;
+    QList<QWidget*> m_pages;
+    QComboBox* m_skins = nullptr;
+    QComboBox* m_packs = nullptr;
+    QLabel* m_skinInfo = nullptr;
+    QCheckBox* m_randomSkin = nullptr;
+    QCheckBox* m_useChimes = nullptr;
+    QCheckBox* m_countChimes = nullptr;
+    QCheckBox* m_onTop = nullptr;
+    QCheckBox* m_twelveHour = nullptr;
+    QCheckBox* m_startAtLogin = nullptr;
+    QLabel* m_speedValue = nullptr;
+    SpeedSliderWidget* m_speed = nullptr;
+
+    // The slide between two pages, a frame at each refresh of the screen.
+    QTimer m_slideTimer;
+    QElapsedTimer m_slideClock;
+    QList<double> m_slide;
+    QWidget* m_slidingOut = nullptr;
+    QWidget* m_slidingIn = nullptr;
+};

@@ -1,0 +1,161 @@
+// Zone time of day and the world time table's entries, as the editor makes and lists them.
+#include "core/worldtime/WorldTimeTable.h"
+#include "core/worldtime/ZoneTime.h"
+
+#include <QTest>
+
+namespace {
+
+QDateTime at(const char* zone, const char* when)
+{
+    const QDateTime naive = QDateTime::fromString(QString::fromLatin1(when), Qt::ISODate);
+    return QDateTime(naive.date(), naive.time(), QTimeZone(zone));
+}
+
+const char* const july = "2026-07-15T12:00:00";
+const char* const january = "2026-01-15T12:00:00";
+
+} // namespace
+
+class TstWorldTime : public QObject {
+    Q_OBJECT
+private slots:
+    void minuteOfDay_data()
+    {
+        QTest::addColumn<QDateTime>("now"); // the computer's clock, in its own zone
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<QString>("time");
+        // The computer's summer time changes nothing: +000 is universal time all year.
+        QTest::newRow("New York, January") << at("America/New_York", january) << "+000GMT"
+                                           << ""
+                                           << "17:00";
+        QTest::newRow("New York, July") << at("America/New_York", july) << "+000GMT"
+                                        << ""
+                                        << "16:00";
+        QTest::newRow("Berlin, January") << at("Europe/Berlin", january) << "+000GMT"
+                                         << ""
+                                         << "11:00";
+        QTest::newRow("Berlin, July") << at("Europe/Berlin", july) << "+000GMT"
+                                      << ""
+                                      << "10:00";
+        QTest::newRow("-720") << at("Europe/Berlin", "2026-01-15T06:00:00") << "-720W"
+                              << ""
+                              << "17:00";
+        QTest::newRow("+720") << at("UTC", "2026-01-15T20:00:00") << "+720E"
+                              << ""
+                              << "08:00";
+        QTest::newRow("+030 at 23:30 is midnight") << at("UTC", "2026-01-15T23:30:00") << "+030x"
+                                                   << ""
+                                                   << "00:00";
+        QTest::newRow("-060 at 00:10") << at("UTC", "2026-01-15T00:10:00") << "-060x"
+                                       << ""
+                                       << "23:10";
+        QTest::newRow("seconds dropped") << at("UTC", "2026-01-15T12:00:59") << "+330x"
+                                         << ""
+                                         << "17:30";
+        // Thirteen hours east: universal time is still the day before.
+        QTest::newRow("computer at +13, -720")
+            << at("Pacific/Tongatapu", "2026-01-15T05:00:00") << "-720x"
+            << ""
+            << "04:00";
+        QTest::newRow("London named, January") << at("America/New_York", january) << "+000London"
+                                               << "Europe/London"
+                                               << "17:00";
+        QTest::newRow("London named, July") << at("America/New_York", july) << "+000London"
+                                            << "Europe/London"
+                                            << "17:00";
+        QTest::newRow("unknown zone: the entry's offset") << at("UTC", july) << "+060Nowhere"
+                                                          << "Atlantis/Capital"
+                                                          << "13:00";
+    }
+    void minuteOfDay()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QString, entry);
+        QFETCH(QString, zone);
+        QFETCH(QString, time);
+        WorldTimeTable::ZoneClock clock;
+        const int minute = clock.minuteOfDay({ entry, zone }, now);
+        QCOMPARE(QTime(0, 0).addSecs(minute * 60).toString(u"HH:mm"), time);
+    }
+
+    void labels()
+    {
+        QCOMPARE(ZoneTime::labels().join(u' '),
+            u"-12:00 -11:00 -10:00 -09:00 -08:00 -07:00 -06:00 -05:00 -04:00 -03:30 -03:00 "
+            "-02:00 -01:00 +00:00 +01:00 +02:00 +03:00 +03:30 +04:00 +04:30 +05:00 +05:30 "
+            "+06:00 +07:00 +08:00 +09:00 +09:30 +10:00 +11:00 +12:00");
+    }
+
+    void add_data()
+    {
+        QTest::addColumn<QString>("choice"); // a label of the selector; empty: none chosen
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("entry"); // text and zone; empty: nothing added
+        QTest::addColumn<QString>("row"); // the list row in July
+        QTest::newRow("blanks trimmed") << "+00:00"
+                                        << "  London "
+                                        << "+000London"
+                                        << "+00:00 London";
+        QTest::newRow("no name") << "-12:00"
+                                 << ""
+                                 << "-720GMT-12:00"
+                                 << "-12:00 GMT-12:00";
+        QTest::newRow("half hour") << "+05:30"
+                                   << "Delhi"
+                                   << "+330Delhi"
+                                   << "+05:30 Delhi";
+        QTest::newRow("west") << "-03:30"
+                              << "Newfoundland"
+                              << "-210Newfoundland"
+                              << "-03:30 Newfoundland";
+        QTest::newRow("named, its city") << "Europe/London"
+                                         << " "
+                                         << "+000London Europe/London"
+                                         << "+01:00 London";
+        QTest::newRow("named, far east") << "Pacific/Kiritimati"
+                                         << "Line Islands"
+                                         << "+840Line Islands Pacific/Kiritimati"
+                                         << "+14:00 Line Islands";
+        QTest::newRow("none chosen") << ""
+                                     << "Paris"
+                                     << ""
+                                     << "";
+    }
+    void add()
+    {
+        QFETCH(QString, choice);
+        QFETCH(QString, name);
+        QFETCH(QString, entry);
+        QFETCH(QString, row);
+        const QDateTime now = at("Europe/Berlin", july);
+        QList<WorldTimeEntry> table { { "+060Paris", "" } };
+        WorldTimeEditor editor(table, now);
+        QVERIFY(editor.choices().size() > 300);
+        QCOMPARE(
+            editor.add(int(editor.choiceLabels().indexOf(choice)), name, now), !entry.isEmpty());
+        QCOMPARE(table.size(), entry.isEmpty() ? 1 : 2);
+        if (entry.isEmpty())
+            return;
+        QCOMPARE((table.back().text + u' ' + table.back().zone).trimmed(), entry);
+        QCOMPARE(editor.listTexts(now), QStringList({ "+01:00 Paris", row }));
+        // In January a named zone lists its standard offset.
+        if (!table.back().zone.isEmpty())
+            QCOMPARE(editor.listTexts(at("Europe/Berlin", january)).back().left(6),
+                ZoneTime::offsetText(WorldTimeTable::fixedOffset(table.back().text)));
+    }
+
+    void remove()
+    {
+        QList<WorldTimeEntry> table { { "+060A", "" }, { "+060B", "" }, { "+060A", "" } };
+        WorldTimeEditor editor(table, at("UTC", july));
+        QVERIFY(!editor.remove(-1) && !editor.remove(3));
+        QVERIFY(editor.remove(1));
+        QCOMPARE(editor.listTexts(at("UTC", july)), QStringList({ "+01:00 A", "+01:00 A" }));
+        QVERIFY(editor.remove(0) && editor.remove(0) && !editor.remove(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstWorldTime)
+#include "tst_worldtime.moc"
