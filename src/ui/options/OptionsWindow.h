@@ -10,6 +10,8 @@
 class Chimes;
 class ClockWindow;
 class QCheckBox;
+class QSlider;
+class QTimeEdit;
 class QComboBox;
 class QLabel;
 class Roots;
@@ -69,6 +71,14 @@ private:
     QCheckBox* m_randomSkin = nullptr;
     QCheckBox* m_useChimes = nullptr;
     QCheckBox* m_countChimes = nullptr;
+    QCheckBox* m_quietHours = nullptr;
+    QTimeEdit* m_quietFrom = nullptr;
+    QTimeEdit* m_quietTo = nullptr;
+    QCheckBox* m_quietLocked = nullptr;
+    QCheckBox* m_quietDoNotDisturb = nullptr;
+    QCheckBox* m_quietFullScreen = nullptr;
+    QSlider* m_volume = nullptr;
+    QLabel* m_volumeValue = nullptr;
     QCheckBox* m_onTop = nullptr;
     QCheckBox* m_twelveHour = nullptr;
     QCheckBox* m_startAtLogin = nullptr;
