@@ -8,8 +8,6 @@
 
 #include <QAction>
 
-#include <QAction>
-
 ClockSession::ClockSession(
     const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
     : m_clock(clock)
