@@ -3,7 +3,10 @@
 #include "core/base/Logging.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
+#include "ui/about/AboutWindow.h"
 #include "ui/audio/QtSoundOutput.h"
+
+#include <QAction>
 
 ClockSession::ClockSession(
     const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
@@ -26,6 +29,13 @@ ClockSession::ClockSession(
             m_saver.requestSave();
     });
     connect(&m_window, &ClockWindow::closeRequested, this, &ClockSession::close);
+    QAction* about = m_window.commands().action(Command::ShowAbout);
+    connect(about, &QAction::triggered, this, [this] {
+        if (!m_about)
+            m_about = std::make_unique<AboutWindow>(m_timepiece, m_settings, m_random, m_clock);
+        m_about->open(&m_window);
+    });
+    about->setEnabled(true);
 }
 
 ClockSession::~ClockSession() = default;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class AboutWindow;
 class Clock;
 class SettingsStore;
 class SoundOutput;
@@ -55,5 +56,6 @@ private:
     Chimes m_chimes;
     ClockWindow m_window;
     SaveCoalescer m_saver;
+    std::unique_ptr<AboutWindow> m_about; // made when first opened
     bool m_closing = false;
 };
