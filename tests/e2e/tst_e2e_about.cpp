@@ -58,6 +58,17 @@ private slots:
         CHECK(click(clock, about, u"Read Me"_s));
         QVERIFY(still(about));
         QVERIFY(shot(about.geometry) != horolan);
+        // Its second sub-page button, right of the heading: another text; a second click, none.
+        const QPoint readMeToo = about.geometry.topLeft() + QPoint(399, 169);
+        // The pointer leaves at once, before a tool tip shows.
+        const QString press
+            = u"xdotool mousemove %1 %2 click 1 mousemove 1010 10"_s.arg(readMeToo.x())
+                  .arg(readMeToo.y());
+        QImage before = shot(about.geometry);
+        CHECK(run(press) && qWaitFor([&] { return shot(about.geometry) != before; }));
+        before = shot(about.geometry);
+        CHECK(run(press));
+        QVERIFY(still(about) && shot(about.geometry) == before);
         CHECK(click(clock, about, u"Horolan"_s));
         QVERIFY(!still(about));
         // Left and Right step through the tabs: Left to "About Skin", Right back to "Horolan".
