@@ -3,8 +3,11 @@
 #include "core/base/Logging.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
+#include "ui/about/AboutWindow.h"
 #include "ui/audio/QtSoundOutput.h"
 #include "ui/commands/DateTimeSettings.h"
+
+#include <QAction>
 
 #include <QAction>
 
@@ -52,6 +55,14 @@ ClockSession::ClockSession(
         m_options->open();
     });
     DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
+
+    QAction* about = m_window.commands().action(Command::ShowAbout);
+    connect(about, &QAction::triggered, this, [this] {
+        if (!m_about)
+            m_about = std::make_unique<AboutWindow>(m_timepiece, m_settings, m_random, m_clock);
+        m_about->open(&m_window);
+    });
+    about->setEnabled(true);
 }
 
 ClockSession::~ClockSession() = default;
