@@ -134,6 +134,7 @@ void ClockWindow::tick()
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
     m_timepiece.face().setDevicePixelRatio(devicePixelRatioF());
     apply(m_timepiece.tick());
+    m_chimes.approachHour();
 }
 
 void ClockWindow::apply(const FaceUpdate& update)
