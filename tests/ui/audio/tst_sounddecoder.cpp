@@ -1,6 +1,5 @@
 #include "ui/audio/SoundDecoder.h"
 
-#include <QAudioFormat>
 #include <QtEndian>
 #include <QtTest>
 
@@ -103,41 +102,6 @@ private slots:
         const float most = codec == SF_FORMAT_GSM610 ? 0.5f : peak(sound->samples);
         QVERIFY2(peak(sound->samples) > 0.4f && most < 0.6f,
             qPrintable(QString::number(peak(sound->samples))));
-    }
-
-    // Into an output's format: its rate and channels in its sample format, at the same level.
-    void convert_data()
-    {
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("outRate");
-        QTest::addColumn<int>("outChannels");
-        QTest::addColumn<QAudioFormat::SampleFormat>("sampleFormat");
-        QTest::newRow("mono 8 kHz to stereo 48 kHz float")
-            << 1 << 48000 << 2 << QAudioFormat::Float;
-        QTest::newRow("stereo 22.05 kHz to mono 44.1 kHz 16 bit")
-            << 2 << 44100 << 1 << QAudioFormat::Int16;
-        QTest::newRow("mono to 8 bit") << 1 << 11025 << 1 << QAudioFormat::UInt8;
-        QTest::newRow("stereo to 32 bit, down to 8 kHz") << 2 << 8000 << 2 << QAudioFormat::Int32;
-    }
-    void convert()
-    {
-        QFETCH(int, channels);
-        QFETCH(int, outRate);
-        QFETCH(int, outChannels);
-        QFETCH(QAudioFormat::SampleFormat, sampleFormat);
-        const std::optional<DecodedSound> sound = DecodedSound::decodeData(
-            wav(SF_FORMAT_PCM_16, channels == 1 ? 8000 : 22050, channels));
-        QVERIFY(sound);
-        QAudioFormat format;
-        format.setSampleRate(outRate);
-        format.setChannelCount(outChannels);
-        format.setSampleFormat(sampleFormat);
-        const QByteArray pcm = sound->convert(format);
-        QVERIFY(std::abs(pcm.size() / format.bytesPerFrame() - outRate * seconds) <= 1);
-        float most = 0;
-        for (qsizetype i = 0; i < pcm.size(); i += format.bytesPerSample())
-            most = std::max(most, std::abs(format.normalizedSampleValue(pcm.constData() + i)));
-        QVERIFY2(most > 0.45f && most < 0.55f, qPrintable(QString::number(most)));
     }
 };
 
