@@ -126,11 +126,11 @@ void QtSoundOutput::prepare()
     sound(QString());
     if (!openSink())
         return;
-    // The stream, there before the chime, keeps the server working in short blocks.
-    const QByteArray silence(m_format.bytesForDuration(bufferMs * 1000),
-        m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
-    if (std::exchange(m_fresh, false))
-        m_io->write(silence);
+    // The stream, there before the chime and fed silence, keeps the server working in short
+    // blocks; one left to run dry may stall (PipeWire's PulseAudio server).
+    m_fresh = false;
+    m_prepared = true;
+    m_feeder.start();
     m_idle.start(idleCloseMs + prepareMs);
 }
 
@@ -205,6 +205,7 @@ void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
     cut();
     m_stroke = stroke;
     m_busy = true;
+    m_prepared = false;
     m_idle.stop();
     const qint64 durationMs
         = m_format.durationForBytes(qint32(std::min<qint64>(pcm.size(), INT_MAX))) / 1000;
@@ -249,12 +250,17 @@ bool QtSoundOutput::openSink()
 
 void QtSoundOutput::feed()
 {
-    if (!m_sink || !m_busy)
+    if (!m_sink || !(m_busy || m_prepared))
         return;
     if (m_sink->error() == QAudio::OpenError || m_sink->error() == QAudio::FatalError) {
         qCWarning(lcSound) << "the sound output failed - error" << m_sink->error();
         closeSink();
         return finish();
+    }
+    if (!m_busy) {
+        const qint64 room = m_sink->bytesFree();
+        m_io->write(silence(room - room % m_format.bytesPerFrame()));
+        return;
     }
     if (m_written < m_playing.size()) {
         qint64 room = std::min<qint64>(m_sink->bytesFree(), m_playing.size() - m_written);
@@ -277,10 +283,14 @@ void QtSoundOutput::prime(bool silenceFirst)
 {
     // A fresh stream starts with silence: a server still working in long blocks plays its first
     // buffer and then may take until its next block for the rest, a split stroke otherwise.
-    const QByteArray silence(silenceFirst ? m_format.bytesForDuration(primeMs * 1000) : 0,
-        m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
-    m_playing = silence + m_sound;
+    m_playing = silence(silenceFirst ? m_format.bytesForDuration(primeMs * 1000) : 0) + m_sound;
     m_written = 0;
+}
+
+QByteArray QtSoundOutput::silence(qint64 bytes) const
+{
+    return QByteArray(std::max<qint64>(bytes, 0),
+        m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
 }
 
 void QtSoundOutput::finish()
@@ -304,6 +314,7 @@ void QtSoundOutput::cut()
     m_deadline.stop();
     m_playing.clear();
     m_sound.clear();
+    m_prepared = false; // the next prepare() feeds it again
     // What the server still holds of it goes too.
     if (std::exchange(m_busy, false))
         closeSink();
@@ -312,6 +323,7 @@ void QtSoundOutput::cut()
 void QtSoundOutput::closeSink()
 {
     m_idle.stop();
+    m_prepared = false;
     if (!m_sink)
         return;
     m_sink->disconnect(this);

@@ -70,6 +70,7 @@ private:
     void start(const QByteArray& pcm, bool stroke);
     bool openSink();
     void prime(bool silenceFirst);
+    QByteArray silence(qint64 bytes) const;
     void feed();
     void finish();
     // Silences the current sound at once; its stroke reports no end.
@@ -86,6 +87,7 @@ private:
     qint64 m_startUs = 0; // the sink's played time when the sound began
     bool m_stroke = false;
     bool m_busy = false; // a sound is out and its end not yet seen
+    bool m_prepared = false; // opened for a chime to come, and fed silence till then
     QTimer m_feeder;
     QTimer m_deadline;
     QTimer m_idle;
