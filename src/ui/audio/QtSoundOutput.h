@@ -24,8 +24,9 @@ public:
     static constexpr int bufferMs = 50;
     static constexpr int feedMs = 5;
     // A stroke is over this long before the sink has played its last sample, so the next one
-    // follows without a gap.
-    static constexpr int leadMs = 15;
+    // follows without a gap: longer than the feeder's lateness on a loaded machine plus the
+    // steps in which a server reports what it played (PipeWire's are up to some 20 ms).
+    static constexpr int leadMs = 40;
     // A fresh stream's lead of silence.
     static constexpr int primeMs = 50;
     // A sound whose end the sink never reports is over after its length and this: a server
