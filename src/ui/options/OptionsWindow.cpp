@@ -364,29 +364,28 @@ QWidget* OptionsWindow::makeFreaksPage()
 QWidget* OptionsWindow::makeWorldTimePage()
 {
     QWidget* page = newPage(m_area);
-    auto* grid = new QGridLayout(page);
+    // One above the other, so that the selector shows zone names whole.
+    auto* column = new QVBoxLayout(page);
     m_zones = new QComboBox(page);
     m_zones->setToolTip(QStringLiteral("Select Timezone (GMT) and press Enter to add"));
     m_zones->setPlaceholderText(QStringLiteral("Zone"));
     m_zones->addItems(m_worldTimes.choiceLabels());
     m_zones->setMinimumContentsLength(8);
     m_zones->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    // The list shows the long zone names whole, though the selector is narrow.
     m_zones->view()->setMinimumWidth(m_zones->view()->sizeHintForColumn(0) + 24);
-    m_zones->setMaxVisibleItems(16);
-    grid->addWidget(m_zones, 0, 0);
+    column->addWidget(m_zones);
     m_zoneName = new QLineEdit(page);
     m_zoneName->setToolTip(QStringLiteral("Timezone Name, To add press Enter"));
     m_zoneName->setPlaceholderText(QStringLiteral("Name"));
-    grid->addWidget(m_zoneName, 0, 1);
+    column->addWidget(m_zoneName);
     m_entries = new QListWidget(page);
     m_entries->setToolTip(QStringLiteral("To Delete, Select and press Del."));
     m_entries->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Four rows, so that the page is no taller than the others.
-    m_entries->setFixedHeight(m_entries->fontMetrics().height() * 4 + 2 * m_entries->frameWidth());
-    grid->addWidget(m_entries, 1, 0, 1, 2);
-    grid->setRowStretch(2, 1);
-    grid->setColumnStretch(1, 1);
+    // At least three rows, and the rest of the page, which the other pages size.
+    m_entries->setMinimumHeight(
+        m_entries->fontMetrics().height() * 3 + 2 * m_entries->frameWidth());
+    m_entries->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    column->addWidget(m_entries, 1);
     return page;
 }
 
@@ -544,28 +543,22 @@ bool OptionsWindow::handleKey(const QKeyEvent* event)
     // An open list's popup keeps its keys.
     if (event->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
         return false;
-    // A list or a field takes the arrows and Enter itself.
+    // A list or a field takes every key itself: Escape closing a list's popup must not close the
+    // window too.
     const QWidget* focus = focusWidget();
-    const bool inList = qobject_cast<const QComboBox*>(focus)
-        || qobject_cast<const QListView*>(focus) || qobject_cast<const QLineEdit*>(focus);
+    if (qobject_cast<const QComboBox*>(focus) || qobject_cast<const QListView*>(focus)
+        || qobject_cast<const QLineEdit*>(focus))
+        return false;
     switch (event->key()) {
     case Qt::Key_Escape:
-        close();
-        return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (inList)
-            return false;
         close();
         return true;
     case Qt::Key_Left:
-        if (inList)
-            return false;
         selectPage(m_walk.before());
         return true;
     case Qt::Key_Right:
-        if (inList)
-            return false;
         selectPage(m_walk.after());
         return true;
     default:
