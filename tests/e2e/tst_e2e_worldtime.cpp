@@ -101,7 +101,41 @@ private slots:
             && clock.saved(u"Left=4500"_s));
         CHECK(clock.start()
             && qWaitFor([&] { return worldTime(clock).geometry.topLeft() == QPoint(300, 240); }));
+
+        // The options' WTT page, out of the way: Enter with no zone adds nothing; "-12:00" (04:00,
+        // a day dial) and a name added show at once and are saved; Del removes the row again.
+        CHECK(clock.key(u"ctrl+o"_s));
+        QString options;
+        CHECK(qWaitFor([&] {
+            options
+                = x(u"xdotool search --all --onlyvisible --pid %1 --name \"^The Options\""_s.arg(
+                        clock.pid))
+                      .section(u'\n', 0, 0);
+            return !options.isEmpty();
+        }));
+        const auto keys = [&](const QString& typed) {
+            return run(u"xdotool windowmove --sync %1 600 400 windowactivate --sync %1 "
+                       "windowfocus --sync %1 key --delay 30 %2 sleep 0.7"_s.arg(options, typed))
+                .has_value();
+        };
+        const auto dayDial = [&] {
+            const QImage now = shot(worldTime(clock).geometry);
+            for (int i = 0; i < now.width() * now.height(); ++i)
+                if (near(now.pixel(i % now.width(), i / now.width()), day))
+                    return true;
+            return false;
+        };
+        // Escape closes the selector's list, not the window.
+        CHECK(keys(u"Left Tab alt+Down Escape Return"_s) && !dayDial());
+        QVERIFY(window(options.toULongLong()).id);
+        CHECK(keys(u"minus Tab H o m e Return"_s) && qWaitFor(dayDial, 1000));
+        CHECK(qWaitFor([&] { return clock.saved(u"Item3=-720Home"_s); }, 8000));
+        CHECK(keys(u"Tab End Delete"_s) && qWaitFor([&] { return !dayDial(); }, 1000));
+        CHECK(qWaitFor([&] { return !clock.settings().contains(u"Item3"_s); }, 8000));
+        // Out of the editor (Tab wraps round to the page area) Enter closes the window again.
+        CHECK(keys(u"Tab Return"_s) && qWaitFor([&] { return !window(options.toULongLong()).id; }));
         CHECK(clock.key(u"ctrl+q"_s) && clock.closed());
+        QVERIFY(clock.saved(u"Count=2"_s));
     }
 
     void keys()
