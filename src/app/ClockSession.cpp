@@ -9,8 +9,6 @@
 
 #include <QAction>
 
-#include <QAction>
-
 ClockSession::ClockSession(
     const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
     : m_clock(clock)
@@ -48,7 +46,7 @@ ClockSession::ClockSession(
     connect(options, &QAction::triggered, this, [this] {
         if (!m_options) {
             m_options = std::make_unique<OptionsWindow>(
-                m_window, m_timepiece, m_chimes, m_settings, m_roots);
+                m_window, m_timepiece, m_chimes, m_settings, m_roots, m_clock);
             connect(m_options.get(), &OptionsWindow::settingsChanged, &m_window,
                 &ClockWindow::settingsChanged);
         }
