@@ -3,6 +3,7 @@
 #include "core/base/Logging.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
+#include "ui/about/AboutWindow.h"
 #include "ui/audio/QtSoundOutput.h"
 #include "ui/commands/DateTimeSettings.h"
 
@@ -47,13 +48,21 @@ ClockSession::ClockSession(
     connect(options, &QAction::triggered, this, [this] {
         if (!m_options) {
             m_options = std::make_unique<OptionsWindow>(
-                m_window, m_timepiece, m_chimes, m_settings, m_roots);
+                m_window, m_timepiece, m_chimes, m_settings, m_roots, m_clock);
             connect(m_options.get(), &OptionsWindow::settingsChanged, &m_window,
                 &ClockWindow::settingsChanged);
         }
         m_options->open();
     });
     DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
+
+    QAction* about = m_window.commands().action(Command::ShowAbout);
+    connect(about, &QAction::triggered, this, [this] {
+        if (!m_about)
+            m_about = std::make_unique<AboutWindow>(m_timepiece, m_settings, m_random, m_clock);
+        m_about->open(&m_window);
+    });
+    about->setEnabled(true);
 }
 
 ClockSession::~ClockSession() = default;

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class AboutWindow;
 class Clock;
 class SettingsStore;
 class SoundOutput;
@@ -61,6 +62,7 @@ private:
     ClockWindow m_window;
     WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;
+    std::unique_ptr<AboutWindow> m_about; // made when first opened
     bool m_closing = false;
     std::unique_ptr<OptionsWindow> m_options; // made when first opened
 };

@@ -170,6 +170,7 @@ class Clock {
 public:
     Window window;
     qint64 pid = 0;
+    qint64 startedAt = 0; // on the real wall clock, in ms: its faked clock shows the start then
 
     explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false)
     {
@@ -183,10 +184,11 @@ public:
                   .arg(m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
         const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
         if (fake.isValid())
-            m_command += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
-                         " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_FROZEN=%2 "_s
-                             .arg(fake.toMSecsSinceEpoch())
-                             .arg(int(frozen));
+            m_command
+                += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
+                   " HOROLAN_FAKE_EPOCH_MS=%1 HOROLAN_FAKE_AT_MS=@at HOROLAN_FAKE_FROZEN=%2 "_s
+                       .arg(fake.toMSecsSinceEpoch())
+                       .arg(int(frozen));
         m_command += u'"' + qEnvironmentVariable("HOROLAN_BIN") + u'"';
         QDir().mkpath(m_dir.filePath(u"home/.config"_s));
         QFile file(m_dir.filePath(u"home/.config/Quarnet.conf"_s));
@@ -230,7 +232,9 @@ public:
 
     bool start() // and wait for its window
     {
-        m_app.emplace(m_command, m_dir.filePath(u"log"_s));
+        startedAt = QDateTime::currentMSecsSinceEpoch();
+        m_app.emplace(QString(m_command).replace(u"@at"_s, QString::number(startedAt)),
+            m_dir.filePath(u"log"_s));
         pid = m_app->waitForStarted() ? m_app->processId() : 0;
         // The tray icon is the clock's too, but override-redirect like its menus.
         const auto mapped = [&] {

@@ -1,5 +1,6 @@
 #include "E2eHarness.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace e2e;
@@ -101,7 +102,38 @@ private slots:
             && clock.saved(u"Left=4500"_s));
         CHECK(clock.start()
             && qWaitFor([&] { return worldTime(clock).geometry.topLeft() == QPoint(300, 240); }));
-        CHECK(clock.key(u"ctrl+q"_s) && clock.closed());
+
+        // The options' WTT page, out of the way: Enter with no zone adds nothing; "-12:00" (04:00,
+        // a day dial) and a name added show at once and are saved; Del removes the row again.
+        quint64 options = 0;
+        CHECK(clock.key(u"ctrl+o"_s) && qWaitFor([&] {
+            return options
+                = x(u"xdotool search --all --onlyvisible --pid %1 --name ^The.Options"_s.arg(
+                        clock.pid))
+                      .section(u'\n', 0, 0)
+                      .toULongLong();
+        }));
+        const auto keys = [&](const QString& typed) {
+            return run(u"xdotool windowmove --sync %1 600 400 windowactivate --sync %1 "
+                       "windowfocus --sync %1 key --delay 30 %2 sleep 0.7"_s.arg(options)
+                           .arg(typed))
+                .has_value();
+        };
+        const auto dayDial = [&] {
+            const QImage now = shot(worldTime(clock).geometry);
+            const auto* pixels = reinterpret_cast<const QRgb*>(now.constBits());
+            return std::any_of(pixels, pixels + now.width() * now.height(),
+                [](QRgb pixel) { return near(pixel, day); });
+        };
+        // Escape closes the selector's list, not the window.
+        CHECK(keys(u"Left Tab alt+Down Escape Return"_s) && !dayDial() && window(options).id);
+        CHECK(keys(u"minus Tab H o m e Return"_s) && qWaitFor(dayDial, 1000)
+            && qWaitFor([&] { return clock.saved(u"Item3=-720Home"_s); }, 8000));
+        CHECK(keys(u"Tab End Delete"_s) && qWaitFor([&] { return !dayDial(); }, 1000)
+            && qWaitFor([&] { return !clock.settings().contains(u"Item3"_s); }, 8000));
+        // Out of the editor (Tab wraps round to the page area) Enter closes the window again.
+        CHECK(keys(u"Tab Return"_s) && qWaitFor([&] { return !window(options).id; }));
+        CHECK(clock.key(u"ctrl+q"_s) && clock.closed() && clock.saved(u"Count=2"_s));
     }
 
     void keys()

@@ -1,4 +1,4 @@
-// The pack and wav rows of tests/data/broken/MANIFEST, none reaching Qt Multimedia.
+// The pack and wav rows of tests/data/broken/MANIFEST, none reaching a sound server.
 #include "core/base/Clock.h"
 #include "core/chimes/Chimes.h"
 #include "core/settings/Settings.h"
@@ -6,18 +6,18 @@
 #include "ui/audio/QtSoundOutput.h"
 
 #include <QProcess>
-#include <QSoundEffect>
 #include <QtTest>
 
 #include <sys/stat.h>
 
-// The real output as if a sound device were there; what it is asked is kept, beeps not made.
+// The real output without a sound device, so a sound that decodes beeps too; what it is asked is
+// kept, beeps not made.
 struct HearingOutput final : QtSoundOutput {
     using Base = QtSoundOutput;
     void play(const QString& p) override { said << "play " + p, Base::play(p); }
     void playStroke(const QString& p) override { said << "stroke " + p, Base::playStroke(p); }
     void beep() override { said << "beep"; }
-    bool hasAudioOutput() const override { return true; }
+    bool hasAudioOutput() const override { return false; }
     QStringList said;
 };
 
@@ -58,7 +58,6 @@ private slots:
         row[1] == "pack" ? (chimes.activatePack("Case"), chimes.playChime(3, true, {}))
                          : (output.play(made), output.playStroke(made));
         QTRY_VERIFY_WITH_TIMEOUT(ended.size() == output.said.filter("stroke ").size(), 4000);
-        QVERIFY(output.findChildren<QSoundEffect*>().isEmpty());
         const QStringList actual { "type=" + chimes.pack().type, "comment=" + chimes.pack().comment,
             "heard=" + output.said.join(", ").remove(folder) };
         for (const QString& item : QProcess::splitCommand(row[3])) {

@@ -3,7 +3,7 @@
 #include "SamplePacks.h"
 
 #include "core/chimes/SoundPack.h"
-#include "ui/audio/WavInfo.h"
+#include "ui/audio/SoundDecoder.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,15 +109,15 @@ int check(const QString& dataDir)
                 fault(where, why);
             // The clock's own reader takes it, and it is a chime's length.
             QString whyNot;
-            const std::optional<WavInfo> info = WavInfo::readData(committed, &whyNot);
+            const std::optional<DecodedSound> info = DecodedSound::decodeData(committed, &whyNot);
             if (!info) {
                 fault(where, QStringLiteral("refused: ") + whyNot);
                 continue;
             }
-            if (info->durationMs < shortestMs || info->durationMs > longestMs)
-                fault(where, QStringLiteral("lasts %1 ms").arg(info->durationMs));
-            shortest = std::min(shortest, info->durationMs);
-            longest = std::max(longest, info->durationMs);
+            if (info->durationMs() < shortestMs || info->durationMs() > longestMs)
+                fault(where, QStringLiteral("lasts %1 ms").arg(info->durationMs()));
+            shortest = std::min(shortest, info->durationMs());
+            longest = std::max(longest, info->durationMs());
         }
         if (!pack.type.isEmpty()) {
             // The description as the clock reads it.

@@ -88,6 +88,14 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
     }
 }
 
+void Chimes::approachHour()
+{
+    const int secondsLeft = 3600 - int(m_clock.secondsSinceMidnight()) % 3600;
+    if (secondsLeft > prepareSeconds || !m_settings.useChimes || m_pack.kind() == ChimeKind::Silent)
+        return;
+    output().prepare();
+}
+
 void Chimes::stop()
 {
     endCount();

@@ -47,6 +47,10 @@ public:
     // Strikes the chime of an hour (0 to 12). Not anyWay: the automatic chime, once for each hour
     // and only while chimes are on.
     void playChime(int hour, bool anyWay, const SkinChimes& skin);
+    // Asked at every tick: in the last seconds before an hour that will chime, the output gets
+    // ready, so the first stroke sounds on the hour.
+    void approachHour();
+    static constexpr int prepareSeconds = 3;
     // The stop key: the running sound is cut and a counting chime strikes no more.
     void stop();
     bool isCounting() const { return m_strokesLeft >= 0; }

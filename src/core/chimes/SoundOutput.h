@@ -21,6 +21,8 @@ public:
     virtual void stop() = 0;
     // The desktop's beep.
     virtual void beep() = 0;
+    // A chime is due in a few seconds: whatever must start early to strike it on time starts.
+    virtual void prepare() { }
 
 signals:
     void strokeEnded();

@@ -99,11 +99,10 @@ void WorldTimeBoard::tick(const QList<WorldTimeEntry>& entries, const QDateTime&
 {
     // A column's length is the entries' spacing times their number, so its copies join evenly.
     const double total = entryTwips * double(entries.size());
-    if (scroll && total > 0) {
+    if (scroll)
         m_scrollTwips -= scrollStepTwips;
-        if (m_scrollTwips <= -total)
-            m_scrollTwips += total;
-    }
+    // Brought back within one column, also when the table has just shrunk under it.
+    m_scrollTwips = total > 0 ? std::fmod(m_scrollTwips, total) : 0;
     draw(entries, now);
 }
 

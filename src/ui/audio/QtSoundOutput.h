@@ -2,38 +2,43 @@
 
 #include "core/chimes/SoundOutput.h"
 
+#include <QAudioFormat>
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
-#include <QObject>
+#include <QTimer>
 
-#include <optional>
+class QAudioSink;
+class QIODevice;
 
-class QFileInfo;
-class QSoundEffect;
-struct WavInfo;
-
-// Plays chimes through Qt Multimedia: one QSoundEffect per sound file holds its decoded samples,
-// made at the first play so that a clock that never chimes never loads the audio stack, and kept
-// for later strokes; each stroke plays through a short-lived QSoundEffect that shares them.
-// Without a sound device chimes are beeps, and so is a file whose header claims more sound than
-// it holds (Qt's loader would hang on it).
+// Plays chimes through a Qt Multimedia audio sink fed in push mode. Each file is decoded once
+// and converted to the output device's own format; the sink holds only a short buffer, so the
+// sound server plays every stroke as it comes whatever latency its other clients ask for, and a
+// stroke ends when the sink has run out of it. Made at the first chime so that a ticking clock
+// never loads the audio stack; without a sound device chimes are the desktop's beeps.
 class QtSoundOutput : public SoundOutput {
     Q_OBJECT
 
 public:
-    // A stroke lasts the file's own length, then up to this more for Qt's end signal.
-    static constexpr int endMarginMs = 300;
-    static constexpr int maxWaitMs = 60000;
-    // How late a sound may start before its stroke stops counting on it.
-    static constexpr int startSlackMs = 1000;
-    // Sounds kept loaded, the least recently played dropped first; together they hold no more
-    // samples than maxEffectBytes, except for a single larger one.
-    static constexpr int maxEffects = 16;
-    static constexpr qint64 maxEffectBytes = 32LL << 20;
-    // The folder of padded copies keeps the newest of them within these bounds.
-    static constexpr int maxPaddedFiles = 64;
-    static constexpr qint64 maxPaddedBytes = 64LL << 20;
-    static constexpr int paddedMaxAgeDays = 30;
+    // What the sink holds ahead of the server, and how often it is asked for room.
+    static constexpr int bufferMs = 50;
+    static constexpr int feedMs = 5;
+    // A stroke is over this long before the sink has played its last sample, so the next one
+    // follows without a gap: longer than the feeder's lateness on a loaded machine plus the
+    // steps in which a server reports what it played (PipeWire's are up to some 20 ms).
+    static constexpr int leadMs = 40;
+    // A fresh stream's lead of silence.
+    static constexpr int primeMs = 50;
+    // A sound whose end the sink never reports is over after its length and this: a server
+    // working in blocks of two seconds takes up to one of them to follow a fresh stream.
+    static constexpr int endMarginMs = 2500;
+    // The stream goes back to the server this long after the last sound.
+    static constexpr int idleCloseMs = 2000;
+    // A stream opened ahead of a chime waits this much longer for it.
+    static constexpr int prepareMs = 5000;
+    // Decoded sounds kept, the least recently played dropped first.
+    static constexpr int maxSounds = 16;
+    static constexpr qint64 maxSoundBytes = 64LL << 20;
 
     explicit QtSoundOutput(QObject* parent = nullptr);
     ~QtSoundOutput() override;
@@ -42,54 +47,53 @@ public:
     void playStroke(const QString& path) override;
     void stop() override;
     void beep() override;
+    void prepare() override;
 
-    // Sounds held loaded, and the one held for a file (tests).
-    int effectCount() const { return int(m_loaded.size()); }
-    const QSoundEffect* loadedEffect(const QString& path) const;
-    // Where padded copies go, made if need be: $XDG_CACHE_HOME/horolan/sounds, or a folder of
-    // this user's in the temporary folder when that cannot be written; empty when neither can.
-    static QString makePaddedFolder();
+    // Earlier versions kept padded copies of the sounds in the cache; their folder goes.
+    static void removeOldCopies();
 
 protected:
-    // Asked at each play; tests override it to drive QSoundEffect without a sound server.
+    // Asked at each play; tests without a sound server say there is none.
     virtual bool hasAudioOutput() const;
 
 private:
-    class Stroke;
-    struct Loaded {
-        QSoundEffect* effect = nullptr; // never played itself
-        // The file as it was loaded: a change on disk loads it again.
+    struct Held {
+        QByteArray pcm; // in m_format
         qint64 fileBytes = 0;
         QDateTime modified;
-        qint64 sampleBytes = 0;
         quint64 lastUse = 0;
     };
 
-    // The loaded sound for a file, made or reloaded as needed.
-    const QSoundEffect* load(const QString& path, const WavInfo& info);
-    void unload(const QString& key);
-
-    // The file with a short silence after its samples: QSoundEffect stops the output as soon as
-    // it has handed over the last data and so drops what the sound server still holds, a
-    // click at the end of every stroke. The silence is what gets dropped instead. Kept on disk,
-    // named after the file's path, size and time, so later runs reuse it; the file itself when a
-    // copy cannot be made.
-    QString paddedCopy(const QFileInfo& source, const WavInfo& info);
-    // Chosen and cleared of old copies at the first chime, and again after many new copies.
-    QString paddedFolder();
-
-    // Cuts what plays and starts the file, or a beep in its place; the length of the sound the
-    // file really holds (a header may claim hours), or empty when the file was refused.
-    std::optional<qint64> start(const QString& path, bool stroke);
-    // Silences the current sound; its stroke reports no end.
+    // The file's sound in the output's format, decoded at its first play or when it changed on
+    // disk; null when it cannot be decoded (logged).
+    const QByteArray* sound(const QString& path);
+    // Starts the sound, cutting what plays; without a sink a beep that lasts as long.
+    void start(const QByteArray& pcm, bool stroke);
+    bool openSink();
+    void prime(bool silenceFirst);
+    QByteArray silence(qint64 bytes) const;
+    void feed();
+    void finish();
+    // Silences the current sound at once; its stroke reports no end.
     void cut();
-    void strokeDone(Stroke* stroke);
+    void closeSink();
 
-    QSoundEffect* m_effect = nullptr; // the stroke playing, if any
-    QHash<QString, Loaded> m_loaded; // by absolute path
+    QAudioFormat m_format;
+    QAudioSink* m_sink = nullptr;
+    QIODevice* m_io = nullptr;
+    QByteArray m_sound; // the sound out now
+    QByteArray m_playing; // and what the sink is fed of it
+    bool m_fresh = false; // the sink has played nothing yet
+    qint64 m_written = 0;
+    qint64 m_startUs = 0; // the sink's played time when the sound began
+    bool m_stroke = false;
+    bool m_busy = false; // a sound is out and its end not yet seen
+    bool m_prepared = false; // opened for a chime to come, and fed silence till then
+    QTimer m_feeder;
+    QTimer m_deadline;
+    QTimer m_idle;
+    QHash<QString, Held> m_held; // by absolute path
     quint64 m_uses = 0;
-    Stroke* m_stroke = nullptr; // the stroke sounding, if any
+    QByteArray m_beep;
     bool m_noDeviceLogged = false;
-    std::optional<QString> m_paddedFolder;
-    int m_copiesWritten = 0;
 };

@@ -159,6 +159,7 @@ void ClockWindow::tick()
     m_timepiece.face().setDevicePixelRatio(devicePixelRatioF());
     m_timepiece.face().setSoftEdges(m_composited);
     apply(m_timepiece.tick());
+    m_chimes.approachHour();
 }
 
 void ClockWindow::apply(const FaceUpdate& update)

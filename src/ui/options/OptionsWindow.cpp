@@ -1,5 +1,6 @@
 #include "ui/options/OptionsWindow.h"
 
+#include "core/base/Clock.h"
 #include "core/base/Logging.h"
 #include "core/chimes/Chimes.h"
 #include "core/face/Timepiece.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -216,13 +218,15 @@ int refreshPeriodMs(const QWidget* widget)
 } // namespace
 
 OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes,
-    Settings& settings, const Roots& roots, QWidget* parent)
+    Settings& settings, const Roots& roots, const Clock& time, QWidget* parent)
     : QWidget(parent)
     , m_clock(clock)
     , m_timepiece(timepiece)
     , m_chimes(chimes)
     , m_settings(settings)
     , m_roots(roots)
+    , m_time(time)
+    , m_worldTimes(settings.worldTimes, time.now())
 {
     setObjectName(QStringLiteral("options"));
     setWindowTitle(QStringLiteral("The Options"));
@@ -240,7 +244,7 @@ OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& c
     layout->addWidget(m_area);
     layout->addWidget(new OkBar([this] { close(); }, this));
 
-    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), newPage(m_area) };
+    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), makeWorldTimePage() };
     // Wide enough for the title "The Options" beside the window manager's buttons.
     QSize size(280, 77);
     for (QWidget* page : m_pages)
@@ -417,6 +421,70 @@ QWidget* OptionsWindow::makeFreaksPage()
     return page;
 }
 
+QWidget* OptionsWindow::makeWorldTimePage()
+{
+    QWidget* page = newPage(m_area);
+    // One above the other, so that the selector shows zone names whole.
+    auto* column = new QVBoxLayout(page);
+    m_zones = new QComboBox(page);
+    m_zones->setToolTip(QStringLiteral("Select Timezone (GMT) and press Enter to add"));
+    m_zones->setPlaceholderText(QStringLiteral("Zone"));
+    m_zones->addItems(m_worldTimes.choiceLabels());
+    m_zones->setMinimumContentsLength(8);
+    m_zones->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_zones->view()->setMinimumWidth(m_zones->view()->sizeHintForColumn(0) + 24);
+    column->addWidget(m_zones);
+    m_zoneName = new QLineEdit(page);
+    m_zoneName->setToolTip(QStringLiteral("Timezone Name, To add press Enter"));
+    m_zoneName->setPlaceholderText(QStringLiteral("Name"));
+    column->addWidget(m_zoneName);
+    m_entries = new QListWidget(page);
+    m_entries->setToolTip(QStringLiteral("To Delete, Select and press Del."));
+    m_entries->setSelectionMode(QAbstractItemView::SingleSelection);
+    // At least three rows, and the rest of the page, which the other pages size.
+    m_entries->setMinimumHeight(
+        m_entries->fontMetrics().height() * 3 + 2 * m_entries->frameWidth());
+    m_entries->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    column->addWidget(m_entries, 1);
+    return page;
+}
+
+// Enter in the selector or the name field adds an entry, Del in the list removes the selected
+// one; true when the key was theirs.
+bool OptionsWindow::editWorldTimes(const QObject* watched, const QKeyEvent* event)
+{
+    if (event->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
+        return false;
+    const int key = event->key();
+    if ((watched == m_zones || watched == m_zoneName)
+        && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (!m_worldTimes.add(m_zones->currentIndex(), m_zoneName->text(), m_time.now())) {
+            qCDebug(lcWorldTime) << "no zone chosen: nothing added";
+            QApplication::beep();
+            return true;
+        }
+        m_zones->setCurrentIndex(-1);
+        m_zoneName->clear();
+    } else if (watched == m_entries && key == Qt::Key_Delete) {
+        const QModelIndexList rows = m_entries->selectionModel()->selectedRows();
+        if (rows.isEmpty() || !m_worldTimes.remove(rows.first().row()))
+            return true;
+    } else {
+        return false;
+    }
+    showWorldTimes();
+    m_entries->scrollToBottom();
+    emit settingsChanged();
+    return true;
+}
+
+// The table's rows, none selected.
+void OptionsWindow::showWorldTimes()
+{
+    m_entries->clear();
+    m_entries->addItems(m_worldTimes.listTexts(m_time.now()));
+}
+
 void OptionsWindow::open()
 {
     if (isVisible()) {
@@ -476,6 +544,9 @@ void OptionsWindow::fill()
     m_startAtLogin->setChecked(Autostart::isOn());
     m_speedValue->setText(QString::number(SpeedSlider::shown(m_settings.speed)));
     m_speed->setSpeed(m_settings.speed);
+    m_zones->setCurrentIndex(-1);
+    m_zoneName->clear();
+    showWorldTimes();
 }
 
 void OptionsWindow::showSkinInfo()
@@ -548,29 +619,23 @@ bool OptionsWindow::handleKey(const QKeyEvent* event)
     // An open list's popup keeps its keys.
     if (event->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
         return false;
-    // A list or a field takes the arrows and Enter itself.
+    // A list or a field takes every key itself: Escape closing a list's popup must not close the
+    // window too.
     const QWidget* focus = focusWidget();
-    const bool inList = qobject_cast<const QComboBox*>(focus)
-        || qobject_cast<const QListView*>(focus) || qobject_cast<const QLineEdit*>(focus)
-        || qobject_cast<const QAbstractSpinBox*>(focus) || qobject_cast<const QSlider*>(focus);
+    if (qobject_cast<const QComboBox*>(focus) || qobject_cast<const QListView*>(focus)
+        || qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus)
+        || qobject_cast<const QSlider*>(focus))
+        return false;
     switch (event->key()) {
     case Qt::Key_Escape:
-        close();
-        return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (inList)
-            return false;
         close();
         return true;
     case Qt::Key_Left:
-        if (inList)
-            return false;
         selectPage(m_walk.before());
         return true;
     case Qt::Key_Right:
-        if (inList)
-            return false;
         selectPage(m_walk.after());
         return true;
     default:
@@ -580,8 +645,11 @@ bool OptionsWindow::handleKey(const QKeyEvent* event)
 
 bool OptionsWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event)))
-        return true;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (editWorldTimes(watched, key) || handleKey(key))
+            return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/options/PageWalk.h"
+#include "core/worldtime/WorldTimeTable.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -8,26 +9,29 @@
 #include <QWidget>
 
 class Chimes;
+class Clock;
 class ClockWindow;
 class QCheckBox;
 class QSlider;
 class QTimeEdit;
 class QComboBox;
 class QLabel;
+class QLineEdit;
+class QListWidget;
 class Roots;
 class SpeedSliderWidget;
 class Timepiece;
 struct Settings;
 
-// "The Options": the skin, the sound pack, the chimes, the twelve-hour display, staying on top
-// and the speed, on four pages behind tabs. It keeps no settings of its own: it shows the
-// settings when it opens and changes them, and the clock, the moment the user does.
+// "The Options": the skin, the sound pack, the chimes, the twelve-hour display, staying on top,
+// the speed and the world time table, on four pages behind tabs. It keeps no settings of its own:
+// it shows the settings when it opens and changes them, and the clock, the moment the user does.
 class OptionsWindow final : public QWidget {
     Q_OBJECT
 
 public:
     OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes, Settings& settings,
-        const Roots& roots, QWidget* parent = nullptr);
+        const Roots& roots, const Clock& time, QWidget* parent = nullptr);
 
     // Shows the window filled from the settings with no page chosen, or brings it forward when
     // it is open already.
@@ -49,10 +53,13 @@ private:
     QWidget* makeSkinPage();
     QWidget* makeChimesPage();
     QWidget* makeFreaksPage();
+    QWidget* makeWorldTimePage();
     void fill();
     void showSkinInfo();
     void setOnTop(bool onTop);
     bool handleKey(const QKeyEvent* event);
+    bool editWorldTimes(const QObject* watched, const QKeyEvent* event);
+    void showWorldTimes();
     void slideStep();
 
     ClockWindow& m_clock;
@@ -60,6 +67,7 @@ private:
     Chimes& m_chimes;
     Settings& m_settings;
     const Roots& m_roots;
+    const Clock& m_time;
 
     PageWalk m_walk { PageCount };
     QWidget* m_tabs = nullptr;
@@ -84,6 +92,10 @@ private:
     QCheckBox* m_startAtLogin = nullptr;
     QLabel* m_speedValue = nullptr;
     SpeedSliderWidget* m_speed = nullptr;
+    WorldTimeEditor m_worldTimes;
+    QComboBox* m_zones = nullptr;
+    QLineEdit* m_zoneName = nullptr;
+    QListWidget* m_entries = nullptr;
 
     // The slide between two pages, a frame at each refresh of the screen.
     QTimer m_slideTimer;

@@ -1,4 +1,5 @@
 // Zone time of day and the world time table's entries, as the editor makes and lists them.
+#include "core/worldtime/WorldTimeBoard.h"
 #include "core/worldtime/WorldTimeTable.h"
 #include "core/worldtime/ZoneTime.h"
 
@@ -154,6 +155,21 @@ private slots:
         QVERIFY(editor.remove(1));
         QCOMPARE(editor.listTexts(at("UTC", july)), QStringList({ "+01:00 A", "+01:00 A" }));
         QVERIFY(editor.remove(0) && editor.remove(0) && !editor.remove(0));
+    }
+
+    // Entries deleted while the column is far down: it comes back at once, scrolling or not.
+    void columnAfterShrink()
+    {
+        WorldTimeBoard board;
+        const QDateTime now = at("UTC", july);
+        const QList<WorldTimeEntry> many(20, { "+000A", "" });
+        for (int i = 0; i < 100; ++i)
+            board.tick(many, now, true);
+        QCOMPARE(board.scrollTwips(), -3000);
+        board.tick(many.first(1), now, false);
+        QVERIFY(board.scrollTwips() > -WorldTimeBoard::entryTwips && board.scrollTwips() <= 0);
+        board.tick({}, now, true);
+        QCOMPARE(board.scrollTwips(), 0);
     }
 };
 
