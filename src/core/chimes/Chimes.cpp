@@ -110,6 +110,8 @@ SoundOutput& Chimes::output()
         m_output = &m_makeOutput();
         connect(m_output, &SoundOutput::strokeEnded, this, &Chimes::onStrokeEnded);
     }
+    // Asked for just before each sound: the volume the user set last.
+    m_output->setVolume(std::clamp(m_settings.chimeVolume, 0, 100) / 100.0);
     return *m_output;
 }
 
