@@ -22,10 +22,12 @@ ClockSession::ClockSession(
                                m_sound = std::make_unique<QtSoundOutput>();
                            return *m_sound;
                        }))
+    , m_busy(clock, m_settings)
     , m_window(m_timepiece, m_chimes, m_settings, clock)
     , m_worldTime(m_settings, m_timepiece, clock, m_random, m_window.commands(), m_window.menu())
     , m_saver([this] { save(); })
 {
+    m_chimes.setBusyCheck([this] { return m_busy.reason(); });
     const auto saveSoon = [this] {
         if (m_store && !m_closing)
             m_saver.requestSave();

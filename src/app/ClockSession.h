@@ -6,6 +6,7 @@
 #include "core/files/Roots.h"
 #include "core/settings/SaveCoalescer.h"
 #include "core/settings/Settings.h"
+#include "ui/clock/BusyDesktop.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/options/OptionsWindow.h"
 #include "ui/worldtime/WorldTimeWindow.h"
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<SoundOutput> m_sound;
     Timepiece m_timepiece;
     Chimes m_chimes;
+    BusyDesktop m_busy;
     ClockWindow m_window;
     WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;

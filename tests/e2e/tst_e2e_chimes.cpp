@@ -4,9 +4,10 @@
 
 using namespace e2e;
 
-struct Stroke { // in s: where it starts in the recording, how long it sounds
+struct Stroke { // in s: where it starts in the recording, how long it sounds; its loudest sample
     double at = 0;
     double length = 0;
+    float peak = 0;
     friend QDebug operator<<(QDebug d, const Stroke& s) { return d << s.at << '+' << s.length; }
 };
 
@@ -23,6 +24,7 @@ class TestE2eChimes : public QObject {
     QFile m_file;
     std::vector<float> m_samples;
     qsizetype m_rowStart = 0; // the first sample recorded for this row
+    float m_fullPeak = 0; // a stroke's at full volume, from the first row
 
     static qint64 now() { return QDateTime::currentMSecsSinceEpoch(); }
 
@@ -107,8 +109,10 @@ class TestE2eChimes : public QObject {
             if (peak >= 0.05f && quiet >= 40)
                 found << Stroke { double(std::find_if(s.begin() + i, s.end(), loud) - s.begin())
                     / rate };
-            if (peak >= 5e-4f && !found.isEmpty())
+            if (peak >= 5e-4f && !found.isEmpty()) {
                 found.last().length = double(i + ms) / rate - found.last().at;
+                found.last().peak = std::max(found.last().peak, peak);
+            }
             run = peak < 0.02f ? run + 1 : 0;
             quiet = peak >= 0.05f ? 0 : peak < 0.02f ? run : quiet;
         }
@@ -231,6 +235,13 @@ private slots:
         row(u"chimes off: none"_s, three, off, 0);
         row(u"C with chimes off: three at 15:20"_s, u"2026-03-16 15:20:00"_s, off, 3);
         row(u"a file that does not decode beeps"_s, three, {}, 1, u"Garbled"_s);
+        // Quiet hours and a window in full screen keep the hour still, C plays on; half the
+        // volume, half the peak.
+        const QString quiet = u"QuietHours=True\nQuietFrom=02:00\nQuietTo=04:00\n"_s;
+        row(u"quiet hours: none at 03:00"_s, three, quiet, 0);
+        row(u"quiet hours: C plays three at 03:20"_s, u"2026-03-16 03:20:00"_s, quiet, 3);
+        row(u"a window in full screen: none at 03:00"_s, three, {}, 0);
+        row(u"half the volume: half the peak"_s, three, u"ChimeVolume=50\n"_s, 3);
         // Codecs of old packs, heard; every codec at every rate is decoded in the unit rows.
         for (const char* encode : { "-e ima-adpcm -r 11025 -c 2", "-e ms-adpcm -r 22050",
                  "-e u-law -r 8000", "-e a-law -r 48000 -c 2", "-e unsigned -b 8 -r 22050 -c 2" })
@@ -249,6 +260,12 @@ private slots:
         std::optional<Clock> clock;
         CHECK(begin(clock, start, settings, pack, encode, server, busy)
             && (!pressC || clock->key(u"c"_s)));
+        std::optional<Helper> video; // a window the user watches in full screen
+        if (QString(QTest::currentDataTag()).contains(u"full screen"_s)) {
+            video.emplace(u"xmessage -geometry 300x200+50+50 video"_s, m_dir.filePath(u"video"_s));
+            CHECK(qWaitFor([] { return !x(u"xdotool search --name ^xmessage$"_s).isEmpty(); })
+                && run(u"wmctrl -r xmessage -b add,fullscreen"_s) && run(u"wmctrl -a xmessage"_s));
+        }
         // In s after the hour or C; the pip when all is out.
         const qint64 hour = pressC ? now() : clock->startedAt + 3000;
         QList<Stroke> found;
@@ -260,6 +277,11 @@ private slots:
         if (pack != u"Strike"_s)
             return;
         CHECK(rangOut(found));
+        const float peak = found.isEmpty() ? 0 : found.first().peak;
+        if (!m_fullPeak && encode.isEmpty() && !settings.contains(u"ChimeVolume"_s))
+            m_fullPeak = peak;
+        CHECK(!settings.contains(u"ChimeVolume=50"_s) || std::abs(peak / m_fullPeak - 0.5f) <= 0.05f
+            || fail(u"peak %1 of %2 at full volume"_s.arg(peak).arg(m_fullPeak)));
         // Each stroke follows the last as it ends; block codecs pad the sound a little.
         const double slack = encode.contains(u"adpcm"_s) ? 0.1 : 0.03;
         for (qsizetype i = 1; i < found.size(); ++i)

@@ -56,6 +56,14 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
             return;
         }
         m_lastChimeHour = hour;
+        if (m_settings.quietHours.contains(m_clock.now().time())) {
+            qCInfo(lcSound) << "no chime for hour" << hour << ": quiet hours";
+            return;
+        }
+        if (const QString busy = m_busyReason ? m_busyReason() : QString(); !busy.isEmpty()) {
+            qCInfo(lcSound).noquote() << "no chime for hour" << hour << ":" << busy;
+            return;
+        }
     }
     endCount();
 
@@ -102,6 +110,8 @@ SoundOutput& Chimes::output()
         m_output = &m_makeOutput();
         connect(m_output, &SoundOutput::strokeEnded, this, &Chimes::onStrokeEnded);
     }
+    // Asked for just before each sound: the volume the user set last.
+    m_output->setVolume(std::clamp(m_settings.chimeVolume, 0, 100) / 100.0);
     return *m_output;
 }
 

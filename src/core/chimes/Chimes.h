@@ -35,6 +35,10 @@ public:
     Chimes(const Clock& clock, Random& random, const Roots& roots, const Settings& settings,
         std::function<SoundOutput&()> output, QObject* parent = nullptr);
 
+    // Why the user would not want an hourly chime now (the screen is locked, say), or empty;
+    // asked at the hour, so it must answer at once from what it already knows.
+    void setBusyCheck(std::function<QString()> busyReason) { m_busyReason = std::move(busyReason); }
+
     // Makes a pack the active one and reads its SP.ini; the active one is not read again.
     void activatePack(const QString& name);
     const QString& packName() const { return m_packName; }
@@ -72,6 +76,7 @@ private:
     const Roots& m_roots;
     const Settings& m_settings;
     std::function<SoundOutput&()> m_makeOutput;
+    std::function<QString()> m_busyReason;
     SoundOutput* m_output = nullptr;
 
     QString m_packName;

@@ -23,7 +23,13 @@ public:
     virtual void beep() = 0;
     // A chime is due in a few seconds: whatever must start early to strike it on time starts.
     virtual void prepare() { }
+    // The chimes' own volume, 0 to 1 (linear), for every sound from now on.
+    virtual void setVolume(double volume) { m_volume = volume; }
+    double volume() const { return m_volume; }
 
 signals:
     void strokeEnded();
+
+protected:
+    double m_volume = 1;
 };

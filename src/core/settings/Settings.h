@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/settings/QuietHours.h"
+
 #include <QPoint>
 #include <QString>
 #include <QDebug>
@@ -34,5 +36,11 @@ struct Settings {
     QList<WorldTimeEntry> worldTimes; // [WTT] Count, Item1..ItemN, Zone1..ZoneN
     bool scroll = true; // [WTT] Scroll
     QPoint worldTimePosition; // [WTT] Left/Top: the world time window's, as position
+    QuietHours quietHours; // QuietHours, QuietFrom, QuietTo
+    // No hourly chime while the screen is locked, do-not-disturb is on, or a window is full screen.
+    bool quietWhenLocked = true; // QuietWhenLocked
+    bool quietWhenDoNotDisturb = true; // QuietWhenDoNotDisturb
+    bool quietWhenFullScreen = true; // QuietWhenFullScreen
+    int chimeVolume = 100; // ChimeVolume, 0 to 100 per cent
     bool operator==(const Settings&) const = default;
 };

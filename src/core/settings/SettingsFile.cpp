@@ -156,6 +156,37 @@ void writeWorldTimes(SettingsStore& store, const QList<WorldTimeEntry>& list)
     }
 }
 
+// Quiet hours are on only with both times readable: a damaged one never silences the clock.
+QuietHours readQuietHours(const SettingsStore& store)
+{
+    QuietHours quiet;
+    const bool on = readBool(store, setting, u"QuietHours", false);
+    const QString fromText = store.read(setting, u"QuietFrom", QuietHours::timeText(quiet.from));
+    const QString toText = store.read(setting, u"QuietTo", QuietHours::timeText(quiet.to));
+    const std::optional<QTime> from = QuietHours::readTime(fromText);
+    const std::optional<QTime> to = QuietHours::readTime(toText);
+    if (!from || !to) {
+        qCWarning(lcSettings) << "quiet hours" << fromText.left(20) << "to" << toText.left(20)
+                              << "are not HH:MM times; quiet hours are off";
+        return quiet;
+    }
+    return QuietHours { on, *from, *to };
+}
+
+// A damaged volume must not silence the chimes: it reads as full.
+int readVolume(const SettingsStore& store)
+{
+    const QString text = store.read(setting, u"ChimeVolume", QStringLiteral("100"));
+    if (!NumberReading::startsWithNumber(text)) {
+        qCWarning(lcSettings) << "ChimeVolume" << text.left(40) << "is not a number; reads as 100";
+        return 100;
+    }
+    const double volume = SettingsText::toNumber(text);
+    if (volume < 0 || volume > 100)
+        qCWarning(lcSettings) << "ChimeVolume" << volume << "is out of 0 to 100";
+    return qRound(std::clamp(volume, 0.0, 100.0));
+}
+
 } // namespace
 
 Settings loadSettings(const SettingsStore& store)
@@ -176,6 +207,11 @@ Settings loadSettings(const SettingsStore& store)
     s.worldTimes = readWorldTimes(store);
     s.scroll = readBool(store, wtt, u"Scroll", true);
     s.worldTimePosition = { readPixels(store, u"Left", wtt), readPixels(store, u"Top", wtt) };
+    s.quietHours = readQuietHours(store);
+    s.quietWhenLocked = readBool(store, setting, u"QuietWhenLocked", true);
+    s.quietWhenDoNotDisturb = readBool(store, setting, u"QuietWhenDoNotDisturb", true);
+    s.quietWhenFullScreen = readBool(store, setting, u"QuietWhenFullScreen", true);
+    s.chimeVolume = readVolume(store);
     return s;
 }
 
@@ -196,6 +232,13 @@ void saveSettings(SettingsStore& store, const Settings& s)
     store.write(setting, u"Speed", fromNumber(s.speed));
     store.write(setting, u"RandomSkin", fromBool(s.randomSkin));
     store.write(setting, u"ShowWTT", fromBool(s.showWorldTime));
+    store.write(setting, u"QuietHours", fromBool(s.quietHours.on));
+    store.write(setting, u"QuietFrom", QuietHours::timeText(s.quietHours.from));
+    store.write(setting, u"QuietTo", QuietHours::timeText(s.quietHours.to));
+    store.write(setting, u"QuietWhenLocked", fromBool(s.quietWhenLocked));
+    store.write(setting, u"QuietWhenDoNotDisturb", fromBool(s.quietWhenDoNotDisturb));
+    store.write(setting, u"QuietWhenFullScreen", fromBool(s.quietWhenFullScreen));
+    store.write(setting, u"ChimeVolume", QString::number(s.chimeVolume));
     store.write(wtt, u"Scroll", fromBool(s.scroll));
     writeWorldTimes(store, s.worldTimes);
     store.write(wtt, u"Top", fromNumber(double(s.worldTimePosition.y()) * twipsPerPixel));

@@ -134,6 +134,13 @@ void QtSoundOutput::prepare()
     m_idle.start(idleCloseMs + prepareMs);
 }
 
+void QtSoundOutput::setVolume(double volume)
+{
+    SoundOutput::setVolume(volume);
+    if (m_sink)
+        m_sink->setVolume(volume);
+}
+
 void QtSoundOutput::beep()
 {
     if (!hasAudioOutput())
@@ -235,6 +242,7 @@ bool QtSoundOutput::openSink()
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     m_sink = new QAudioSink(device, m_format, this);
     m_sink->setBufferSize(m_format.bytesForDuration(bufferMs * 1000));
+    m_sink->setVolume(m_volume);
     m_io = m_sink->start();
     m_fresh = true;
     if (!m_io || m_sink->error() != QAudio::NoError) {

@@ -53,6 +53,7 @@ public:
     static void removeOldCopies();
 
 protected:
+    void setVolume(double volume) override;
     // Asked at each play; tests without a sound server say there is none.
     virtual bool hasAudioOutput() const;
 

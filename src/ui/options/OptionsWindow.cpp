@@ -16,6 +16,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimeEdit>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -304,7 +308,41 @@ QWidget* OptionsWindow::makeChimesPage()
     m_countChimes = newBox(QStringLiteral("Use Count"),
         QStringLiteral("Allow chimes to be played as many times as the hour (Skinable)"), page);
     grid->addWidget(m_countChimes, 2, 0, 1, 2);
-    grid->setRowStretch(3, 1);
+
+    // Considerate chimes: the hours and moments the hourly chime keeps still, and its volume.
+    auto* quiet = new QHBoxLayout;
+    m_quietHours = newBox(QStringLiteral("Quiet at night"),
+        QStringLiteral("No hourly chime between these times; C still plays it"), page);
+    m_quietFrom = new QTimeEdit(page);
+    m_quietTo = new QTimeEdit(page);
+    for (QTimeEdit* edit : { m_quietFrom, m_quietTo })
+        edit->setDisplayFormat(QStringLiteral("HH:mm"));
+    quiet->addWidget(m_quietHours);
+    quiet->addWidget(m_quietFrom);
+    quiet->addWidget(new QLabel(QStringLiteral("to"), page));
+    quiet->addWidget(m_quietTo);
+    quiet->addStretch(1);
+    grid->addLayout(quiet, 3, 0, 1, 2);
+    m_quietLocked = newBox(QStringLiteral("Quiet while the screen is locked"), {}, page);
+    m_quietDoNotDisturb
+        = newBox(QStringLiteral("Quiet when the desktop says do not disturb"), {}, page);
+    m_quietFullScreen = newBox(QStringLiteral("Quiet while a window is full screen"),
+        QStringLiteral("A video, a presentation or a game"), page);
+    grid->addWidget(m_quietLocked, 4, 0, 1, 2);
+    grid->addWidget(m_quietDoNotDisturb, 5, 0, 1, 2);
+    grid->addWidget(m_quietFullScreen, 6, 0, 1, 2);
+    auto* volume = new QHBoxLayout;
+    m_volume = new QSlider(Qt::Horizontal, page);
+    m_volume->setRange(0, 100);
+    m_volume->setPageStep(10);
+    m_volume->setToolTip(QStringLiteral("The chimes' own volume"));
+    m_volumeValue = new QLabel(page);
+    m_volumeValue->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    volume->addWidget(new QLabel(QStringLiteral("Volume"), page));
+    volume->addWidget(m_volume, 1);
+    volume->addWidget(m_volumeValue);
+    grid->addLayout(volume, 7, 0, 1, 2);
+    grid->setRowStretch(8, 1);
 
     connect(m_packs, &QComboBox::activated, this, [this](int index) {
         m_chimes.activatePack(m_packs->itemText(index));
@@ -317,6 +355,28 @@ QWidget* OptionsWindow::makeChimesPage()
     connect(m_countChimes, &QCheckBox::clicked, this, [this](bool on) {
         m_settings.countChimes = on;
         emit settingsChanged();
+    });
+    const auto quietChanged = [this] {
+        m_settings.quietHours
+            = QuietHours { m_quietHours->isChecked(), m_quietFrom->time(), m_quietTo->time() };
+        emit settingsChanged();
+    };
+    connect(m_quietHours, &QCheckBox::clicked, this, quietChanged);
+    connect(m_quietFrom, &QTimeEdit::userTimeChanged, this, quietChanged);
+    connect(m_quietTo, &QTimeEdit::userTimeChanged, this, quietChanged);
+    for (auto [box, setting] : { std::pair { m_quietLocked, &Settings::quietWhenLocked },
+             std::pair { m_quietDoNotDisturb, &Settings::quietWhenDoNotDisturb },
+             std::pair { m_quietFullScreen, &Settings::quietWhenFullScreen } })
+        connect(box, &QCheckBox::clicked, this, [this, setting](bool on) {
+            m_settings.*setting = on;
+            emit settingsChanged();
+        });
+    connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
+        m_volumeValue->setText(QStringLiteral("%1 %").arg(value));
+        if (m_settings.chimeVolume != value) {
+            m_settings.chimeVolume = value;
+            emit settingsChanged();
+        }
     });
     return page;
 }
@@ -464,6 +524,22 @@ void OptionsWindow::fill()
     m_useChimes->setChecked(m_settings.useChimes);
     m_twelveHour->setChecked(m_settings.twelveHour);
     m_countChimes->setChecked(m_settings.countChimes);
+    m_quietHours->setChecked(m_settings.quietHours.on);
+    {
+        // Shown, not changed: these report a time set from here as the user's.
+        const QSignalBlocker from(m_quietFrom);
+        const QSignalBlocker to(m_quietTo);
+        m_quietFrom->setTime(m_settings.quietHours.from);
+        m_quietTo->setTime(m_settings.quietHours.to);
+    }
+    m_quietLocked->setChecked(m_settings.quietWhenLocked);
+    m_quietDoNotDisturb->setChecked(m_settings.quietWhenDoNotDisturb);
+    m_quietFullScreen->setChecked(m_settings.quietWhenFullScreen);
+    {
+        const QSignalBlocker shown(m_volume);
+        m_volume->setValue(m_settings.chimeVolume);
+    }
+    m_volumeValue->setText(QStringLiteral("%1 %").arg(m_settings.chimeVolume));
     m_onTop->setChecked(m_settings.onTop);
     m_startAtLogin->setChecked(Autostart::isOn());
     m_speedValue->setText(QString::number(SpeedSlider::shown(m_settings.speed)));
@@ -547,7 +623,8 @@ bool OptionsWindow::handleKey(const QKeyEvent* event)
     // window too.
     const QWidget* focus = focusWidget();
     if (qobject_cast<const QComboBox*>(focus) || qobject_cast<const QListView*>(focus)
-        || qobject_cast<const QLineEdit*>(focus))
+        || qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus)
+        || qobject_cast<const QSlider*>(focus))
         return false;
     switch (event->key()) {
     case Qt::Key_Escape:

@@ -50,7 +50,8 @@ void tst_Chimes::strikes()
     for (const QString& number : row[4].split(' '))
         numbers << number.toDouble();
 
-    const FixedClock clock;
+    FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(12, 0)));
+    QString busy;
     test::SequenceRandom random(numbers);
     const Roots roots = folders.roots();
     Settings settings;
@@ -62,6 +63,7 @@ void tst_Chimes::strikes()
     });
     const Chimes::SkinChimes builtIn { "< none >", {}, ChimeKind::Random };
     Chimes::SkinChimes skin = builtIn;
+    chimes.setBusyCheck([&] { return busy; });
     const QStringList kinds { "random", "count", "order", "index", "silent" };
     QString atTick;
     int chimesStruck = 0;
@@ -84,6 +86,13 @@ void tst_Chimes::strikes()
             settings.useChimes = step == "on";
         else if (step == "once")
             settings.countChimes = false;
+        else if (step.startsWith("quiet:")) // quiet:HHMM-HHMM
+            settings.quietHours = { true, QTime::fromString(step.mid(6, 4), "HHmm"),
+                QTime::fromString(step.mid(11, 4), "HHmm") };
+        else if (step.startsWith("now:"))
+            clock.set(QTime::fromString(step.mid(4), "HHmm"));
+        else if (step.startsWith("busy:"))
+            busy = step.mid(5);
         else if (step == "e")
             output.endStroke();
         else if (step == "x")

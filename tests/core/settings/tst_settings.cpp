@@ -55,7 +55,8 @@ Settings valueSet(int n)
     const bool odd = n % 2;
     Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd, odd,
         odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd,
-        odd ? QPoint(75, 40) : QPoint() };
+        odd ? QPoint(75, 40) : QPoint(), { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) },
+        odd, !odd, odd, odd ? 35 : 100 };
     for (int i = 1; i <= (odd ? 40 : 3); ++i)
         s.worldTimes.append({ QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i),
             i % 3 ? QString() : QStringLiteral("Europe/London") });
