@@ -3,15 +3,13 @@
 #include "core/base/Clock.h"
 #include "core/base/Logging.h"
 #include "core/settings/Settings.h"
+#include "ui/clock/DesktopIntegration.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QGuiApplication>
-
-#include <xcb/xcb.h>
 
 #include <algorithm>
 
@@ -21,30 +19,6 @@ namespace {
 constexpr int askBeforeHourMs = 3000;
 // A wall clock that jumps leaves a long wait wrong: never wait longer than this.
 constexpr int longestWaitMs = 5 * 60 * 1000;
-
-xcb_atom_t atom(xcb_connection_t* connection, const char* name)
-{
-    const auto cookie = xcb_intern_atom(connection, 1, uint16_t(qstrlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
-
-// The first 32-bit values of a window's property.
-QList<quint32> windowProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t name)
-{
-    QList<quint32> values;
-    const auto cookie = xcb_get_property(connection, 0, window, name, XCB_ATOM_ANY, 0, 32);
-    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
-        if (reply->format == 32) {
-            const auto* data = static_cast<const quint32*>(xcb_get_property_value(reply));
-            values = QList<quint32>(data, data + xcb_get_property_value_length(reply) / 4);
-        }
-        free(reply);
-    }
-    return values;
-}
 
 } // namespace
 
@@ -160,22 +134,9 @@ void BusyDesktop::ask(const QDBusConnection& bus, const QString& service, const 
 
 bool BusyDesktop::fullScreenWindow()
 {
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection()) {
-        missing(QStringLiteral("the full-screen window"), QStringLiteral("not on X11"));
-        return false;
-    }
-    xcb_connection_t* connection = x11->connection();
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    const xcb_atom_t active = atom(connection, "_NET_ACTIVE_WINDOW");
-    const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
-    const xcb_atom_t fullScreen = atom(connection, "_NET_WM_STATE_FULLSCREEN");
-    if (!screen || active == XCB_ATOM_NONE || state == XCB_ATOM_NONE || fullScreen == XCB_ATOM_NONE)
-        return false;
-    const QList<quint32> window = windowProperty(connection, screen->root, active);
-    if (window.isEmpty() || window.first() == XCB_NONE) {
-        missing(QStringLiteral("the full-screen window"), QStringLiteral("no active window"));
-        return false;
-    }
-    return windowProperty(connection, window.first(), state).contains(fullScreen);
+    const std::optional<bool> fullScreen = DesktopIntegration::activeWindowFullScreen();
+    if (!fullScreen)
+        missing(QStringLiteral("the full-screen window"),
+            QStringLiteral("not on X11, or no active window"));
+    return fullScreen.value_or(false);
 }

@@ -20,6 +20,20 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name)
     free(reply);
     return result;
 }
+// The first 32-bit values of a window's property.
+QList<quint32> windowProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t name)
+{
+    QList<quint32> values;
+    const auto cookie = xcb_get_property(connection, 0, window, name, XCB_ATOM_ANY, 0, 32);
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        if (reply->format == 32) {
+            const auto* data = static_cast<const quint32*>(xcb_get_property_value(reply));
+            values = QList<quint32>(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        free(reply);
+    }
+    return values;
+}
 } // namespace
 
 void keepOffTaskbar(QWidget* window)
@@ -94,6 +108,24 @@ bool composited()
     const bool owned = reply && reply->owner != XCB_NONE;
     free(reply);
     return owned;
+}
+
+std::optional<bool> activeWindowFullScreen()
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_atom_t active = atom(connection, "_NET_ACTIVE_WINDOW");
+    const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
+    const xcb_atom_t fullScreen = atom(connection, "_NET_WM_STATE_FULLSCREEN");
+    if (!screen || active == XCB_ATOM_NONE || state == XCB_ATOM_NONE || fullScreen == XCB_ATOM_NONE)
+        return std::nullopt;
+    const QList<quint32> window = windowProperty(connection, screen->root, active);
+    if (window.isEmpty() || window.first() == XCB_NONE)
+        return std::nullopt;
+    return windowProperty(connection, window.first(), state).contains(fullScreen);
 }
 
 } // namespace DesktopIntegration

@@ -24,4 +24,8 @@ bool clientPlacesWindows();
 // _NET_WM_CM_S0 selection; Wayland always composites).
 bool composited();
 
+// Whether the window the user works in fills the screen (a video, a presentation, a game):
+// _NET_WM_STATE_FULLSCREEN of _NET_ACTIVE_WINDOW. Nothing where that cannot be asked.
+std::optional<bool> activeWindowFullScreen();
+
 } // namespace DesktopIntegration
