@@ -15,7 +15,6 @@ namespace {
 
 const QColor brassLight(0xf3, 0xd9, 0x8b);
 const QColor brassDark(0x8a, 0x62, 0x20);
-const QColor gold(0xe8, 0xc8, 0x72);
 
 QRectF outline()
 {

@@ -102,7 +102,8 @@ std::optional<DecodedSound> DecodedSound::decodeData(const QByteArray& bytes, QS
     DecodedSound sound;
     sound.sampleRate = info.samplerate;
     sound.channels = info.channels;
-    const qint64 maxFrames = qint64(maxSeconds) * info.samplerate;
+    const qint64 maxFrames
+        = std::min(qint64(maxSeconds) * info.samplerate, maxSamples / info.channels);
     constexpr sf_count_t chunkFrames = 4096;
     // The header's frame count may lie: read until the decoder finds no more.
     for (qint64 frames = 0; frames < maxFrames;) {

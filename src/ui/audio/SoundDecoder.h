@@ -15,6 +15,9 @@ struct DecodedSound {
     static constexpr int maxSeconds = 60;
     static constexpr int maxChannels = 8;
     static constexpr qint64 maxFileBytes = 64LL << 20;
+    // Decoded, a small compressed file can grow tenfold and more: the samples kept are capped
+    // too (64 MiB of floats, a minute of eight channels at 32 kHz).
+    static constexpr qint64 maxSamples = 16LL << 20;
 
     int sampleRate = 0;
     int channels = 0;

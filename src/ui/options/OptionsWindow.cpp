@@ -364,13 +364,15 @@ QWidget* OptionsWindow::makeChimesPage()
     connect(m_quietHours, &QCheckBox::clicked, this, quietChanged);
     connect(m_quietFrom, &QTimeEdit::userTimeChanged, this, quietChanged);
     connect(m_quietTo, &QTimeEdit::userTimeChanged, this, quietChanged);
-    for (auto [box, setting] : { std::pair { m_quietLocked, &Settings::quietWhenLocked },
+    for (const auto& boxAndSetting : { std::pair { m_quietLocked, &Settings::quietWhenLocked },
              std::pair { m_quietDoNotDisturb, &Settings::quietWhenDoNotDisturb },
-             std::pair { m_quietFullScreen, &Settings::quietWhenFullScreen } })
-        connect(box, &QCheckBox::clicked, this, [this, setting](bool on) {
+             std::pair { m_quietFullScreen, &Settings::quietWhenFullScreen } }) {
+        bool Settings::*setting = boxAndSetting.second;
+        connect(boxAndSetting.first, &QCheckBox::clicked, this, [this, setting](bool on) {
             m_settings.*setting = on;
             emit settingsChanged();
         });
+    }
     connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
         m_volumeValue->setText(QStringLiteral("%1 %").arg(value));
         if (m_settings.chimeVolume != value) {
