@@ -217,6 +217,10 @@ private slots:
         QTest::addColumn<QString>("server");
         QTest::addColumn<bool>("busy"); // a second client holds the server at 2 s
         const QString three = u"2026-03-16 02:59:57"_s, twelve = u"2026-03-16 11:59:57"_s;
+        // The clock opens its stream 3 s before the hour, as a clock running for long does; under
+        // a 2 s client a stream opened at the chime stalls. Slow to start under the sanitizers, a
+        // clock started at :57 may not be in time for it: those rows start at :52.
+        const auto early = [](QString start) { return start.replace(u":57"_s, u":52"_s); };
         const QString strike = u"Strike"_s, off = u"UseChimes=False\n"_s;
         const auto row
             = [&](const QString& name, const QString& start, const QString& settings, int count,
@@ -229,9 +233,10 @@ private slots:
         for (const QString& server : { u"pulseaudio"_s, u"pipewire"_s })
             for (const bool busy : { false, true }) {
                 const QString on = u", %1%2"_s.arg(server, busy ? u", 2 s client"_s : u""_s);
-                row(u"counting: three at 03:00"_s + on, three, u"UseChimes=True\n"_s, 3, strike, {},
-                    server, busy);
-                row(u"counting: twelve at 12:00"_s + on, twelve, {}, 12, strike, {}, server, busy);
+                row(u"counting: three at 03:00"_s + on, busy ? early(three) : three,
+                    u"UseChimes=True\n"_s, 3, strike, {}, server, busy);
+                row(u"counting: twelve at 12:00"_s + on, busy ? early(twelve) : twelve, {}, 12,
+                    strike, {}, server, busy);
             }
         row(u"counting off: one"_s, three, u"UseChimesCount=False\n"_s, 1);
         row(u"chimes off: none"_s, three, off, 0);
@@ -258,7 +263,11 @@ private slots:
         QFETCH(QString, encode);
         QFETCH(QString, server);
         QFETCH(bool, busy);
-        const bool pressC = start.endsWith(u":00"_s); // else the hour comes 3 s after the start
+        const bool pressC = start.endsWith(u":00"_s); // else the hour comes a few s after the start
+        // Real time under a server held at 2 s is for the plain build: the sanitizers slow the
+        // clock enough to starve its 50 ms of buffer, which such a server punishes with a stall.
+        if (busy && startupFactor > 1)
+            QSKIP("a 2 s client is heard in the plain build only");
         std::optional<Clock> clock;
         CHECK(begin(clock, start, settings, pack, encode, server, busy)
             && (!pressC || clock->key(u"c"_s)));
@@ -269,9 +278,15 @@ private slots:
                 && run(u"wmctrl -r xmessage -b add,fullscreen"_s) && run(u"wmctrl -a xmessage"_s));
         }
         // In s after the hour or C; the pip when all is out.
-        const qint64 hour = pressC ? now() : clock->startedAt + 3000;
+        const QTime startTime = QDateTime::fromString(start, u"yyyy-MM-dd HH:mm:ss"_s).time();
+        const qint64 hour = pressC
+            ? now()
+            : clock->startedAt + (3600 - startTime.minute() * 60 - startTime.second()) * 1000;
         QList<Stroke> found;
         CHECK(heard(hour, hour + 250 * count + 700, found));
+        // A server held at 2 s may still deliver the last row's pip: nothing before the hour
+        // counts.
+        found.removeIf([](const Stroke& stroke) { return stroke.at < -0.5; });
         qInfo() << "heard, in s after the hour:" << found;
         CHECK(found.size() == count || fail(QDebug::toString(found)));
         CHECK(pressC || !count || std::abs(found[0].at - 0.06) <= 0.09
