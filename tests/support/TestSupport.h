@@ -48,6 +48,7 @@ public:
     }
     void stop() override { calls << QStringLiteral("stop"); }
     void beep() override { calls << QStringLiteral("beep"); }
+    void prepare() override { calls << QStringLiteral("prepare"); }
     void endStroke() { emit strokeEnded(); }
 };
 

@@ -90,8 +90,12 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
 
 void Chimes::approachHour()
 {
-    const int secondsLeft = 3600 - int(m_clock.secondsSinceMidnight()) % 3600;
+    const QTime now = m_clock.now().time();
+    const int secondsLeft = 3600 - (now.minute() * 60 + now.second());
     if (secondsLeft > prepareSeconds || !m_settings.useChimes || m_pack.kind() == ChimeKind::Silent)
+        return;
+    // Nothing opens the sound server for an hour that stays quiet.
+    if (m_settings.quietHours.contains(now.addSecs(secondsLeft)))
         return;
     output().prepare();
 }

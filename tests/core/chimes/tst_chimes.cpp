@@ -91,7 +91,10 @@ void tst_Chimes::strikes()
                 QTime::fromString(step.mid(11, 4), "HHmm") };
         else if (step.startsWith("now:"))
             clock.set(QTime::fromString(step.mid(4), "HHmm"));
-        else if (step.startsWith("busy:"))
+        else if (step.startsWith("near:")) { // near:HHmmss, a tick then
+            clock.set(QTime::fromString(step.mid(5), "HHmmss"));
+            chimes.approachHour();
+        } else if (step.startsWith("busy:"))
             busy = step.mid(5);
         else if (step == "e")
             output.endStroke();
