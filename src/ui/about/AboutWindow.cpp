@@ -10,6 +10,7 @@
 #include "ui/about/AboutPage.h"
 #include "ui/about/AboutPicture.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
 
@@ -206,9 +207,7 @@ int AboutWindow::frameIntervalMs() const
 {
     // The toy clock and the slides ask for every millisecond; the screen shows no more than its
     // refresh rate.
-    const QScreen* screen = this->screen();
-    const double hz = screen ? screen->refreshRate() : 0;
-    return hz >= 1 ? int(std::ceil(1000 / hz)) : 16;
+    return DesktopIntegration::refreshPeriodMs(this);
 }
 
 void AboutWindow::layOutTabs()

@@ -50,14 +50,6 @@ std::optional<qint64> msSinceProcessStart()
     return qint64(std::llround(upSeconds * 1000)) - startTicks * 1000 / ticksPerSecond;
 }
 
-// The primary screen's refresh period: no tick need come sooner.
-int refreshPeriodMs()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double hz = screen ? screen->refreshRate() : 0;
-    return hz >= 1 ? int(std::ceil(1000 / hz)) : 16;
-}
-
 } // namespace
 
 ClockWindow::ClockWindow(
@@ -128,7 +120,8 @@ void ClockWindow::setTwelveHour(bool on)
 void ClockWindow::start()
 {
     // A position saved on a screen that is gone comes back onto one.
-    const QPoint onScreen = WindowPlacement::bringOnScreen(geometry(), screenRects());
+    const QPoint onScreen
+        = WindowPlacement::bringOnScreen(geometry(), DesktopIntegration::screenRects());
     if (onScreen != pos())
         move(onScreen);
     keepOnTop(this, m_settings.onTop);
@@ -152,7 +145,8 @@ void ClockWindow::shutDown()
 
 void ClockWindow::tick()
 {
-    const int intervalMs = Timepiece::tickIntervalMs(m_settings.speed, refreshPeriodMs());
+    const int intervalMs
+        = Timepiece::tickIntervalMs(m_settings.speed, DesktopIntegration::refreshPeriodMs());
     if (m_ticker.interval() != intervalMs)
         m_ticker.setInterval(intervalMs);
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
@@ -323,7 +317,7 @@ void ClockWindow::mousePressEvent(QMouseEvent* event)
 void ClockWindow::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pointer = event->globalPosition().toPoint();
-    const QRect screen = WindowPlacement::screenAt(pointer, screenRects());
+    const QRect screen = WindowPlacement::screenAt(pointer, DesktopIntegration::screenRects());
     if (const auto to = m_drag.move(event->buttons(), pointer, geometry(), screen))
         move(*to);
 }
@@ -371,12 +365,4 @@ void ClockWindow::showClock()
     if (!testAttribute(Qt::WA_WState_Created) || !isVisible())
         DesktopIntegration::keepOffTaskbar(this);
     show();
-}
-
-QList<QRect> ClockWindow::screenRects() const
-{
-    QList<QRect> rects;
-    for (const QScreen* screen : QGuiApplication::screens())
-        rects << screen->geometry();
-    return rects;
 }

@@ -75,7 +75,6 @@ private:
     void toggleVisible();
     void showClock();
     int twelveHourNow() const;
-    QList<QRect> screenRects() const;
 
     Timepiece& m_timepiece;
     Chimes& m_chimes;

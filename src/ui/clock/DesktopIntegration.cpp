@@ -3,13 +3,30 @@
 #include "core/base/Logging.h"
 
 #include <QGuiApplication>
+#include <QList>
+#include <QScreen>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
-#include <QList>
+#include <cmath>
 
 namespace DesktopIntegration {
+
+QList<QRect> screenRects()
+{
+    QList<QRect> rects;
+    for (const QScreen* screen : QGuiApplication::screens())
+        rects << screen->geometry();
+    return rects;
+}
+
+int refreshPeriodMs(const QWidget* window)
+{
+    const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
+    const double hz = screen ? screen->refreshRate() : 0;
+    return hz >= 1 ? int(std::ceil(1000 / hz)) : 16;
+}
 
 namespace {
 xcb_atom_t atom(xcb_connection_t* connection, const char* name)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QPoint>
+#include <QRect>
 
 #include <optional>
 
@@ -8,6 +10,13 @@ class QWidget;
 
 // What a desktop clock asks of the window system beyond Qt's own flags. Platform code stays here.
 namespace DesktopIntegration {
+
+// Every screen's rectangle, in logical pixels.
+QList<QRect> screenRects();
+
+// How often the screen showing the window (the primary one for none) refreshes, in ms rounded up:
+// a frame drawn sooner is never seen.
+int refreshPeriodMs(const QWidget* window = nullptr);
 
 // Keeps a top-level window off the task bar and the pager (X11's _NET_WM_STATE hints). Call it
 // before the window is first shown; elsewhere it does nothing.

@@ -9,6 +9,7 @@
 #include "core/settings/Autostart.h"
 #include "core/settings/Settings.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/TrayIcon.h"
 #include "ui/options/SpeedSliderWidget.h"
 
@@ -28,7 +29,6 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -208,13 +208,6 @@ QCheckBox* newBox(const QString& caption, const QString& tip, QWidget* page)
     return box;
 }
 
-int refreshPeriodMs(const QWidget* widget)
-{
-    const QScreen* screen = widget->screen();
-    const double hz = screen ? screen->refreshRate() : 0;
-    return hz >= 1 ? int(1000 / hz) : 16;
-}
-
 } // namespace
 
 OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes,
@@ -257,7 +250,7 @@ OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& c
 
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
-    m_slideTimer.setInterval(refreshPeriodMs(this));
+    m_slideTimer.setInterval(DesktopIntegration::refreshPeriodMs(this));
     connect(&m_slideTimer, &QTimer::timeout, this, &OptionsWindow::slideStep);
 }
 

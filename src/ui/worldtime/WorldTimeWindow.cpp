@@ -53,7 +53,7 @@ void WorldTimeWindow::open()
         return;
     updateSkin();
     const QPoint stored = m_settings.worldTimePosition;
-    move(WindowPlacement::bringOnScreen(QRect(stored, size()), screenRects()));
+    move(WindowPlacement::bringOnScreen(QRect(stored, size()), DesktopIntegration::screenRects()));
     ClockWindow::keepOnTop(this, m_settings.onTop);
     if (!testAttribute(Qt::WA_WState_Created))
         DesktopIntegration::keepOffTaskbar(this);
@@ -176,7 +176,7 @@ void WorldTimeWindow::mousePressEvent(QMouseEvent* event)
 void WorldTimeWindow::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pointer = event->globalPosition().toPoint();
-    const QRect screen = WindowPlacement::screenAt(pointer, screenRects());
+    const QRect screen = WindowPlacement::screenAt(pointer, DesktopIntegration::screenRects());
     if (const auto to = m_drag.move(event->buttons(), pointer, geometry(), screen))
         move(*to);
 }
@@ -197,12 +197,4 @@ void WorldTimeWindow::closeEvent(QCloseEvent* event)
     // The window manager's close (Alt+F4) ends the clock, as on the clock itself.
     event->ignore();
     m_commands.run(Command::Close);
-}
-
-QList<QRect> WorldTimeWindow::screenRects() const
-{
-    QList<QRect> rects;
-    for (const QScreen* screen : QGuiApplication::screens())
-        rects << screen->geometry();
-    return rects;
 }

@@ -47,7 +47,6 @@ protected:
 
 private:
     void tick();
-    QList<QRect> screenRects() const;
 
     Settings& m_settings;
     const Timepiece& m_timepiece;
