@@ -175,13 +175,16 @@ public:
     explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false)
     {
         // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
-        // launch one. A sanitizer runtime must be loaded first, the fake clock next.
+        // launch one. A sanitizer runtime must be loaded first, the fake clock next. Its log, shown
+        // when a test fails, is timed from its start.
         const auto env = [](const char* name) { return qEnvironmentVariable(name); };
         m_command
             = u"env -i HOME=%1/home XDG_RUNTIME_DIR=%1 DISPLAY=%2 TZ=%3 PATH=%4 "
               "PULSE_SERVER=%5 LANG=C QT_QPA_PLATFORM=xcb ASAN_OPTIONS=verify_asan_link_order=0 "
-              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none QT_LOGGING_RULES=horolan.main.debug=true "_s
-                  .arg(m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
+              "DBUS_SESSION_BUS_ADDRESS=unix:path=/none "
+              "QT_LOGGING_RULES=horolan.main.debug=true;horolan.sound.debug=true "
+              "\"QT_MESSAGE_PATTERN=%{time process} %{category}: %{message}\" "_s.arg(
+                  m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
         const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
         if (fake.isValid())
             m_command

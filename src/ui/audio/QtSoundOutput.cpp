@@ -227,6 +227,8 @@ void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
     }
     m_sound = pcm;
     m_startUs = m_sink->processedUSecs();
+    qCDebug(lcSound) << (stroke ? "stroke" : "sound") << "of" << durationMs << "ms"
+                     << (m_fresh ? "on a fresh stream" : "on the open stream");
     m_deadline.start(int(durationMs) + primeMs + endMarginMs);
     prime(std::exchange(m_fresh, false));
     feed();
