@@ -91,8 +91,20 @@ QString bmpUnsafe(const QByteArray& head, qint64 fileBytes)
         bits = u16(28);
         compression = u32(30);
     }
-    constexpr quint32 rgb = 0, bitfields = 3, alphaBitfields = 6;
-    if (compression != rgb && compression != bitfields && compression != alphaBitfields)
+    constexpr quint32 rle8 = 1, rle4 = 2, bitfields = 3, alphaBitfields = 6;
+    // Qt decodes an unknown kind or depth as some other and leaves rows of it unwritten.
+    static constexpr qint64 knownBits[] { 1, 4, 8, 16, 24, 32 };
+    if (width <= 0
+        || std::find(std::begin(knownBits), std::end(knownBits), bits) == std::end(knownBits))
+        return QStringLiteral("BMP of %1 pixels across at %2 bits, of no known kind")
+            .arg(width)
+            .arg(bits);
+    if ((compression == rle8 && bits != 8) || (compression == rle4 && bits != 4)
+        || (compression > rle4 && compression != bitfields && compression != alphaBitfields))
+        return QStringLiteral("BMP compression %1 at %2 bits, of no known kind")
+            .arg(compression)
+            .arg(bits);
+    if (compression == rle8 || compression == rle4)
         return QString(); // run-length data has no fixed size
     const qint64 rowBytes = (qAbs(width) * bits + 31) / 32 * 4;
     // Divided rather than multiplied: a header may claim rows enough to overflow any product.
