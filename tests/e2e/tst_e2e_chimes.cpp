@@ -292,7 +292,10 @@ private slots:
         if (pack != u"Strike"_s)
             return;
         CHECK(rangOut(found));
-        const float peak = found.isEmpty() ? 0 : found.first().peak;
+        // The loudest stroke: a fresh stream may lose the first one's attack.
+        float peak = 0;
+        for (const Stroke& stroke : std::as_const(found))
+            peak = std::max(peak, stroke.peak);
         if (!m_fullPeak && encode.isEmpty() && !settings.contains(u"ChimeVolume"_s))
             m_fullPeak = peak;
         CHECK(!settings.contains(u"ChimeVolume=50"_s) || std::abs(peak / m_fullPeak - 0.5f) <= 0.05f
