@@ -44,7 +44,8 @@ std::optional<File> readFile(const QString& path, const QLoggingCategory& catego
         qCWarning(category).noquote() << path << "cannot be opened:" << file.errorString();
         return std::nullopt;
     }
-    QByteArray bytes = file.read(maxBytes + 1);
+    // Asked for more than the file holds, a read allocates all of it first.
+    QByteArray bytes = file.read(std::min(file.size(), maxBytes) + 1);
     File result;
     if (bytes.size() > maxBytes) {
         result.truncated = true;
