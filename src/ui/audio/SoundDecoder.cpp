@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QtEndian>
 
 #include <sndfile.h>
 
@@ -56,6 +57,33 @@ sf_count_t tell(void* user)
     return static_cast<Memory*>(user)->at;
 }
 
+// How many of the decoded frames are the padding of a block codec's last block (and of a last
+// block cut short, which decodes whole): the fact chunk says where the sound ends. It is believed
+// only within the last two blocks, and for a sound longer than what it cuts: libsndfile's own
+// fact chunk of a stereo IMA ADPCM file counts half the frames.
+qint64 blockPadding(const QByteArray& bytes, qint64 decodedFrames)
+{
+    if (!bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+        return 0;
+    const auto le = [&](qsizetype at, int size) -> qint64 {
+        if (at + size > bytes.size())
+            return -1;
+        return size == 2 ? qFromLittleEndian<quint16>(bytes.constData() + at)
+                         : qFromLittleEndian<quint32>(bytes.constData() + at);
+    };
+    qint64 fact = -1, framesPerBlock = -1;
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const qint64 size = le(at + 4, 4);
+        if (bytes.mid(at, 4) == "fact" && size >= 4)
+            fact = le(at + 8, 4);
+        else if (bytes.mid(at, 4) == "fmt " && size >= 20)
+            framesPerBlock = le(at + 8 + 18, 2); // after the extension's size
+        at += 8 + size + (size & 1);
+    }
+    const qint64 padding = decodedFrames - fact;
+    return padding > 0 && padding < 2 * framesPerBlock && padding < fact ? padding : 0;
+}
+
 std::optional<DecodedSound> refuse(QString* whyNot, const QString& why)
 {
     if (whyNot)
@@ -75,7 +103,8 @@ std::optional<DecodedSound> DecodedSound::decodeFile(const QString& path, QStrin
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(whyNot, file.errorString());
-    return decodeData(file.read(maxFileBytes + 1), whyNot);
+    // Asked for more than the file holds, a read allocates all of it first.
+    return decodeData(file.read(std::min(file.size(), maxFileBytes) + 1), whyNot);
 }
 
 std::optional<DecodedSound> DecodedSound::decodeData(const QByteArray& bytes, QString* whyNot)
@@ -117,6 +146,12 @@ std::optional<DecodedSound> DecodedSound::decodeData(const QByteArray& bytes, QS
     }
     if (sound.samples.empty())
         return refuse(whyNot, QStringLiteral("no samples"));
+    // Block codecs fill their last block with silence, which would lengthen every stroke of a
+    // count.
+    const int codec = info.format & SF_FORMAT_SUBMASK;
+    if (codec == SF_FORMAT_IMA_ADPCM || codec == SF_FORMAT_MS_ADPCM || codec == SF_FORMAT_GSM610)
+        sound.samples.resize(
+            size_t((sound.frames() - blockPadding(bytes, sound.frames())) * info.channels));
     return sound;
 }
 

@@ -30,7 +30,8 @@ struct DecodedSound {
     }
 
     // Only WAV files with at least one frame; whyNot then says what was wrong. A header that
-    // claims more or less sound than the file holds gets what is really there.
+    // claims more or less sound than the file holds gets what is really there; the padding of a
+    // block codec's last block is left out.
     static std::optional<DecodedSound> decodeFile(const QString& path, QString* whyNot = nullptr);
     static std::optional<DecodedSound> decodeData(
         const QByteArray& bytes, QString* whyNot = nullptr);
