@@ -22,7 +22,12 @@ Chimes::Chimes(const Clock& clock, Random& random, const Roots& roots, const Set
     , m_roots(roots)
     , m_settings(settings)
     , m_makeOutput(std::move(output))
-{ }
+{
+    m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer);
+    m_pause.setInterval(strokePauseMs);
+    connect(&m_pause, &QTimer::timeout, this, &Chimes::nextStroke);
+}
 
 void Chimes::activatePack(const QString& name)
 {
@@ -165,13 +170,14 @@ void Chimes::onStrokeEnded()
 {
     if (!isCounting())
         return;
+    // Timed from the stroke's end, however long the tick takes.
+    m_pause.start();
     const int sequence = m_sequence;
     emit strokeEnded();
     // The tick may have struck a new chime, which replaced this one.
     if (sequence != m_sequence)
         return;
     // Read after the tick: switched off during a count, it strikes once.
-    if (!m_settings.countChimes)
+    if (!m_settings.countChimes || m_strokesLeft == 0)
         return endCount();
-    nextStroke();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -16,7 +17,7 @@ struct Settings;
 // The chime on the hour. A sound pack (a folder of WAV files under Sounds with an SP.ini), or the
 // skin's own sounds ("< skin >"), says what to strike: one file at random, the file of the hour,
 // or one file struck as often as the hour. A counting chime is a sequence of strokes with a tick
-// of the face after each; the stop key ends it at once, a new chime replaces it.
+// of the face and a pause after each; the stop key ends it at once, a new chime replaces it.
 class Chimes : public QObject {
     Q_OBJECT
 
@@ -51,6 +52,9 @@ public:
     // ready, so the first stroke sounds on the hour.
     void approachHour();
     static constexpr int prepareSeconds = 3;
+    // The silence between two strokes of a count, from the end of one to the next: without it a
+    // short or steady stroke runs into the next and nobody can count them.
+    static constexpr int strokePauseMs = 200;
     // The stop key: the running sound is cut and a counting chime strikes no more.
     void stop();
     bool isCounting() const { return m_strokesLeft >= 0; }
@@ -69,6 +73,7 @@ private:
     {
         m_strokesLeft = -1;
         ++m_sequence;
+        m_pause.stop();
     }
 
     const Clock& m_clock;
@@ -86,4 +91,5 @@ private:
     QString m_strokePath;
     int m_strokesLeft = -1; // -1: no counting chime runs
     int m_sequence = 0; // which counting chime, so a stroke's end finds the one it belongs to
+    QTimer m_pause; // after a stroke, until the next is asked for
 };

@@ -14,8 +14,10 @@ public:
     // Starts a sound at once, cutting any still playing; a file that cannot be played beeps, as
     // the desktop's default sound would. An empty path only silences.
     virtual void play(const QString& path) = 0;
-    // One stroke of a counting chime, cutting any sound still playing: strokeEnded() follows once
-    // it has sounded in full, or at once, without a beep, when the file cannot be played.
+    // One stroke of a counting chime: strokeEnded() follows once it is out in full, or at once,
+    // without a beep, when the file cannot be played. A stroke asked for soon after that is heard
+    // as long after this one's end as it was asked for after the signal; any other sound still
+    // playing is cut.
     virtual void playStroke(const QString& path) = 0;
     // Silences whatever plays; a stroke cut this way reports no end.
     virtual void stop() = 0;

@@ -128,9 +128,7 @@ void QtSoundOutput::prepare()
         return;
     // The stream, there before the chime and fed silence, keeps the server working in short
     // blocks; one left to run dry may stall (PipeWire's PulseAudio server).
-    m_fresh = false;
-    m_prepared = true;
-    m_feeder.start();
+    feed();
     m_idle.start(idleCloseMs + prepareMs);
 }
 
@@ -209,13 +207,17 @@ const QByteArray* QtSoundOutput::sound(const QString& path)
 
 void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
 {
-    cut();
+    // The next stroke of a count goes on the stream that played the last, after as much silence
+    // as the time it was asked for after that one's end.
+    const bool follows = stroke && m_sink && m_sinceStroke.isValid();
+    const qint64 sinceStrokeUs = follows ? m_sinceStroke.nsecsElapsed() / 1000 : 0;
+    if (!follows)
+        cut();
+    m_sinceStroke.invalidate();
     m_stroke = stroke;
     m_busy = true;
-    m_prepared = false;
     m_idle.stop();
-    const qint64 durationMs
-        = m_format.durationForBytes(qint32(std::min<qint64>(pcm.size(), INT_MAX))) / 1000;
+    const qint64 durationMs = usFor(pcm.size()) / 1000;
     if (!hasAudioOutput() || !openSink()) {
         if (!m_noDeviceLogged)
             qCInfo(lcSound) << "no sound output device: chimes are beeps";
@@ -225,12 +227,20 @@ void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
         m_deadline.start(int(durationMs));
         return;
     }
-    m_sound = pcm;
-    m_startUs = m_sink->processedUSecs();
-    qCDebug(lcSound) << (stroke ? "stroke" : "sound") << "of" << durationMs << "ms"
-                     << (m_fresh ? "on a fresh stream" : "on the open stream");
-    m_deadline.start(int(durationMs) + primeMs + endMarginMs);
-    prime(std::exchange(m_fresh, false));
+    // A fresh stream starts with silence: a server still working in long blocks plays its first
+    // buffer and then may take until its next block for the rest, a split stroke otherwise.
+    qint64 lead = m_streamBytes == 0 ? bytesFor(primeMs * 1000) : 0;
+    if (follows)
+        lead = std::max<qint64>(0, m_strokeEnd + bytesFor(sinceStrokeUs) - m_streamBytes);
+    m_playing = silence(lead) + pcm;
+    m_written = 0;
+    m_soundEnd = m_streamBytes + m_playing.size();
+    qCDebug(lcSound).nospace().noquote()
+        << (stroke ? "stroke" : "sound") << " of " << durationMs << " ms "
+        << (follows ? QStringLiteral("%1 ms after the last").arg(sinceStrokeUs / 1000)
+                   : m_streamBytes == 0 ? QStringLiteral("on a fresh stream")
+                                        : QStringLiteral("on the open stream"));
+    m_deadline.start(int(usFor(m_playing.size()) / 1000) + endMarginMs);
     feed();
     m_feeder.start();
 }
@@ -246,7 +256,6 @@ bool QtSoundOutput::openSink()
     m_sink->setBufferSize(m_format.bytesForDuration(bufferMs * 1000));
     m_sink->setVolume(m_volume);
     m_io = m_sink->start();
-    m_fresh = true;
     if (!m_io || m_sink->error() != QAudio::NoError) {
         qCWarning(lcSound) << "cannot open the sound output" << device.description() << "- error"
                            << m_sink->error();
@@ -255,46 +264,59 @@ bool QtSoundOutput::openSink()
     }
     qCDebug(lcSound) << "sound output" << device.description() << "opened with"
                      << m_sink->bufferSize() << "bytes of buffer";
+    m_feeder.start();
     return true;
+}
+
+qint64 QtSoundOutput::bytesFor(qint64 us) const
+{
+    return us * m_format.sampleRate() / 1000000 * m_format.bytesPerFrame();
+}
+
+qint64 QtSoundOutput::usFor(qint64 bytes) const
+{
+    const qint64 frameBytes = m_format.bytesPerFrame();
+    return frameBytes && m_format.sampleRate()
+        ? bytes / frameBytes * 1000000 / m_format.sampleRate()
+        : 0;
+}
+
+void QtSoundOutput::write(const QByteArray& bytes)
+{
+    m_streamBytes += std::max<qint64>(0, m_io->write(bytes));
 }
 
 void QtSoundOutput::feed()
 {
-    if (!m_sink || !(m_busy || m_prepared))
+    if (!m_sink)
         return;
     if (m_sink->error() == QAudio::OpenError || m_sink->error() == QAudio::FatalError) {
         qCWarning(lcSound) << "the sound output failed - error" << m_sink->error();
         closeSink();
         return finish();
     }
-    if (!m_busy) {
-        const qint64 room = m_sink->bytesFree();
-        m_io->write(silence(room - room % m_format.bytesPerFrame()));
+    const qint64 frameBytes = m_format.bytesPerFrame();
+    qint64 room = m_sink->bytesFree();
+    if (m_busy) {
+        room = std::min(room, m_playing.size() - m_written);
+        room -= room % frameBytes;
+        if (room > 0) {
+            const qint64 before = m_streamBytes;
+            write(QByteArray::fromRawData(m_playing.constData() + m_written, room));
+            m_written += m_streamBytes - before;
+        }
+        if (m_written >= m_playing.size())
+            finish();
         return;
     }
-    if (m_written < m_playing.size()) {
-        qint64 room = std::min<qint64>(m_sink->bytesFree(), m_playing.size() - m_written);
-        room -= room % m_format.bytesPerFrame();
-        const qint64 wrote = room > 0 ? m_io->write(m_playing.constData() + m_written, room) : 0;
-        m_written += std::max<qint64>(wrote, 0);
-        return;
-    }
-    // All of it is out: it has sounded when the sink has played it but for the next stroke's
-    // lead, or the server has taken the last of it.
-    const qint64 playedUs = m_sink->processedUSecs() - m_startUs;
-    const qint64 soundUs
-        = m_format.durationForBytes(qint32(std::min<qint64>(m_playing.size(), INT_MAX)));
-    if (m_sink->state() == QAudio::IdleState || m_sink->bytesFree() >= m_sink->bufferSize()
-        || playedUs >= soundUs - leadMs * 1000)
-        finish();
-}
-
-void QtSoundOutput::prime(bool silenceFirst)
-{
-    // A fresh stream starts with silence: a server still working in long blocks plays its first
-    // buffer and then may take until its next block for the rest, a split stroke otherwise.
-    m_playing = silence(silenceFirst ? m_format.bytesForDuration(primeMs * 1000) : 0) + m_sound;
-    m_written = 0;
+    // After a stroke, no more silence than the time since its end: the next one starts after
+    // just that.
+    if (m_sinceStroke.isValid())
+        room = std::min(
+            room, m_strokeEnd + bytesFor(m_sinceStroke.nsecsElapsed() / 1000) - m_streamBytes);
+    room -= room % frameBytes;
+    if (room > 0)
+        write(silence(room));
 }
 
 QByteArray QtSoundOutput::silence(qint64 bytes) const
@@ -305,35 +327,42 @@ QByteArray QtSoundOutput::silence(qint64 bytes) const
 
 void QtSoundOutput::finish()
 {
-    m_feeder.stop();
     m_deadline.stop();
     m_playing.clear();
-    m_sound.clear();
-    if (!m_busy)
+    m_written = 0;
+    if (!std::exchange(m_busy, false))
         return;
-    m_busy = false;
     if (m_sink)
         m_idle.start();
-    if (m_stroke)
-        emit strokeEnded();
+    if (!m_stroke)
+        return;
+    if (m_sink) {
+        m_strokeEnd = m_streamBytes;
+        m_sinceStroke.start();
+    }
+    emit strokeEnded();
 }
 
 void QtSoundOutput::cut()
 {
-    m_feeder.stop();
     m_deadline.stop();
     m_playing.clear();
-    m_sound.clear();
-    m_prepared = false; // the next prepare() feeds it again
-    // What the server still holds of it goes too.
-    if (std::exchange(m_busy, false))
+    m_written = 0;
+    m_sinceStroke.invalidate();
+    // What the server still holds of a sound goes too; silence plays on.
+    const bool audible
+        = std::exchange(m_busy, false) || (m_sink && m_sink->processedUSecs() < usFor(m_soundEnd));
+    if (audible)
         closeSink();
 }
 
 void QtSoundOutput::closeSink()
 {
     m_idle.stop();
-    m_prepared = false;
+    m_feeder.stop();
+    m_sinceStroke.invalidate();
+    m_streamBytes = 0;
+    m_soundEnd = 0;
     if (!m_sink)
         return;
     m_sink->disconnect(this);

@@ -5,6 +5,7 @@
 #include <QAudioFormat>
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QTimer>
 
@@ -13,9 +14,12 @@ class QIODevice;
 
 // Plays chimes through a Qt Multimedia audio sink fed in push mode. Each file is decoded once
 // and converted to the output device's own format; the sink holds only a short buffer, so the
-// sound server plays every stroke as it comes whatever latency its other clients ask for, and a
-// stroke ends when the sink has run out of it. Made at the first chime so that a ticking clock
-// never loads the audio stack; without a sound device chimes are the desktop's beeps.
+// sound server plays every stroke as it comes whatever latency its other clients ask for. Between
+// sounds the open stream runs on silence, which keeps the server working in short blocks and
+// places the strokes of a count: a stroke is over when it is all written, and the next one starts
+// in the stream exactly as long after it as it was asked for after that. Made at the first chime
+// so that a ticking clock never loads the audio stack; without a sound device chimes are the
+// desktop's beeps.
 class QtSoundOutput : public SoundOutput {
     Q_OBJECT
 
@@ -23,13 +27,9 @@ public:
     // What the sink holds ahead of the server, and how often it is asked for room.
     static constexpr int bufferMs = 50;
     static constexpr int feedMs = 5;
-    // A stroke is over this long before the sink has played its last sample, so the next one
-    // follows without a gap: longer than the feeder's lateness on a loaded machine plus the
-    // steps in which a server reports what it played (PipeWire's are up to some 20 ms).
-    static constexpr int leadMs = 40;
     // A fresh stream's lead of silence.
     static constexpr int primeMs = 50;
-    // A sound whose end the sink never reports is over after its length and this: a server
+    // A sound the sink never takes in full is given up after its length and this: a server
     // working in blocks of two seconds takes up to one of them to follow a fresh stream.
     static constexpr int endMarginMs = 2500;
     // The stream goes back to the server this long after the last sound.
@@ -68,12 +68,16 @@ private:
     // The file's sound in the output's format, decoded at its first play or when it changed on
     // disk; null when it cannot be decoded (logged).
     const QByteArray* sound(const QString& path);
-    // Starts the sound, cutting what plays; without a sink a beep that lasts as long.
+    // Starts the sound, cutting what plays, or right after the silence that follows a stroke;
+    // without a sink a beep that lasts as long.
     void start(const QByteArray& pcm, bool stroke);
     bool openSink();
-    void prime(bool silenceFirst);
     QByteArray silence(qint64 bytes) const;
+    qint64 bytesFor(qint64 us) const;
+    qint64 usFor(qint64 bytes) const;
+    void write(const QByteArray& bytes);
     void feed();
+    // The sound is all written, or given up.
     void finish();
     // Silences the current sound at once; its stroke reports no end.
     void cut();
@@ -82,14 +86,14 @@ private:
     QAudioFormat m_format;
     QAudioSink* m_sink = nullptr;
     QIODevice* m_io = nullptr;
-    QByteArray m_sound; // the sound out now
-    QByteArray m_playing; // and what the sink is fed of it
-    bool m_fresh = false; // the sink has played nothing yet
-    qint64 m_written = 0;
-    qint64 m_startUs = 0; // the sink's played time when the sound began
+    qint64 m_streamBytes = 0; // written to the sink since it opened
+    qint64 m_soundEnd = 0; // where in the stream the last sound ends
+    QByteArray m_playing; // the sound out now, after its lead of silence
+    qint64 m_written = 0; // of m_playing
+    bool m_busy = false; // a sound is being written
     bool m_stroke = false;
-    bool m_busy = false; // a sound is out and its end not yet seen
-    bool m_prepared = false; // opened for a chime to come, and fed silence till then
+    qint64 m_strokeEnd = 0; // where in the stream the last stroke ended,
+    QElapsedTimer m_sinceStroke; // and since when, while the next one may follow it
     QTimer m_feeder;
     QTimer m_deadline;
     QTimer m_idle;

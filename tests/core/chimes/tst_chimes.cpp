@@ -98,7 +98,12 @@ void tst_Chimes::strikes()
             busy = step.mid(5);
         else if (step == "e")
             output.endStroke();
-        else if (step == "x")
+        else if (step == "w") { // the pause: a stroke asked sooner than its end shows before it
+            const qsizetype before = output.calls.size();
+            QTest::qWait(Chimes::strokePauseMs - 30);
+            output.calls << "pause";
+            (void)QTest::qWaitFor([&] { return output.calls.size() > before + 1; }, 300);
+        } else if (step == "x")
             chimes.stop();
         else
             QFAIL(qPrintable("unknown step " + step));
