@@ -34,6 +34,9 @@ ClockSession::ClockSession(
     };
     connect(&m_window, &ClockWindow::settingsChanged, this, saveSoon);
     connect(&m_worldTime, &WorldTimeWindow::settingsChanged, this, saveSoon);
+    // Scrolling, the entries or the wall clock changed: the world time window draws and wakes anew.
+    connect(&m_window, &ClockWindow::settingsChanged, &m_worldTime, &WorldTimeWindow::refresh);
+    connect(&m_window, &ClockWindow::wallClockChanged, &m_worldTime, &WorldTimeWindow::refresh);
     connect(&m_window, &ClockWindow::skinActivated, &m_worldTime, [this] {
         if (m_worldTime.isVisible())
             m_worldTime.updateSkin();

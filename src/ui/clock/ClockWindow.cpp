@@ -84,17 +84,13 @@ ClockWindow::ClockWindow(
     connect(&m_tray, &TrayIcon::doubleClicked, this, &ClockWindow::toggleVisible);
     connect(&m_tray, &TrayIcon::rightPressed, this, [this](QPoint at) { m_menu.popup(at); });
 
-    // The first tick sets the interval from the speed.
-    m_ticker.setInterval(100);
-    connect(&m_ticker, &QTimer::timeout, this, &ClockWindow::tick);
-    m_compositorWatch.setInterval(5000);
-    connect(&m_compositorWatch, &QTimer::timeout, this, [this] {
-        if (const bool now = DesktopIntegration::composited(); now != m_composited) {
-            qCDebug(lcMain) << (now ? "a compositing manager came"
-                                    : "the compositing manager went");
-            m_composited = now;
-            tick();
-        }
+    m_ticker.setSingleShot(true);
+    m_ticker.setTimerType(Qt::PreciseTimer);
+    connect(&m_ticker, &QTimer::timeout, this, &ClockWindow::wake);
+    connect(&m_wallClock, &WallClockWatch::changed, this, [this] {
+        if (m_running)
+            wake();
+        emit wallClockChanged();
     });
     // The face moves on between the strokes of a counting chime.
     connect(&m_chimes, &Chimes::strokeEnded, this, &ClockWindow::tick);
@@ -131,29 +127,74 @@ void ClockWindow::start()
     // The face is drawn before the window maps, so its first frame already shows the time.
     tick();
     showClock();
-    m_ticker.start();
-    m_compositorWatch.start();
+    m_running = true;
+    DesktopIntegration::watchCompositor(this, [this] { compositorChanged(); });
+    aim();
 }
 
 void ClockWindow::shutDown()
 {
+    m_running = false;
     m_ticker.stop();
-    m_compositorWatch.stop();
     m_chimes.stop();
     m_tray.remove();
 }
 
 void ClockWindow::tick()
 {
-    const int intervalMs
-        = Timepiece::tickIntervalMs(m_settings.speed, DesktopIntegration::refreshPeriodMs());
-    if (m_ticker.interval() != intervalMs)
-        m_ticker.setInterval(intervalMs);
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
     m_timepiece.face().setDevicePixelRatio(devicePixelRatioF());
     m_timepiece.face().setSoftEdges(m_composited);
-    apply(m_timepiece.tick());
+    apply(m_timepiece.tick(seen()));
     m_chimes.approachHour();
+}
+
+void ClockWindow::wake()
+{
+    tick();
+    aim();
+}
+
+void ClockWindow::aim()
+{
+    if (!m_running)
+        return;
+    m_aimedMs = m_timepiece.msToNextTick(seen(), DesktopIntegration::refreshPeriodMs());
+    m_ticker.start(m_aimedMs);
+}
+
+void ClockWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Hidden, it drew nothing: the face is brought up to date before it is seen.
+    if (m_running)
+        wake();
+}
+
+void ClockWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    aim();
+}
+
+void ClockWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !m_running)
+        return;
+    if (seen())
+        wake();
+    else
+        aim();
+}
+
+void ClockWindow::compositorChanged()
+{
+    if (const bool now = DesktopIntegration::composited(); now != m_composited) {
+        qCDebug(lcMain) << (now ? "a compositing manager came" : "the compositing manager went");
+        m_composited = now;
+        tick();
+    }
 }
 
 void ClockWindow::apply(const FaceUpdate& update)

@@ -32,6 +32,9 @@ public:
     // Where it is now when shown, else where it was last: for saving.
     QPoint savedPosition();
     const WorldTimeBoard& board() const { return m_board; }
+    // A setting (scrolling, the entries) or the wall clock changed: drawn anew, and it wakes
+    // only as often as it now needs to.
+    void refresh();
 
 signals:
     // Its position changed: worth saving soon.
@@ -47,6 +50,8 @@ protected:
 
 private:
     void tick();
+    // Scrolling: every 100 ms; standing still: when the next minute turns; hidden: never.
+    void aim();
 
     Settings& m_settings;
     const Timepiece& m_timepiece;
@@ -56,5 +61,6 @@ private:
     QMenu& m_menu;
     WorldTimeBoard m_board;
     QTimer m_ticker;
+    QTimer m_nextMinute;
     WindowDrag m_drag;
 };
