@@ -28,6 +28,7 @@ ClockSession::ClockSession(
     , m_saver([this] { save(); })
 {
     m_chimes.setBusyCheck([this] { return m_busy.reason(); });
+    connect(&m_chimes, &Chimes::hourApproaching, &m_busy, &BusyDesktop::refresh);
     const auto saveSoon = [this] {
         if (m_store && !m_closing)
             m_saver.requestSave();

@@ -67,6 +67,10 @@ int main(int argc, char* argv[])
         return 0;
     }
     choosePlatform(argc, argv);
+    // A clock's frames are small: sent over the X connection they need no round trip to learn
+    // that the shared memory is free again, which woke the X reader thread and this one each frame.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     describe(app, parser);

@@ -3,6 +3,7 @@
 #include "core/base/Logging.h"
 #include "core/base/Twips.h"
 #include "core/face/TimeText.h"
+#include "core/shape/PictureScaling.h"
 #include "core/text/NumberReading.h"
 
 #include <QFontMetricsF>
@@ -154,7 +155,7 @@ void FacePainter::drawBackground(const QImage& picture)
     m_painter.setCompositionMode(QPainter::CompositionMode_Source);
     const bool scaled = m_painter.deviceTransform().type() > QTransform::TxTranslate;
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, scaled);
-    m_painter.drawImage(QRectF(QPointF(0, 0), picture.deviceIndependentSize()), picture);
+    PictureScaling::drawInBands(m_painter, QPointF(0, 0), picture);
     m_painter.restore();
 }
 

@@ -120,7 +120,7 @@ void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime&
     painter.setClipRect(
         box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), m_scaled);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.translate(box.topLeft());
     drawColumn(painter, entries, now, m_scrollTwips, Twips::fromPixels(box.height()));
@@ -160,10 +160,13 @@ bool WorldTimeBoard::drawFromStrip(const QList<WorldTimeEntry>& entries, const Q
     painter.setClipRect(
         box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), m_scaled);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(box.topLeft(), m_strip,
-        QRectF(0, shiftDevice, box.width() * m_ratio, box.height() * m_ratio));
+    // A band at a time, as drawInBands does.
+    const int rows = int(std::lround(box.height() * m_ratio));
+    for (int y = 0; y < rows; y += 32)
+        painter.drawImage(box.topLeft() + QPointF(0, y / m_ratio), m_strip,
+            QRectF(0, shiftDevice + y, box.width() * m_ratio, std::min(32, rows - y)));
     return true;
 }
 

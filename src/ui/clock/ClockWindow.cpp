@@ -6,6 +6,7 @@
 #include "core/face/TimeText.h"
 #include "core/face/Timepiece.h"
 #include "core/settings/Settings.h"
+#include "core/shape/PictureScaling.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
@@ -268,7 +269,7 @@ void ClockWindow::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.setClipRegion(m_outline.intersected(event->region()));
-    painter.drawImage(QPointF(0, 0), m_timepiece.face().buffer());
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_timepiece.face().buffer());
 }
 
 void ClockWindow::keyPressEvent(QKeyEvent* event)

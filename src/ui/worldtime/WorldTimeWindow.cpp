@@ -6,6 +6,7 @@
 #include "core/face/Timepiece.h"
 #include "core/face/Wakeups.h"
 #include "core/settings/Settings.h"
+#include "core/shape/PictureScaling.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
@@ -152,7 +153,7 @@ void WorldTimeWindow::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.setClipRegion(m_board.background().outline.intersected(event->region()));
-    painter.drawImage(QPointF(0, 0), m_board.buffer());
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_board.buffer());
 }
 
 void WorldTimeWindow::keyPressEvent(QKeyEvent* event)
