@@ -4,7 +4,8 @@
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/about/AboutWindow.h"
-#include "ui/audio/QtSoundOutput.h"
+#include "core/chimes/SoundOutput.h"
+#include "ui/audio/SoundLoader.h"
 #include "ui/commands/DateTimeSettings.h"
 
 #include <QAction>
@@ -19,7 +20,7 @@ ClockSession::ClockSession(
           makeOutput ? std::move(makeOutput)
                      : std::function<SoundOutput&()>([this]() -> SoundOutput& {
                            if (!m_sound)
-                               m_sound = std::make_unique<QtSoundOutput>();
+                               m_sound = SoundLoader::load();
                            return *m_sound;
                        }))
     , m_busy(clock, m_settings)

@@ -3,7 +3,7 @@
 #include "app/SingleInstance.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
-#include "ui/audio/QtSoundOutput.h"
+#include "ui/audio/SoundLoader.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -93,7 +93,7 @@ int main(int argc, char* argv[])
     // exit, not quit: quit would ask the windows first, and the clock's window leaves closing to
     // the session.
     QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });
-    QtSoundOutput::removeOldCopies();
+    SoundLoader::removeOldCopies();
     session.start();
     return app.exec();
 }
