@@ -97,13 +97,12 @@ void WallClockWatch::clockReady()
 {
 #ifdef Q_OS_LINUX
     quint64 expired = 0;
-    // ECANCELED: the clock was set; the timer must be armed again either way.
-    const bool set = ::read(m_clockFd, &expired, sizeof expired) < 0 && errno == ECANCELED;
+    // ECANCELED: the clock was set. Armed again either way.
+    if (::read(m_clockFd, &expired, sizeof expired) < 0 && errno == EAGAIN)
+        return;
     armClock();
-    if (set) {
-        qCDebug(lcMain) << "the wall clock was set, or the computer woke";
-        emit changed();
-    }
+    qCDebug(lcMain) << "the wall clock was set, or the computer woke";
+    emit changed();
 #endif
 }
 
