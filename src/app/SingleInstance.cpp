@@ -4,14 +4,34 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QThread>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
 const QByteArray forwardMessage = "forward\n";
+
+// The socket's address; nothing for a path too long for one.
+std::optional<sockaddr_un> address(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        return std::nullopt;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    return address;
+}
 
 QString defaultFolder()
 {
@@ -26,22 +46,14 @@ QString defaultFolder()
 SingleInstance::SingleInstance(QString folder, QObject* parent)
     : QObject(parent)
     , m_folder(folder.isEmpty() ? defaultFolder() : std::move(folder))
-{
-    // Only the owner may ask this clock for anything.
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->canReadLine() && socket->readLine(64) == forwardMessage)
-                    emit forwardRequested();
-                socket->disconnectFromServer();
-            });
-        }
-    });
-}
+{ }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    delete m_listening;
+    if (m_listener >= 0)
+        ::close(m_listener);
+}
 
 bool SingleInstance::claim()
 {
@@ -70,14 +82,21 @@ bool SingleInstance::claim()
 bool SingleInstance::askRunningClock()
 {
     // The other clock may have just taken the lock and not listen yet: a short retry.
+    const std::optional<sockaddr_un> to = address(m_folder + QStringLiteral("/horolan.socket"));
+    if (!to)
+        return false;
     const QDeadlineTimer deadline(800);
     do {
-        QLocalSocket socket;
-        socket.connectToServer(m_folder + QStringLiteral("/horolan.socket"));
-        if (socket.waitForConnected(200)) {
-            socket.write(forwardMessage);
-            return socket.waitForBytesWritten(300);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&*to), sizeof *to) == 0) {
+            const bool sent = ::send(fd, forwardMessage.constData(), size_t(forwardMessage.size()),
+                                  MSG_NOSIGNAL)
+                == forwardMessage.size();
+            ::close(fd);
+            return sent;
         }
+        if (fd >= 0)
+            ::close(fd);
         QThread::msleep(50);
     } while (!deadline.hasExpired());
     return false;
@@ -86,9 +105,43 @@ bool SingleInstance::askRunningClock()
 void SingleInstance::listen()
 {
     const QString path = m_folder + QStringLiteral("/horolan.socket");
+    const std::optional<sockaddr_un> at = address(path);
     // A socket file left by a killed clock would refuse the name; the lock says it is ours now.
-    QLocalServer::removeServer(path);
-    if (!m_server.listen(path))
-        qCWarning(lcMain) << "cannot listen on" << path << "-" << m_server.errorString()
+    QFile::remove(path);
+    m_listener = at ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
+    // Only the owner may ask this clock for anything.
+    const mode_t mask = ::umask(0077);
+    const bool bound = m_listener >= 0
+        && ::bind(m_listener, reinterpret_cast<const sockaddr*>(&*at), sizeof *at) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(m_listener, 4) != 0) {
+        qCWarning(lcMain) << "cannot listen on" << path << "-" << std::strerror(errno)
                           << "- a second start will not bring this clock forward";
+        if (m_listener >= 0)
+            ::close(m_listener);
+        m_listener = -1;
+        return;
+    }
+    m_listening = new QSocketNotifier(m_listener, QSocketNotifier::Read, this);
+    connect(m_listening, &QSocketNotifier::activated, this, &SingleInstance::accept);
+}
+
+void SingleInstance::accept()
+{
+    for (int fd;
+         (fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+        // The message follows the connection at once; read when it is there, then closed.
+        auto* reading = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(reading, &QSocketNotifier::activated, this, [this, reading, fd] {
+            char line[64];
+            const ssize_t n = ::recv(fd, line, sizeof line, 0);
+            if (n < 0 && errno == EAGAIN)
+                return;
+            if (n > 0 && QByteArray(line, n).startsWith(forwardMessage))
+                emit forwardRequested();
+            reading->setEnabled(false);
+            reading->deleteLater();
+            ::close(fd);
+        });
+    }
 }

@@ -1,15 +1,17 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 
 #include <memory>
 
+class QSocketNotifier;
+
 // One clock per user: the first start holds a lock and listens on a local socket beside it; a
 // later start finds the lock held, asks the running clock to come forward and ends. The lock is
 // the kernel's record of a live process (QLockFile checks the holder's pid and name), so the lock
-// of a killed clock never keeps a new one from starting.
+// of a killed clock never keeps a new one from starting. The socket is a plain Unix one: Qt's
+// local sockets would load its network library, and with it Kerberos, for one line of text.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -30,8 +32,10 @@ signals:
 private:
     bool askRunningClock();
     void listen();
+    void accept();
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    int m_listener = -1;
+    QSocketNotifier* m_listening = nullptr;
 };

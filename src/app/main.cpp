@@ -8,7 +8,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <QTimer>
+
 #include <cstring>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -55,6 +61,13 @@ void choosePlatform(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -95,5 +108,7 @@ int main(int argc, char* argv[])
     QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });
     SoundLoader::removeOldCopies();
     session.start();
+    // What the start-up read and threw away goes back to the system once the clock shows.
+    QTimer::singleShot(0, [] { releaseFreedMemory(); });
     return app.exec();
 }
