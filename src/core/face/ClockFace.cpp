@@ -55,7 +55,7 @@ void ClockFace::remakeBuffer()
     m_buffer.fill(Qt::transparent);
     QPainter painter(&m_buffer);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), m_scaled);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
 }
 
 bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bool animated)
