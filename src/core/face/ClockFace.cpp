@@ -69,6 +69,10 @@ bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bo
     // Most ticks fall within a second already drawn: they cost a comparison, not a frame.
     if (m_buffer.isNull() || wanted == m_drawn)
         return false;
+    // Only the hands move on a face that shows no texts, drawn over the picture it was drawn on.
+    const bool handsOnly = !animated && !skin.digital && m_drawn
+        && m_drawn->buffer == m_buffer.cacheKey() && m_drawn->skin == skin
+        && m_drawn->twelveHour == twelveHour;
     {
         QPainter painter(&m_buffer);
         FacePainter face(painter);
@@ -78,6 +82,8 @@ bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bo
             face.drawDigitalTime(skin, twelveHour, now, m_locale);
             face.drawHands(skin, now);
         }
+        m_changed = handsOnly ? (m_handsArea | face.handsArea()).toAlignedRect() : QRect();
+        m_handsArea = face.handsArea();
     }
     wanted.buffer = m_buffer.cacheKey();
     m_drawn = std::move(wanted);

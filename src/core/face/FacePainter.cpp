@@ -257,6 +257,12 @@ void FacePainter::drawHand(const QRectF& box, double degrees, const Hand& hand)
     // A hand pivots on the centre of its pixel, as the old pixel-grid drawing did: a thin upright
     // hand then covers one column in full instead of two columns at half strength.
     m_painter.drawLine(line->translated(0.5, 0.5));
+    // The round caps and the antialiased edge reach past the line by half the pen and a pixel.
+    const double reach = penWidth / 2 + 2;
+    m_handsArea |= QRectF(line->p1(), line->p2())
+                       .normalized()
+                       .translated(0.5, 0.5)
+                       .adjusted(-reach, -reach, reach, reach);
 }
 
 QRectF FacePainter::visibleRect() const

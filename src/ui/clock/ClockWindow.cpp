@@ -220,8 +220,12 @@ void ClockWindow::apply(const FaceUpdate& update)
     }
     if (update.trayTip)
         m_tray.setTip(*update.trayTip);
-    if (update.redrawn || update.background)
+    if (update.background)
         this->update();
+    else if (update.redrawn)
+        // Only where the hands were and are: the X server is sent that much of the face.
+        m_timepiece.face().changed().isEmpty() ? this->update()
+                                               : this->update(m_timepiece.face().changed());
     if (update.chimeHour)
         m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
 }
