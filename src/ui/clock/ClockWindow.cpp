@@ -223,9 +223,10 @@ void ClockWindow::apply(const FaceUpdate& update)
     if (update.background)
         this->update();
     else if (update.redrawn)
-        // Only where the hands were and are: the X server is sent that much of the face.
-        m_timepiece.face().changed().isEmpty() ? this->update()
-                                               : this->update(m_timepiece.face().changed());
+        // Only where the hands were and are: the X server is sent that much of the face. Painted
+        // at once, as a posted request would wake the clock a second time for each frame.
+        m_timepiece.face().changed().isEmpty() ? this->repaint()
+                                               : this->repaint(m_timepiece.face().changed());
     if (update.chimeHour)
         m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
 }
