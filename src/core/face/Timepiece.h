@@ -24,6 +24,7 @@ struct FaceUpdate {
     std::optional<Background> background;
     std::optional<int> chimeHour; // the automatic chime of this hour (0 to 12) is due
     std::optional<QString> trayTip; // after the product name
+    bool skinChanged = false; // another skin is active
 
     // Adds what a later step changed.
     void merge(const FaceUpdate& later);

@@ -5,7 +5,7 @@
 #include "core/chimes/Chimes.h"
 #include "core/face/TimeText.h"
 #include "core/face/Timepiece.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
@@ -52,8 +52,8 @@ std::optional<qint64> msSinceProcessStart()
 
 } // namespace
 
-ClockWindow::ClockWindow(
-    Timepiece& timepiece, Chimes& chimes, Settings& settings, const Clock& clock, QWidget* parent)
+ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& settings,
+    const Clock& clock, QWidget* parent)
     : QWidget(parent)
     , m_timepiece(timepiece)
     , m_chimes(chimes)
@@ -106,15 +106,17 @@ void ClockWindow::activateSkin(const QString& name)
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     apply(m_timepiece.activateSkin(name));
     QGuiApplication::restoreOverrideCursor();
-    emit skinActivated();
 }
 
-void ClockWindow::setTwelveHour(bool on)
+void ClockWindow::showTwelveHour()
 {
-    m_settings.twelveHour = on;
     apply(m_timepiece.placeTymeTime());
     tick();
-    emit settingsChanged();
+}
+
+void ClockWindow::showLock()
+{
+    m_commands.action(Command::UnlockPosition)->setVisible(m_settings->lockPosition);
 }
 
 void ClockWindow::start()
@@ -124,8 +126,8 @@ void ClockWindow::start()
         = WindowPlacement::bringOnScreen(geometry(), DesktopIntegration::screenRects());
     if (onScreen != pos())
         move(onScreen);
-    keepOnTop(this, m_settings.onTop);
-    m_commands.action(Command::UnlockPosition)->setVisible(m_settings.lockPosition);
+    keepOnTop(this, m_settings->onTop);
+    showLock();
     m_tray.show(QString());
     m_composited = DesktopIntegration::composited();
     // The face is drawn before the window maps, so its first frame already shows the time.
@@ -146,7 +148,7 @@ void ClockWindow::shutDown()
 void ClockWindow::tick()
 {
     const int intervalMs
-        = Timepiece::tickIntervalMs(m_settings.speed, DesktopIntegration::refreshPeriodMs());
+        = Timepiece::tickIntervalMs(m_settings->speed, DesktopIntegration::refreshPeriodMs());
     if (m_ticker.interval() != intervalMs)
         m_ticker.setInterval(intervalMs);
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
@@ -182,6 +184,8 @@ void ClockWindow::apply(const FaceUpdate& update)
         this->update();
     if (update.chimeHour)
         m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
+    if (update.skinChanged)
+        emit skinActivated();
 }
 
 void ClockWindow::keepOnTop(QWidget* window, bool onTop)
@@ -262,14 +266,13 @@ void ClockWindow::run(Command command)
         apply(m_timepiece.changeBackground(twelveHourNow(), true));
         return;
     case Command::ToggleScroll:
-        m_settings.scroll = !m_settings.scroll;
-        emit settingsChanged();
+        m_settings.set(&Settings::scroll, !m_settings->scroll);
         return;
     case Command::ToggleLock:
-        setLocked(!m_settings.lockPosition);
+        m_settings.set(&Settings::lockPosition, !m_settings->lockPosition);
         return;
     case Command::UnlockPosition:
-        setLocked(false);
+        m_settings.set(&Settings::lockPosition, false);
         return;
     case Command::ShowAbout:
     case Command::ShowOptions:
@@ -295,7 +298,7 @@ void ClockWindow::mousePressEvent(QMouseEvent* event)
         if (real != pos())
             move(real);
         m_drag.press(event->button(), event->modifiers(), event->globalPosition().toPoint(), pos(),
-            m_settings.lockPosition);
+            m_settings->lockPosition);
         // Where clients cannot place their windows, the compositor moves it (unclamped).
         if (m_drag.dragging() && !DesktopIntegration::clientPlacesWindows() && windowHandle()) {
             m_drag.release();
@@ -325,7 +328,7 @@ void ClockWindow::mouseMoveEvent(QMouseEvent* event)
 void ClockWindow::mouseReleaseEvent(QMouseEvent*)
 {
     if (m_drag.dragging())
-        emit settingsChanged();
+        m_settings.set(&Settings::position, pos());
     m_drag.release();
 }
 
@@ -335,13 +338,6 @@ void ClockWindow::closeEvent(QCloseEvent* event)
     // closing sequence decides when the window goes.
     event->ignore();
     emit closeRequested();
-}
-
-void ClockWindow::setLocked(bool locked)
-{
-    m_settings.lockPosition = locked;
-    m_commands.action(Command::UnlockPosition)->setVisible(locked);
-    emit settingsChanged();
 }
 
 void ClockWindow::toggleVisible()

@@ -1,17 +1,17 @@
 #include "ui/options/OptionsWindow.h"
 
-#include "core/base/Clock.h"
 #include "core/base/Logging.h"
 #include "core/chimes/Chimes.h"
 #include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
 #include "core/options/SpeedSlider.h"
 #include "core/settings/Autostart.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/TrayIcon.h"
 #include "ui/options/SpeedSliderWidget.h"
+#include "ui/options/WorldTimePage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -187,9 +187,9 @@ private:
     std::function<void()> m_ok;
 };
 
-QWidget* newPage(QWidget* area)
+// Every page: grey, hidden until chosen.
+QWidget* styledPage(QWidget* page)
 {
-    auto* page = new QWidget(area);
     page->setAutoFillBackground(true);
     QPalette palette = page->palette();
     palette.setColor(QPalette::Window, pageColour);
@@ -201,6 +201,11 @@ QWidget* newPage(QWidget* area)
     return page;
 }
 
+QWidget* newPage(QWidget* area)
+{
+    return styledPage(new QWidget(area));
+}
+
 QCheckBox* newBox(const QString& caption, const QString& tip, QWidget* page)
 {
     auto* box = new QCheckBox(caption, page);
@@ -210,16 +215,12 @@ QCheckBox* newBox(const QString& caption, const QString& tip, QWidget* page)
 
 } // namespace
 
-OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes,
-    Settings& settings, const Roots& roots, const Clock& time, QWidget* parent)
+OptionsWindow::OptionsWindow(UserSettings& settings, const Timepiece& timepiece, const Roots& roots,
+    const Clock& time, QWidget* parent)
     : QWidget(parent)
-    , m_clock(clock)
-    , m_timepiece(timepiece)
-    , m_chimes(chimes)
     , m_settings(settings)
+    , m_timepiece(timepiece)
     , m_roots(roots)
-    , m_time(time)
-    , m_worldTimes(settings.worldTimes, time.now())
 {
     setObjectName(QStringLiteral("options"));
     setWindowTitle(QStringLiteral("The Options"));
@@ -237,7 +238,8 @@ OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& c
     layout->addWidget(m_area);
     layout->addWidget(new OkBar([this] { close(); }, this));
 
-    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), makeWorldTimePage() };
+    m_worldTimes = new ::WorldTimePage(settings, time, m_area);
+    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), styledPage(m_worldTimes) };
     // Wide enough for the title "The Options" beside the window manager's buttons.
     QSize size(280, 77);
     for (QWidget* page : m_pages)
@@ -275,14 +277,11 @@ QWidget* OptionsWindow::makeSkinPage()
     grid->setColumnStretch(1, 1);
 
     connect(m_skins, &QComboBox::activated, this, [this](int index) {
-        m_clock.activateSkin(m_skins->itemText(index));
+        m_settings.set(&Settings::skin, m_skins->itemText(index));
         showSkinInfo();
-        emit settingsChanged();
     });
-    connect(m_randomSkin, &QCheckBox::clicked, this, [this](bool on) {
-        m_settings.randomSkin = on;
-        emit settingsChanged();
-    });
+    connect(m_randomSkin, &QCheckBox::clicked, this,
+        [this](bool on) { m_settings.set(&Settings::randomSkin, on); });
     return page;
 }
 
@@ -337,41 +336,26 @@ QWidget* OptionsWindow::makeChimesPage()
     grid->addLayout(volume, 7, 0, 1, 2);
     grid->setRowStretch(8, 1);
 
-    connect(m_packs, &QComboBox::activated, this, [this](int index) {
-        m_chimes.activatePack(m_packs->itemText(index));
-        emit settingsChanged();
-    });
-    connect(m_useChimes, &QCheckBox::clicked, this, [this](bool on) {
-        m_settings.useChimes = on;
-        emit settingsChanged();
-    });
-    connect(m_countChimes, &QCheckBox::clicked, this, [this](bool on) {
-        m_settings.countChimes = on;
-        emit settingsChanged();
-    });
+    connect(m_packs, &QComboBox::activated, this,
+        [this](int index) { m_settings.set(&Settings::soundPack, m_packs->itemText(index)); });
     const auto quietChanged = [this] {
-        m_settings.quietHours
-            = QuietHours { m_quietHours->isChecked(), m_quietFrom->time(), m_quietTo->time() };
-        emit settingsChanged();
+        m_settings.set(&Settings::quietHours,
+            QuietHours { m_quietHours->isChecked(), m_quietFrom->time(), m_quietTo->time() });
     };
     connect(m_quietHours, &QCheckBox::clicked, this, quietChanged);
     connect(m_quietFrom, &QTimeEdit::userTimeChanged, this, quietChanged);
     connect(m_quietTo, &QTimeEdit::userTimeChanged, this, quietChanged);
-    for (const auto& boxAndSetting : { std::pair { m_quietLocked, &Settings::quietWhenLocked },
+    for (const auto& [box, setting] : { std::pair { m_useChimes, &Settings::useChimes },
+             std::pair { m_countChimes, &Settings::countChimes },
+             std::pair { m_quietLocked, &Settings::quietWhenLocked },
              std::pair { m_quietDoNotDisturb, &Settings::quietWhenDoNotDisturb },
              std::pair { m_quietFullScreen, &Settings::quietWhenFullScreen } }) {
-        bool Settings::*setting = boxAndSetting.second;
-        connect(boxAndSetting.first, &QCheckBox::clicked, this, [this, setting](bool on) {
-            m_settings.*setting = on;
-            emit settingsChanged();
-        });
+        connect(box, &QCheckBox::clicked, this,
+            [this, member = setting](bool on) { m_settings.set(member, on); });
     }
     connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
         m_volumeValue->setText(QStringLiteral("%1 %").arg(value));
-        if (m_settings.chimeVolume != value) {
-            m_settings.chimeVolume = value;
-            emit settingsChanged();
-        }
+        m_settings.set(&Settings::chimeVolume, value);
     });
     return page;
 }
@@ -398,86 +382,20 @@ QWidget* OptionsWindow::makeFreaksPage()
     m_speed = new SpeedSliderWidget(page);
     grid->addWidget(m_speed, 0, 2, 4, 1, Qt::AlignTop);
 
-    connect(m_onTop, &QCheckBox::clicked, this, &OptionsWindow::setOnTop);
-    connect(m_twelveHour, &QCheckBox::clicked, this, [this](bool on) {
-        m_clock.setTwelveHour(on);
-        emit settingsChanged();
-    });
+    connect(m_onTop, &QCheckBox::clicked, this,
+        [this](bool on) { m_settings.set(&Settings::onTop, on); });
+    connect(m_twelveHour, &QCheckBox::clicked, this,
+        [this](bool on) { m_settings.set(&Settings::twelveHour, on); });
     // Kept by the desktop, not in the settings file: the box shows what is there.
     connect(m_startAtLogin, &QCheckBox::clicked, this, [this](bool on) {
         Autostart::set(on, Autostart::thisProgram());
         m_startAtLogin->setChecked(Autostart::isOn());
     });
     connect(m_speed, &SpeedSliderWidget::speedChanged, this, [this](float speed) {
-        m_settings.speed = speed;
         m_speedValue->setText(QString::number(SpeedSlider::shown(speed)));
-        emit settingsChanged();
+        m_settings.set(&Settings::speed, speed);
     });
     return page;
-}
-
-QWidget* OptionsWindow::makeWorldTimePage()
-{
-    QWidget* page = newPage(m_area);
-    // One above the other, so that the selector shows zone names whole.
-    auto* column = new QVBoxLayout(page);
-    m_zones = new QComboBox(page);
-    m_zones->setToolTip(QStringLiteral("Select Timezone (GMT) and press Enter to add"));
-    m_zones->setPlaceholderText(QStringLiteral("Zone"));
-    m_zones->addItems(m_worldTimes.choiceLabels());
-    m_zones->setMinimumContentsLength(8);
-    m_zones->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_zones->view()->setMinimumWidth(m_zones->view()->sizeHintForColumn(0) + 24);
-    column->addWidget(m_zones);
-    m_zoneName = new QLineEdit(page);
-    m_zoneName->setToolTip(QStringLiteral("Timezone Name, To add press Enter"));
-    m_zoneName->setPlaceholderText(QStringLiteral("Name"));
-    column->addWidget(m_zoneName);
-    m_entries = new QListWidget(page);
-    m_entries->setToolTip(QStringLiteral("To Delete, Select and press Del."));
-    m_entries->setSelectionMode(QAbstractItemView::SingleSelection);
-    // At least three rows, and the rest of the page, which the other pages size.
-    m_entries->setMinimumHeight(
-        m_entries->fontMetrics().height() * 3 + 2 * m_entries->frameWidth());
-    m_entries->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-    column->addWidget(m_entries, 1);
-    return page;
-}
-
-// Enter in the selector or the name field adds an entry, Del in the list removes the selected
-// one; true when the key was theirs.
-bool OptionsWindow::editWorldTimes(const QObject* watched, const QKeyEvent* event)
-{
-    if (event->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
-        return false;
-    const int key = event->key();
-    if ((watched == m_zones || watched == m_zoneName)
-        && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        if (!m_worldTimes.add(m_zones->currentIndex(), m_zoneName->text(), m_time.now())) {
-            qCDebug(lcWorldTime) << "no zone chosen: nothing added";
-            QApplication::beep();
-            return true;
-        }
-        m_zones->setCurrentIndex(-1);
-        m_zoneName->clear();
-    } else if (watched == m_entries && key == Qt::Key_Delete) {
-        const QModelIndexList rows = m_entries->selectionModel()->selectedRows();
-        if (rows.isEmpty() || !m_worldTimes.remove(rows.first().row()))
-            return true;
-    } else {
-        return false;
-    }
-    showWorldTimes();
-    m_entries->scrollToBottom();
-    emit settingsChanged();
-    return true;
-}
-
-// The table's rows, none selected.
-void OptionsWindow::showWorldTimes()
-{
-    m_entries->clear();
-    m_entries->addItems(m_worldTimes.listTexts(m_time.now()));
 }
 
 void OptionsWindow::open()
@@ -487,7 +405,7 @@ void OptionsWindow::open()
         activateWindow();
         return;
     }
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    ClockWindow::keepOnTop(this, m_settings->onTop);
     fill();
     // Closed and opened again, it starts afresh: no page chosen.
     m_slideTimer.stop();
@@ -511,37 +429,36 @@ void OptionsWindow::fill()
         // A name not in the list leaves the special entry, first, chosen.
         list->setCurrentIndex(std::max(0, int(names.indexOf(current))));
     };
-    fillList(m_skins, m_timepiece.skinChoices(), m_timepiece.skinName());
+    const Settings& settings = m_settings.values();
+    fillList(m_skins, m_timepiece.skinChoices(), settings.skin);
     fillList(m_packs, QStringList { Chimes::skinChoice } + m_roots.list(QStringLiteral("Sounds")),
-        m_chimes.packName());
+        settings.soundPack);
     showSkinInfo();
-    m_randomSkin->setChecked(m_settings.randomSkin);
-    m_useChimes->setChecked(m_settings.useChimes);
-    m_twelveHour->setChecked(m_settings.twelveHour);
-    m_countChimes->setChecked(m_settings.countChimes);
-    m_quietHours->setChecked(m_settings.quietHours.on);
+    m_randomSkin->setChecked(settings.randomSkin);
+    m_useChimes->setChecked(settings.useChimes);
+    m_twelveHour->setChecked(settings.twelveHour);
+    m_countChimes->setChecked(settings.countChimes);
+    m_quietHours->setChecked(settings.quietHours.on);
     {
         // Shown, not changed: these report a time set from here as the user's.
         const QSignalBlocker from(m_quietFrom);
         const QSignalBlocker to(m_quietTo);
-        m_quietFrom->setTime(m_settings.quietHours.from);
-        m_quietTo->setTime(m_settings.quietHours.to);
+        m_quietFrom->setTime(settings.quietHours.from);
+        m_quietTo->setTime(settings.quietHours.to);
     }
-    m_quietLocked->setChecked(m_settings.quietWhenLocked);
-    m_quietDoNotDisturb->setChecked(m_settings.quietWhenDoNotDisturb);
-    m_quietFullScreen->setChecked(m_settings.quietWhenFullScreen);
+    m_quietLocked->setChecked(settings.quietWhenLocked);
+    m_quietDoNotDisturb->setChecked(settings.quietWhenDoNotDisturb);
+    m_quietFullScreen->setChecked(settings.quietWhenFullScreen);
     {
         const QSignalBlocker shown(m_volume);
-        m_volume->setValue(m_settings.chimeVolume);
+        m_volume->setValue(settings.chimeVolume);
     }
-    m_volumeValue->setText(QStringLiteral("%1 %").arg(m_settings.chimeVolume));
-    m_onTop->setChecked(m_settings.onTop);
+    m_volumeValue->setText(QStringLiteral("%1 %").arg(settings.chimeVolume));
+    m_onTop->setChecked(settings.onTop);
     m_startAtLogin->setChecked(Autostart::isOn());
-    m_speedValue->setText(QString::number(SpeedSlider::shown(m_settings.speed)));
-    m_speed->setSpeed(m_settings.speed);
-    m_zones->setCurrentIndex(-1);
-    m_zoneName->clear();
-    showWorldTimes();
+    m_speedValue->setText(QString::number(SpeedSlider::shown(settings.speed)));
+    m_speed->setSpeed(settings.speed);
+    m_worldTimes->fill();
 }
 
 void OptionsWindow::showSkinInfo()
@@ -549,20 +466,6 @@ void OptionsWindow::showSkinInfo()
     const SkinInfo& info = m_timepiece.skin().info;
     m_skinInfo->setText(
         QStringLiteral("'%1' By %2, %3\n%4").arg(info.name, info.madeBy, info.date, info.comment));
-}
-
-void OptionsWindow::setOnTop(bool onTop)
-{
-    m_settings.onTop = onTop;
-    // This window first, then every other window of the clock; not its menus and tips.
-    ClockWindow::keepOnTop(this, onTop);
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        const Qt::WindowType type = window->windowType();
-        if (window != this && type != Qt::Popup && type != Qt::ToolTip)
-            ClockWindow::keepOnTop(window, onTop);
-    }
-    raise();
-    emit settingsChanged();
 }
 
 void OptionsWindow::selectPage(int page)
@@ -580,7 +483,7 @@ void OptionsWindow::selectPage(int page)
     m_slidingOut = change.old ? m_pages[*change.old] : nullptr;
     m_slidingIn = m_pages[page];
     m_slidingIn->show();
-    m_slide = PageWalk::slide(width(), m_area->width(), m_settings.speed);
+    m_slide = PageWalk::slide(width(), m_area->width(), m_settings->speed);
     qCDebug(lcMain) << "options page" << page << "in" << m_slide.size() << "steps";
     m_slideClock.start();
     if (m_slide.isEmpty())
@@ -642,7 +545,7 @@ bool OptionsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (editWorldTimes(watched, key) || handleKey(key))
+        if (handleKey(key))
             return true;
     }
     return QWidget::eventFilter(watched, event);

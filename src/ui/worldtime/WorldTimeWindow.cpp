@@ -4,7 +4,7 @@
 #include "core/base/Logging.h"
 #include "core/base/Random.h"
 #include "core/face/Timepiece.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
@@ -20,8 +20,8 @@
 #include <QScreen>
 #include <QWindow>
 
-WorldTimeWindow::WorldTimeWindow(Settings& settings, const Timepiece& timepiece, const Clock& clock,
-    Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent)
+WorldTimeWindow::WorldTimeWindow(UserSettings& settings, const Timepiece& timepiece,
+    const Clock& clock, Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent)
     : QWidget(parent)
     , m_settings(settings)
     , m_timepiece(timepiece)
@@ -39,28 +39,20 @@ WorldTimeWindow::WorldTimeWindow(Settings& settings, const Timepiece& timepiece,
     connect(&m_ticker, &QTimer::timeout, this, &WorldTimeWindow::tick);
 }
 
-void WorldTimeWindow::toggle()
-{
-    if (isVisible())
-        closeWindow();
-    else
-        open();
-}
-
 void WorldTimeWindow::open()
 {
     if (isVisible())
         return;
     updateSkin();
-    const QPoint stored = m_settings.worldTimePosition;
+    const QPoint stored = m_settings->worldTimePosition;
     move(WindowPlacement::bringOnScreen(QRect(stored, size()), DesktopIntegration::screenRects()));
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    ClockWindow::keepOnTop(this, m_settings->onTop);
     if (!testAttribute(Qt::WA_WState_Created))
         DesktopIntegration::keepOffTaskbar(this);
     // The first frame already shows the dials.
-    m_board.tick(m_settings.worldTimes, m_clock.now(), false);
+    m_board.tick(m_settings->worldTimes, m_clock.now(), false);
     show();
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    ClockWindow::keepOnTop(this, m_settings->onTop);
     m_ticker.start();
     qCDebug(lcWorldTime) << "world time window opened at" << pos();
 }
@@ -69,11 +61,10 @@ void WorldTimeWindow::closeWindow()
 {
     if (!isVisible())
         return;
-    m_settings.worldTimePosition = savedPosition();
+    m_settings.set(&Settings::worldTimePosition, savedPosition());
     m_ticker.stop();
     m_drag.release();
     hide();
-    emit settingsChanged();
 }
 
 void WorldTimeWindow::updateSkin()
@@ -93,24 +84,23 @@ void WorldTimeWindow::updateSkin()
         if (kept != pos())
             move(kept);
     }
-    m_board.tick(m_settings.worldTimes, m_clock.now(), false);
+    m_board.tick(m_settings->worldTimes, m_clock.now(), false);
     update();
 }
 
 QPoint WorldTimeWindow::savedPosition()
 {
     if (!isVisible())
-        return m_settings.worldTimePosition;
+        return m_settings->worldTimePosition;
     if (const auto real = DesktopIntegration::windowPosition(this); real && *real != pos())
         move(*real);
-    m_settings.worldTimePosition = pos();
     return pos();
 }
 
 void WorldTimeWindow::tick()
 {
     m_board.setDevicePixelRatio(devicePixelRatioF());
-    m_board.tick(m_settings.worldTimes, m_clock.now(), m_settings.scroll);
+    m_board.tick(m_settings->worldTimes, m_clock.now(), m_settings->scroll);
     update(m_board.box().toAlignedRect());
 }
 
@@ -151,7 +141,7 @@ void WorldTimeWindow::mousePressEvent(QMouseEvent* event)
     switch (event->button()) {
     case Qt::LeftButton:
         m_drag.press(event->button(), event->modifiers(), event->globalPosition().toPoint(),
-            (event->globalPosition() - event->position()).toPoint(), m_settings.lockPosition);
+            (event->globalPosition() - event->position()).toPoint(), m_settings->lockPosition);
         // The dials stand still while the window moves.
         if (m_drag.dragging()) {
             m_ticker.stop();
@@ -185,8 +175,7 @@ void WorldTimeWindow::mouseReleaseEvent(QMouseEvent*)
 {
     if (m_drag.dragging()) {
         m_drag.release();
-        m_settings.worldTimePosition = pos();
-        emit settingsChanged();
+        m_settings.set(&Settings::worldTimePosition, pos());
     }
     if (isVisible() && !m_ticker.isActive())
         m_ticker.start();

@@ -53,10 +53,17 @@ Settings loadCopy(const QString& path)
 Settings valueSet(int n)
 {
     const bool odd = n % 2;
-    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd, odd,
-        odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd,
-        odd ? QPoint(75, 40) : QPoint(), { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) },
-        odd, !odd, odd, odd ? 35 : 100 };
+    Settings s;
+    s.position = odd ? QPoint(300, 480) : QPoint(20, 10);
+    s.showWorldTime = s.lockPosition = s.twelveHour = s.randomSkin = s.quietWhenLocked
+        = s.quietWhenFullScreen = odd;
+    s.useChimes = s.onTop = s.countChimes = s.scroll = s.quietWhenDoNotDisturb = !odd;
+    s.speed = odd ? 42.5f : 88;
+    s.skin = odd ? "Beta, Gamma" : "Alpha";
+    s.soundPack = odd ? "Bells" : "< skin >";
+    s.worldTimePosition = odd ? QPoint(75, 40) : QPoint();
+    s.quietHours = { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) };
+    s.chimeVolume = odd ? 35 : 100;
     for (int i = 1; i <= (odd ? 40 : 3); ++i)
         s.worldTimes.append({ QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i),
             i % 3 ? QString() : QStringLiteral("Europe/London") });
