@@ -206,9 +206,10 @@ QWidget* newPage(QWidget* area)
     return styledPage(new QWidget(area));
 }
 
-QCheckBox* newBox(const QString& caption, const QString& tip, QWidget* page)
+QCheckBox* newBox(const char* name, const QString& caption, const QString& tip, QWidget* page)
 {
     auto* box = new QCheckBox(caption, page);
+    box->setObjectName(QLatin1String(name));
     box->setToolTip(tip);
     return box;
 }
@@ -262,10 +263,11 @@ QWidget* OptionsWindow::makeSkinPage()
     auto* grid = new QGridLayout(page);
     grid->addWidget(new QLabel(QStringLiteral("Skin:"), page), 0, 0);
     m_skins = new QComboBox(page);
+    m_skins->setObjectName(QStringLiteral("skins"));
     m_skins->setMinimumContentsLength(16);
     m_skins->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     grid->addWidget(m_skins, 0, 1);
-    m_randomSkin = newBox(QStringLiteral("Select Random Skin"),
+    m_randomSkin = newBox("randomSkin", QStringLiteral("Select Random Skin"),
         QStringLiteral("Select random Skin Every Hour"), page);
     grid->addWidget(m_randomSkin, 1, 0, 1, 2);
     m_skinInfo = new QLabel(QStringLiteral("About Skin"), page);
@@ -291,22 +293,25 @@ QWidget* OptionsWindow::makeChimesPage()
     auto* grid = new QGridLayout(page);
     grid->addWidget(new QLabel(QStringLiteral("Sound Pack:"), page), 0, 0);
     m_packs = new QComboBox(page);
+    m_packs->setObjectName(QStringLiteral("packs"));
     m_packs->setMinimumContentsLength(12);
     m_packs->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     grid->addWidget(m_packs, 0, 1);
-    m_useChimes = newBox(QStringLiteral("Use Chimes"),
+    m_useChimes = newBox("useChimes", QStringLiteral("Use Chimes"),
         QStringLiteral("Play Chime every round hour (Skinable)"), page);
     grid->addWidget(m_useChimes, 1, 0, 1, 2);
-    m_countChimes = newBox(QStringLiteral("Use Count"),
+    m_countChimes = newBox("countChimes", QStringLiteral("Use Count"),
         QStringLiteral("Allow chimes to be played as many times as the hour (Skinable)"), page);
     grid->addWidget(m_countChimes, 2, 0, 1, 2);
 
     // Considerate chimes: the hours and moments the hourly chime keeps still, and its volume.
     auto* quiet = new QHBoxLayout;
-    m_quietHours = newBox(QStringLiteral("Quiet at night"),
+    m_quietHours = newBox("quietHours", QStringLiteral("Quiet at night"),
         QStringLiteral("No hourly chime between these times; C still plays it"), page);
     m_quietFrom = new QTimeEdit(page);
     m_quietTo = new QTimeEdit(page);
+    m_quietFrom->setObjectName(QStringLiteral("quietFrom"));
+    m_quietTo->setObjectName(QStringLiteral("quietTo"));
     for (QTimeEdit* edit : { m_quietFrom, m_quietTo })
         edit->setDisplayFormat(QStringLiteral("HH:mm"));
     quiet->addWidget(m_quietHours);
@@ -315,16 +320,19 @@ QWidget* OptionsWindow::makeChimesPage()
     quiet->addWidget(m_quietTo);
     quiet->addStretch(1);
     grid->addLayout(quiet, 3, 0, 1, 2);
-    m_quietLocked = newBox(QStringLiteral("Quiet while the screen is locked"), {}, page);
-    m_quietDoNotDisturb
-        = newBox(QStringLiteral("Quiet when the desktop says do not disturb"), {}, page);
-    m_quietFullScreen = newBox(QStringLiteral("Quiet while a window is full screen"),
-        QStringLiteral("A video, a presentation or a game"), page);
+    m_quietLocked
+        = newBox("quietWhenLocked", QStringLiteral("Quiet while the screen is locked"), {}, page);
+    m_quietDoNotDisturb = newBox("quietWhenDoNotDisturb",
+        QStringLiteral("Quiet when the desktop says do not disturb"), {}, page);
+    m_quietFullScreen
+        = newBox("quietWhenFullScreen", QStringLiteral("Quiet while a window is full screen"),
+            QStringLiteral("A video, a presentation or a game"), page);
     grid->addWidget(m_quietLocked, 4, 0, 1, 2);
     grid->addWidget(m_quietDoNotDisturb, 5, 0, 1, 2);
     grid->addWidget(m_quietFullScreen, 6, 0, 1, 2);
     auto* volume = new QHBoxLayout;
     m_volume = new QSlider(Qt::Horizontal, page);
+    m_volume->setObjectName(QStringLiteral("volume"));
     m_volume->setRange(0, 100);
     m_volume->setPageStep(10);
     m_volume->setToolTip(QStringLiteral("The chimes' own volume"));
@@ -364,11 +372,11 @@ QWidget* OptionsWindow::makeFreaksPage()
 {
     QWidget* page = newPage(m_area);
     auto* grid = new QGridLayout(page);
-    m_onTop = newBox(QStringLiteral("Always on top"), {}, page);
-    m_twelveHour = newBox(QStringLiteral("AMPM"), {}, page);
+    m_onTop = newBox("onTop", QStringLiteral("Always on top"), {}, page);
+    m_twelveHour = newBox("twelveHour", QStringLiteral("AMPM"), {}, page);
     grid->addWidget(m_onTop, 0, 0);
     grid->addWidget(m_twelveHour, 1, 0);
-    m_startAtLogin = newBox(QStringLiteral("Start at login"),
+    m_startAtLogin = newBox("startAtLogin", QStringLiteral("Start at login"),
         QStringLiteral("Starts the clock when you log in to the desktop"), page);
     grid->addWidget(m_startAtLogin, 2, 0);
     grid->setRowStretch(3, 1);
@@ -380,6 +388,7 @@ QWidget* OptionsWindow::makeFreaksPage()
     grid->addWidget(caption, 0, 1);
     grid->addWidget(m_speedValue, 1, 1);
     m_speed = new SpeedSliderWidget(page);
+    m_speed->setObjectName(QStringLiteral("speed"));
     grid->addWidget(m_speed, 0, 2, 4, 1, Qt::AlignTop);
 
     connect(m_onTop, &QCheckBox::clicked, this,

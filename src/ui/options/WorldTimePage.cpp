@@ -21,6 +21,7 @@ WorldTimePage::WorldTimePage(UserSettings& settings, const Clock& clock, QWidget
     // One above the other, so that the selector shows zone names whole.
     auto* column = new QVBoxLayout(this);
     m_zones = new QComboBox(this);
+    m_zones->setObjectName(QStringLiteral("zones"));
     m_zones->setToolTip(QStringLiteral("Select Timezone (GMT) and press Enter to add"));
     m_zones->setPlaceholderText(QStringLiteral("Zone"));
     m_zones->addItems(m_editor.choiceLabels());
@@ -29,10 +30,12 @@ WorldTimePage::WorldTimePage(UserSettings& settings, const Clock& clock, QWidget
     m_zones->view()->setMinimumWidth(m_zones->view()->sizeHintForColumn(0) + 24);
     column->addWidget(m_zones);
     m_name = new QLineEdit(this);
+    m_name->setObjectName(QStringLiteral("zoneName"));
     m_name->setToolTip(QStringLiteral("Timezone Name, To add press Enter"));
     m_name->setPlaceholderText(QStringLiteral("Name"));
     column->addWidget(m_name);
     m_entries = new QListWidget(this);
+    m_entries->setObjectName(QStringLiteral("entries"));
     m_entries->setToolTip(QStringLiteral("To Delete, Select and press Del."));
     m_entries->setSelectionMode(QAbstractItemView::SingleSelection);
     // At least three rows, and the rest of the page, which the other pages size.

@@ -219,6 +219,8 @@ void TstSettings::rules()
             saved.worldTimes.resize(expect.value("keep").toInt());
         saveSettings(store, saved);
     }
+    if (expect.contains("saved"))
+        QCOMPARE(contents(path), contents(test::dataPath(expect.value("saved"))));
     const QByteArray kept = contents(path + ".damaged-20261205-180705");
     QCOMPARE(kept, expect.contains("damaged") ? bytes : QByteArray());
     const QSettings file(path, QSettings::IniFormat);
