@@ -165,6 +165,11 @@ Written write(const QString& path, const Changes& changes)
                  QDir::Files | QDir::Hidden | QDir::System))
             QFile::remove(at.dir().filePath(name));
     });
+    // A configuration folder set but not there yet is made, as QSettings does.
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+        result.why = QStringLiteral("its folder cannot be made");
+        return result;
+    }
     // Another process saving the same file (an older clock) waits for it.
     QLockFile lock(target + QStringLiteral(".lock"));
     if (!lock.tryLock(5000)) {

@@ -134,6 +134,7 @@ private slots:
     void rules();
     void refusedSave_data();
     void refusedSave();
+    void missingFolder();
     void notAFile_data();
     void notAFile();
     void interruptedSave_data();
@@ -260,6 +261,14 @@ void TstSettings::refusedSave()
     QVERIFY(apply(false));
     QTRY_VERIFY(!store.hasUnsavedChanges());
     QCOMPARE(loadCopy(path), valueSet(1));
+}
+
+// A configuration folder that is not there yet is made by the first save.
+void TstSettings::missingFolder()
+{
+    const test::Folders dir;
+    QVERIFY(saveSet(dir.path("config/horolan/Quarnet.conf"), 1));
+    QCOMPARE(loadCopy(dir.path("config/horolan/Quarnet.conf")), valueSet(1));
 }
 
 void TstSettings::notAFile_data()
