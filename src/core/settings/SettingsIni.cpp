@@ -58,6 +58,20 @@ Texts textsOf(const QSettings& ini, bool quiet)
     return texts;
 }
 
+// QSettings drops U+FEFF where a value starts, follows a quote or an escape: such a value cannot
+// read back as it was written, and must not fail every save.
+bool sameAsWritten(const Texts& written, const Texts& readBack)
+{
+    if (written.size() != readBack.size())
+        return false;
+    for (auto a = written.cbegin(), b = readBack.cbegin(); a != written.cend(); ++a, ++b) {
+        if (a.key() != b.key()
+            || (*a != *b && QString(*a).remove(QChar(0xfeff)) != QString(*b).remove(QChar(0xfeff))))
+            return false;
+    }
+    return true;
+}
+
 QString errorText()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -180,7 +194,7 @@ Written write(const QString& path, const Changes& changes)
     }
     if (QFileInfo::exists(target) && !copyFile(target, scratch, &result.why))
         return result;
-    Texts expected;
+    Texts expected, readBack;
     {
         QSettings ini(scratch, QSettings::IniFormat);
         // A damaged file's status stays: the read back judges what is written over it. QSettings
@@ -205,7 +219,8 @@ Written write(const QString& path, const Changes& changes)
         return result;
     {
         const QSettings back(check, QSettings::IniFormat);
-        if (back.status() != QSettings::NoError || textsOf(back, true) != expected) {
+        readBack = textsOf(back, true);
+        if (back.status() != QSettings::NoError || !sameAsWritten(expected, readBack)) {
             result.why = QStringLiteral("what was written reads back otherwise");
             return result;
         }
@@ -216,7 +231,7 @@ Written write(const QString& path, const Changes& changes)
             QFileInfo(target).absolutePath(), O_RDONLY | O_DIRECTORY, &result.why, "its folder"))
         return result;
     result.ok = true;
-    result.texts = std::move(expected);
+    result.texts = std::move(readBack);
     return result;
 }
 
