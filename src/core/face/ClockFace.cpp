@@ -38,7 +38,9 @@ void ClockFace::setSoftEdges(bool soft)
 void ClockFace::remakeBuffer()
 {
     const QImage& picture = m_background.picture;
-    m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
+    PictureScaling::ScreenPicture screen = m_background.forScreen(m_ratio);
+    m_scaled = std::move(screen.picture);
+    m_outline = std::move(screen.outline);
     if (!m_softEdges && m_scaled.hasAlphaChannel()) {
         // Pixels of alpha 0 stay outside the outline; every other one shows its own colour.
         m_scaled = m_scaled.convertToFormat(QImage::Format_ARGB32);
@@ -86,13 +88,14 @@ bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bo
 
 QImage ClockFace::shown() const
 {
+    // Drawn pixel for pixel, so the outline cuts at device pixels.
     QImage shown(m_buffer.size(), QImage::Format_ARGB32_Premultiplied);
-    shown.setDevicePixelRatio(m_ratio);
     shown.fill(Qt::transparent);
     QPainter painter(&shown);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_background.outline);
-    painter.drawImage(QPointF(0, 0), m_buffer);
+    painter.setClipRegion(m_outline);
+    painter.drawImage(QRectF(QPointF(0, 0), m_buffer.size()), m_buffer);
     painter.end();
+    shown.setDevicePixelRatio(m_ratio);
     return shown.convertToFormat(QImage::Format_ARGB32);
 }
