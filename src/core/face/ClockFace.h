@@ -4,6 +4,7 @@
 #include "core/skin/Skin.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QImage>
 #include <QLocale>
 
@@ -51,6 +52,7 @@ private:
         bool operator==(const Drawn&) const = default;
     };
     void remakeBuffer();
+    void forgetFrames();
 
     QLocale m_locale;
     Background m_background;
@@ -58,6 +60,11 @@ private:
     bool m_softEdges = true;
     QImage m_scaled; // the picture at the device-pixel ratio
     QRegion m_outline; // and its outline
+    // An animation's frames at the device-pixel ratio, each made once: the skin shows them again
+    // and again. Frames past maxFrameBytes are made anew each time.
+    static constexpr qsizetype maxFrameBytes = 64 << 20;
+    QHash<qint64, PictureScaling::ScreenPicture> m_frames;
+    qsizetype m_frameBytes = 0;
     QImage m_buffer;
     std::optional<Drawn> m_drawn;
 };
