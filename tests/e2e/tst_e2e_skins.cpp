@@ -88,14 +88,24 @@ private slots:
         const QString face = out.filePath(u"face.png"_s);
         CHECK(run(u"\"%1\" render --time 10:10:30 --scale %2 --out %3 \"%4Hours\""_s.arg(
             qEnvironmentVariable("HOROLAN_SKIN_TOOL"), QString::number(ratio), face, samples)));
-        Clock clock(u"[Setting]\nLeft=4500\nTop=3000\nSkin=Hours"_s, u"2026-12-05 10:10:30"_s, true,
-            u"QT_SCALE_FACTOR=%1 "_s.arg(ratio));
-        CHECK(clock.start());
+        Clock clock(u"[Setting]\nLeft=4500\nTop=3000\nSkin=Hours\nShowWTT=True"_s,
+            u"2026-12-05 10:10:30"_s, true, u"QT_SCALE_FACTOR=%1 "_s.arg(ratio));
+        // The clock's window and the world time window's, by their titles, once both are shown.
+        Window dial, panel;
+        const auto named = [&] {
+            for (const Window& w : windows(clock.pid)) {
+                const QString title = x(u"xprop -id %1 WM_NAME"_s.arg(w.id));
+                dial = title.endsWith(u"\"Horolan\""_s) ? w : dial;
+                panel = title.contains(u"World Time"_s) ? w : panel;
+            }
+            return dial.id && panel.id;
+        };
+        CHECK(clock.start() && qWaitFor(named));
         const int side = int(160 * ratio);
-        QCOMPARE(clock.window.geometry.size(), QSize(side, side));
+        QCOMPARE(dial.geometry.size(), QSize(side, side));
         QImage screen;
         const auto shows = [&] {
-            screen = shot(clock.window.geometry);
+            screen = shot(dial.geometry);
             const double share = match(screen, QImage(face), 40);
             return share >= 0.997 || fail(u"%1 of the render"_s.arg(share));
         };
@@ -129,6 +139,12 @@ private slots:
         QVERIFY2(tick.lightness() - sky.lightness() > 60 && between <= 2,
             qPrintable(
                 u"sky %1, tick %2, %3 rows between"_s.arg(sky.name(), tick.name()).arg(between)));
+        // The world time window too: one of its panel's @2x pictures, cut at the screen's pixels.
+        const QList<QImage> panels { QImage(samples + u"Hours/WTTdusk@2x.png"_s),
+            QImage(samples + u"Hours/WTTnight@2x.png"_s) };
+        QCOMPARE(panel.geometry.size(), QSize(int(110 * ratio), int(150 * ratio)));
+        if (ratio == 2)
+            CHECK(qWaitFor([&] { return shown(shot(panel.geometry), panels) >= 0; }));
     }
 
     void hourChange_data()

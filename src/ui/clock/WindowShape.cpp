@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QVariant>
 #include <QWidget>
 
 #include <cmath>
@@ -30,22 +31,48 @@ QRegion scaled(const QRegion& region, qreal ratio)
     return result;
 }
 
+// The outline in device pixels a window keeps on X11, set again whenever Qt makes its native
+// window anew (it does so between the first outline and the first show).
+const char* const deviceOutline = "horolanDeviceOutline";
+
+void setShape(QWidget* window, xcb_connection_t* connection)
+{
+    const QRegion region = window->property(deviceOutline).value<QRegion>();
+    std::vector<xcb_rectangle_t> rectangles;
+    for (const QRect& r : region)
+        rectangles.push_back(
+            { qint16(r.x()), qint16(r.y()), quint16(r.width()), quint16(r.height()) });
+    xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+        XCB_CLIP_ORDERING_UNSORTED, xcb_window_t(window->internalWinId()), 0, 0,
+        quint32(rectangles.size()), rectangles.data());
+    xcb_flush(connection);
+}
+
+class ShapeKeeper : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = qobject_cast<QWidget*>(watched);
+        auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (event->type() == QEvent::WinIdChange && window && window->internalWinId() && x11
+            && window->property(deviceOutline).isValid())
+            setShape(window, x11->connection());
+        return false;
+    }
+};
+
 bool applyOnX11(QWidget* window, const QRegion& region)
 {
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection())
         return false;
+    static ShapeKeeper keeper;
     if (!window->mask().isEmpty())
         window->clearMask();
-    std::vector<xcb_rectangle_t> rectangles;
-    for (const QRect& r : region)
-        rectangles.push_back(
-            { qint16(r.x()), qint16(r.y()), quint16(r.width()), quint16(r.height()) });
-    // winId() makes the native window when it has none yet; it keeps the shape once shown.
-    xcb_shape_rectangles(x11->connection(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
-        XCB_CLIP_ORDERING_UNSORTED, xcb_window_t(window->winId()), 0, 0, quint32(rectangles.size()),
-        rectangles.data());
-    xcb_flush(x11->connection());
+    window->setProperty(deviceOutline, region);
+    window->installEventFilter(&keeper);
+    if (window->internalWinId())
+        setShape(window, x11->connection());
     return true;
 }
 
@@ -69,6 +96,7 @@ void apply(QWidget* window, const QRegion& region, qreal ratio)
         qCDebug(lcShape) << "outline of" << window->objectName() << region.boundingRect()
                          << region.rectCount() << "rectangles at a device-pixel ratio of" << ratio;
     if (ratio == 1) {
+        window->setProperty(deviceOutline, QVariant());
         window->setMask(region.isEmpty() ? nothing : region);
         return;
     }

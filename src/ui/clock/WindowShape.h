@@ -17,7 +17,8 @@ void prepare(QWidget* window);
 // Applies the region, in device pixels at the device-pixel ratio, to the window, which keeps it
 // until the next one. An empty region leaves no visible or clickable pixel (Qt would take an
 // empty mask as "no mask at all"). On X11 a high-DPI outline goes to the X server as it is, so
-// its steps stay one device pixel; Qt would scale a mask in logical pixels.
+// its steps stay one device pixel (Qt would scale a mask in logical pixels), also onto a native
+// window Qt makes later.
 void apply(QWidget* window, const QRegion& region, qreal ratio = 1);
 
 // Clips a painter on the window to what the event exposes of an outline in device pixels at the
