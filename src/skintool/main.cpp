@@ -79,9 +79,10 @@ int main(int argc, char** argv)
         "\n"
         "render DIR --time HH:MM:SS --out FILE.png\n"
         "  Draws the face the clock shows at that time: the skin activated, then one tick\n"
-        "  of the clock's timer, at a device-pixel ratio of 1. Pixels outside the window's\n"
-        "  outline are fully transparent. Random choices use a fixed seed, so each run\n"
-        "  writes the same picture."));
+        "  of the clock's timer, at a device-pixel ratio of 1, or as a high-DPI screen\n"
+        "  shows it with --scale (its \"@2x\" pictures where the skin has them). Pixels\n"
+        "  outside the window's outline are fully transparent. Random choices use a fixed\n"
+        "  seed, so each run writes the same picture."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption timeOption(QStringLiteral("time"),
         QStringLiteral("Local time of the face."), QStringLiteral("HH:MM:SS"));
@@ -99,7 +100,11 @@ int main(int argc, char** argv)
         QStringLiteral("N|clock"), QStringLiteral("0"));
     const QCommandLineOption outOption(QStringLiteral("out"),
         QStringLiteral("The PNG file to write."), QStringLiteral("FILE.png"));
-    parser.addOptions({ timeOption, dateOption, ampmOption, seedOption, outOption });
+    const QCommandLineOption scaleOption(QStringLiteral("scale"),
+        QStringLiteral("The screen's device-pixel ratio, from 0.25 to 8 (default 1): the picture "
+                       "has that many pixels for each of the window's."),
+        QStringLiteral("RATIO"), QStringLiteral("1"));
+    parser.addOptions({ timeOption, dateOption, ampmOption, seedOption, outOption, scaleOption });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check or render."));
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The skin folder."));
 
@@ -117,7 +122,7 @@ int main(int argc, char** argv)
 
     if (command == u"check") {
         for (const QCommandLineOption& option :
-            { timeOption, dateOption, ampmOption, seedOption, outOption }) {
+            { timeOption, dateOption, ampmOption, seedOption, outOption, scaleOption }) {
             if (parser.isSet(option))
                 return usage(QStringLiteral("--%1 is an option of render only")
                                  .arg(option.names().constFirst()));
@@ -151,7 +156,13 @@ int main(int argc, char** argv)
                 QStringLiteral("--seed %1 is neither clock nor a whole number from 0 to 4294967295")
                     .arg(parser.value(seedOption)));
     }
+    bool scaleOk = false;
+    const double scale = parser.value(scaleOption).toDouble(&scaleOk);
+    if (!scaleOk || !(scale >= 0.25 && scale <= 8))
+        return usage(QStringLiteral("--scale %1 is not a number from 0.25 to 8")
+                         .arg(parser.value(scaleOption)));
     SkinRenderer::Request request;
+    request.scale = scale;
     request.folder = folder;
     request.time = QDateTime(date, time);
     request.twelveHour = parser.isSet(ampmOption);

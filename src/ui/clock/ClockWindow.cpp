@@ -160,13 +160,15 @@ void ClockWindow::tick()
 
 void ClockWindow::apply(const FaceUpdate& update)
 {
+    // Frames of an animation mostly share one outline: the X server need not hear it again. A
+    // new picture or a screen of another device-pixel ratio changes it.
+    const ClockFace& face = m_timepiece.face();
+    if (face.screenOutline() != m_outline || !m_outlineApplied) {
+        m_outline = face.screenOutline();
+        WindowShape::apply(this, m_outline, face.devicePixelRatio());
+        m_outlineApplied = true;
+    }
     if (update.background) {
-        // Frames of an animation mostly share one outline: the X server need not hear it again.
-        if (update.background->outline != m_outline || !m_outlineApplied) {
-            m_outline = update.background->outline;
-            WindowShape::apply(this, m_outline);
-            m_outlineApplied = true;
-        }
         const QSize size = update.background->picture.size();
         if (this->size() != size)
             setFixedSize(size);
@@ -230,7 +232,7 @@ void ClockWindow::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_outline.intersected(event->region()));
+    WindowShape::clip(painter, event, m_outline, m_timepiece.face().devicePixelRatio());
     painter.drawImage(QPointF(0, 0), m_timepiece.face().buffer());
 }
 

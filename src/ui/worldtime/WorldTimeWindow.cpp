@@ -77,7 +77,7 @@ void WorldTimeWindow::updateSkin()
     m_board.setDevicePixelRatio(devicePixelRatioF());
     const Background& background = m_board.background();
     setFixedSize(background.picture.size());
-    WindowShape::apply(this, background.outline);
+    WindowShape::apply(this, m_board.screenOutline(), m_board.devicePixelRatio());
     // Kept on the screen at the right and bottom, as the clock is after a new picture.
     if (const QScreen* screen = this->screen()) {
         const QPoint kept = WindowPlacement::keepOnScreen(QRect(pos(), size()), screen->geometry());
@@ -99,7 +99,8 @@ QPoint WorldTimeWindow::savedPosition()
 
 void WorldTimeWindow::tick()
 {
-    m_board.setDevicePixelRatio(devicePixelRatioF());
+    if (m_board.setDevicePixelRatio(devicePixelRatioF()))
+        WindowShape::apply(this, m_board.screenOutline(), m_board.devicePixelRatio());
     m_board.tick(m_settings->worldTimes, m_clock.now(), m_settings->scroll);
     update(m_board.box().toAlignedRect());
 }
@@ -108,7 +109,7 @@ void WorldTimeWindow::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_board.background().outline.intersected(event->region()));
+    WindowShape::clip(painter, event, m_board.screenOutline(), m_board.devicePixelRatio());
     painter.drawImage(QPointF(0, 0), m_board.buffer());
 }
 

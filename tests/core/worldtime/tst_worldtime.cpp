@@ -2,6 +2,7 @@
 #include "core/worldtime/WorldTimeBoard.h"
 #include "core/worldtime/WorldTimeTable.h"
 #include "core/worldtime/ZoneTime.h"
+#include "support/TestSupport.h"
 
 #include <QTest>
 
@@ -172,7 +173,25 @@ private slots:
         board.tick({}, now, true);
         QCOMPARE(board.scrollTwips(), 0);
     }
+
+    // A WTT picture's @2x companion comes with it, never by itself (0.9 would pick the second
+    // of two); the built-in Earth has its own, drawn at twice the size.
+    void companions()
+    {
+        const test::Folders folders;
+        for (const auto& [name, size] : { std::pair { "a/WTTa.png", QSize(10, 13) },
+                 { "a/WTTa@2x.png", QSize(20, 26) }, { "b/WTT1@2X.PNG", QSize(20, 26) } })
+            folders.picture(QString::fromLatin1(name), size, Qt::blue, Qt::magenta);
+        test::SequenceRandom random({ 0.9 });
+        WorldTimeBoard board;
+        board.applySkin(folders.path("a"), WorldTimeSkin(), Qt::magenta, random);
+        QCOMPARE(QFileInfo(board.background().path).fileName(), "WTTa.png");
+        QCOMPARE(board.background().companion.size(), QSize(20, 26));
+        board.applySkin(folders.path("b"), WorldTimeSkin(), Qt::magenta, random);
+        QVERIFY(board.background().isBuiltIn());
+        QCOMPARE(board.background().companion.size(), QSize(200, 260));
+    }
 };
 
-QTEST_GUILESS_MAIN(TstWorldTime)
+QTEST_MAIN(TstWorldTime)
 #include "tst_worldtime.moc"
