@@ -44,8 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsStore store(path, clock);
     int entries = 0;
     for (const QString& line : data[0] % 2 ? QString::fromUtf8(rest).split(u'\n') : QStringList()) {
+        // The clock writes only plain keys, one level below a section.
         const qsizetype equals = line.indexOf(u'='), slash = line.indexOf(u'/');
-        if (equals > 0 && slash > 0 && slash < equals - 1)
+        if (equals > 0 && slash > 0 && slash < equals - 1
+            && !QStringView(line).sliced(slash + 1, equals - slash - 1).contains(u'/'))
             store.write(QStringView(line).left(slash),
                 QStringView(line).sliced(slash + 1, equals - slash - 1), line.mid(equals + 1));
         else if (!line.isEmpty() && equals < 0)
