@@ -208,8 +208,9 @@ Unpacked Installer::unpack(const QString& given, const std::function<void(double
             next.taken = false;
         }
         batch << kindFolder(item.kind) + u'/' + next.name;
-        qCDebug(lcInstall) << result.source << "holds the" << kindText(item.kind) << next.name
-                           << "in" << item.folder << (next.taken ? "(a name you have)" : "");
+        qCDebug(lcInstall).noquote()
+            << result.source << "holds the" << kindText(item.kind) << next.name << "in"
+            << item.folder << (next.taken ? "(a name you have)" : "");
         result.items.append(next);
     }
     return result;
@@ -299,6 +300,6 @@ QString Installer::remove(InstallKind kind, const QString& name) const
     QTemporaryDir trash(m_roots.userRoot() + QStringLiteral("/.remove-XXXXXX"));
     if (!trash.isValid() || !move(folder, trash.filePath(QStringLiteral("removed"))))
         return QStringLiteral("cannot remove %1").arg(folder);
-    qCInfo(lcInstall) << "removed the" << kindText(kind) << name;
+    qCInfo(lcInstall).noquote() << "removed the" << kindText(kind) << name;
     return {};
 }
