@@ -66,8 +66,10 @@ void Installations::startNext()
 {
     if (m_step != Step::Idle || m_queue.isEmpty())
         return;
-    const auto [path, policy] = m_queue.takeFirst();
-    m_policy = policy;
+    // Not a structured binding: clang cannot capture one.
+    const std::pair<QString, Conflict> next = m_queue.takeFirst();
+    const QString path = next.first;
+    m_policy = next.second;
     m_current = path;
     m_step = Step::Unpacking;
     m_unpacked = std::make_shared<Unpacked>();
