@@ -49,7 +49,6 @@ public:
     Chimes& chimes() { return m_chimes; }
     ClockWindow& window() { return m_window; }
     WorldTimeWindow& worldTime() { return m_worldTime; }
-    Installations& installations() { return m_installs; }
 
 signals:
     void closed();

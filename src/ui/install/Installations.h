@@ -33,7 +33,6 @@ public:
         m_questionParent = std::move(parent);
     }
     void install(const QStringList& paths, Conflict policy);
-    bool isBusy() const { return m_step != Step::Idle; }
     // The local files and folders a drag carries; none when it carries anything else.
     static QStringList droppedFiles(const QMimeData* data);
 
