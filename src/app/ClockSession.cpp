@@ -26,6 +26,7 @@ ClockSession::ClockSession(
     , m_window(m_timepiece, m_chimes, m_settings, clock)
     , m_worldTime(m_settings, m_timepiece, clock, m_random, m_window.commands(), m_window.menu())
     , m_saver([this] { save(); })
+    , m_installs(m_roots, m_window.tray())
 {
     m_chimes.setBusyCheck([this] { return m_busy.reason(); });
     connect(&m_settings, &UserSettings::changed, this, &ClockSession::apply);
@@ -45,10 +46,22 @@ ClockSession::ClockSession(
     QAction* options = m_window.commands().action(Command::ShowOptions);
     options->setEnabled(true);
     connect(options, &QAction::triggered, this, [this] {
-        if (!m_options)
+        if (!m_options) {
             m_options = std::make_unique<OptionsWindow>(m_settings, m_timepiece, m_roots, m_clock);
+            connect(m_options.get(), &OptionsWindow::installRequested, this,
+                [this](const QStringList& paths) { install(paths, Conflict::Ask); });
+        }
         m_options->open();
     });
+
+    connect(&m_window, &ClockWindow::filesDropped, this,
+        [this](const QStringList& paths) { install(paths, Conflict::Ask); });
+    // A question about a name goes over the window the user is looking at.
+    m_installs.setQuestionParent([this]() -> QWidget* {
+        return m_options && m_options->isVisible() ? static_cast<QWidget*>(m_options.get())
+                                                   : &m_window;
+    });
+    connect(&m_installs, &Installations::finished, this, &ClockSession::activateInstalled);
     DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
 
     QAction* about = m_window.commands().action(Command::ShowAbout);
@@ -73,6 +86,35 @@ void ClockSession::start()
     m_window.start();
     if (m_settings->showWorldTime)
         m_worldTime.open();
+}
+
+void ClockSession::install(const QStringList& paths, Conflict policy)
+{
+    m_installs.install(paths, policy);
+}
+
+void ClockSession::activateInstalled(const InstallReport& report)
+{
+    for (const InstallKind kind : { InstallKind::Skin, InstallKind::SoundPack }) {
+        const auto first = std::find_if(report.installed.begin(), report.installed.end(),
+            [kind](const InstallReport::Installed& item) { return item.kind == kind; });
+        if (first == report.installed.end())
+            continue;
+        // One put in place of the active one is read afresh; its name, the setting, stays.
+        if (kind == InstallKind::Skin && m_settings->skin == first->name) {
+            m_timepiece.forgetSkin();
+            m_window.activateSkin(first->name);
+        } else if (kind == InstallKind::Skin) {
+            m_settings.set(&Settings::skin, first->name);
+        } else if (m_settings->soundPack == first->name) {
+            m_chimes.forgetPack();
+            m_chimes.activatePack(first->name);
+        } else {
+            m_settings.set(&Settings::soundPack, first->name);
+        }
+    }
+    if (m_options)
+        m_options->showLists();
 }
 
 void ClockSession::apply(Setting setting)

@@ -8,6 +8,7 @@
 #include "core/settings/UserSettings.h"
 #include "ui/clock/BusyDesktop.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/install/Installations.h"
 #include "ui/options/OptionsWindow.h"
 #include "ui/worldtime/WorldTimeWindow.h"
 
@@ -36,6 +37,9 @@ public:
     ~ClockSession() override;
 
     void start();
+    // Installs skins and sound packs from archives or folders; the first of each kind it brings
+    // becomes the active one.
+    void install(const QStringList& paths, Conflict policy);
     // The closing sequence: ticking and chiming stop, the settings are saved, the tray icon goes,
     // then closed() ends the program. Runs once.
     void close();
@@ -51,6 +55,7 @@ signals:
 
 private:
     void apply(Setting setting);
+    void activateInstalled(const InstallReport& report);
     void keepWindowsOnTop();
     void save();
 
@@ -66,6 +71,7 @@ private:
     ClockWindow m_window;
     WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;
+    Installations m_installs;
     std::unique_ptr<AboutWindow> m_about; // made when first opened
     bool m_closing = false;
     bool m_saving = false;

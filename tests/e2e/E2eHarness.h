@@ -207,10 +207,12 @@ public:
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
 
-    // The same clock started once more, as a user who forgot it runs; ends with the test.
-    std::unique_ptr<Helper> startAgain() const
+    // The same clock started once more, as a user who forgot it runs, or with files to install;
+    // ends with the test.
+    std::unique_ptr<Helper> startAgain(const QString& arguments = {}) const
     {
-        return std::make_unique<Helper>(m_command, m_dir.filePath(u"log.again"_s));
+        return std::make_unique<Helper>(
+            m_command + u' ' + arguments, m_dir.filePath(u"log.again"_s));
     }
     bool install(const QString& from, const QString& to) const
     {

@@ -209,6 +209,51 @@ private slots:
         }
         QCOMPARE_GE(seen.size(), count);
     }
+
+    // A skin's archive handed to the running clock, or dropped on it from another program, is
+    // installed and shown: the clock takes its picture and outline, and keeps it.
+    void installed_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("horolan FILE") << false;
+        QTest::newRow("an XDND drop") << true;
+    }
+    void installed()
+    {
+        QFETCH(bool, dropped);
+        // Hours under a name of its own, a level down beside a readme.
+        QTemporaryDir out;
+        const QString zip = out.filePath(u"Bells.zip"_s);
+        CHECK(run(u"cp -r \"%1Hours\" %2/Bells"_s.arg(samples, out.path()))
+            && run(
+                u"sh -c \"cd %1 && touch readme.txt && zip -qr Bells.zip Bells readme.txt\""_s.arg(
+                    out.path())));
+        Clock clock(u"[Setting]\nLeft=3000\nTop=3000"_s, u"2026-12-05 10:10:30"_s, true);
+        CHECK(clock.start());
+        QCOMPARE(clock.window.geometry.size(), QSize(100, 100));
+        std::unique_ptr<Helper> other;
+        if (dropped) {
+            other = std::make_unique<Helper>(
+                u"env QT_QPA_PLATFORM=xcb " HOROLAN_DRAG_SOURCE " "_s + zip,
+                out.filePath(u"drag"_s));
+            QList<Window> source;
+            CHECK(qWaitFor([&] { return !(source = windows(other->processId())).isEmpty(); }));
+            CHECK(drag(
+                source.first().geometry.center(), clock.window.geometry.center(), false, 10, 0.05));
+        } else {
+            other = clock.startAgain(zip);
+        }
+        const QList<QImage> own = pictures(samples + u"Hours"_s);
+        const auto shows = [&] {
+            const Window now = e2e::window(clock.window.id);
+            return (now.geometry.size() == own.first().size()
+                       && shown(shot(now.geometry), own) >= 0)
+                || fail(why + u"; the window is "_s + QDebug::toString(now.geometry));
+        };
+        CHECK(qWaitFor(shows, 10000));
+        QVERIFY(clock.output().contains(u"installed \"Bells\" as a skin"_s));
+        CHECK(qWaitFor([&] { return clock.saved(u"Skin=Bells"_s); }));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestE2eSkins)

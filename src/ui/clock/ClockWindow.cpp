@@ -9,8 +9,10 @@
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
+#include "ui/install/Installations.h"
 
 #include <QAction>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -67,6 +69,8 @@ ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& set
     setWindowFlag(Qt::Tool, true);
     WindowShape::prepare(this);
     setFocusPolicy(Qt::StrongFocus);
+    // A skin or sound pack dropped on the clock is installed.
+    setAcceptDrops(true);
 
     for (const Command item : { Command::UnlockPosition, Command::ChangeTime,
              Command::ToggleWorldTime, Command::ShowOptions, Command::Close })
@@ -340,6 +344,21 @@ void ClockWindow::closeEvent(QCloseEvent* event)
     // closing sequence decides when the window goes.
     event->ignore();
     emit closeRequested();
+}
+
+void ClockWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!Installations::droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ClockWindow::dropEvent(QDropEvent* event)
+{
+    const QStringList files = Installations::droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    emit filesDropped(files);
 }
 
 void ClockWindow::toggleVisible()

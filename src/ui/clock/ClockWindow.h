@@ -61,6 +61,8 @@ signals:
     // A skin was activated, chosen or at random on the hour: the clock's other windows take it
     // too.
     void skinActivated();
+    // Files or folders were dropped on the clock, to install.
+    void filesDropped(const QStringList& paths);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,6 +71,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void apply(const FaceUpdate& update);

@@ -10,12 +10,20 @@
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/TrayIcon.h"
+#include "ui/install/Installations.h"
 #include "ui/options/SpeedSliderWidget.h"
 #include "ui/options/WorldTimePage.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
@@ -268,6 +276,7 @@ QWidget* OptionsWindow::makeSkinPage()
     m_skins->setMinimumContentsLength(16);
     m_skins->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     grid->addWidget(m_skins, 0, 1);
+    m_removeSkin = addInstallButtons(page, InstallKind::Skin, m_skins);
     m_randomSkin = newBox("randomSkin", QStringLiteral("Select Random Skin"),
         QStringLiteral("Select random Skin Every Hour"), page);
     grid->addWidget(m_randomSkin, 1, 0, 1, 2);
@@ -288,6 +297,73 @@ QWidget* OptionsWindow::makeSkinPage()
     return page;
 }
 
+// "Install..." and "Remove" beside a list: the one chooses archives or folders to install, the
+// other removes the entry chosen when it is the user's own. Either page takes drops too.
+QPushButton* OptionsWindow::addInstallButtons(QWidget* page, InstallKind kind, QComboBox* list)
+{
+    const bool skins = kind == InstallKind::Skin;
+    auto* install = new QPushButton(QStringLiteral("Install..."), page);
+    auto* remove = new QPushButton(QStringLiteral("Remove"), page);
+    install->setObjectName(skins ? QStringLiteral("installSkin") : QStringLiteral("installPack"));
+    remove->setObjectName(skins ? QStringLiteral("removeSkin") : QStringLiteral("removePack"));
+    install->setToolTip(QStringLiteral("Install skins and sound packs from downloads"));
+    remove->setToolTip(skins ? QStringLiteral("Remove this skin (your own only)")
+                             : QStringLiteral("Remove this sound pack (your own only)"));
+    static_cast<QGridLayout*>(page->layout())->addWidget(install, 0, 2);
+    static_cast<QGridLayout*>(page->layout())->addWidget(remove, 0, 3);
+    page->setAcceptDrops(true);
+    connect(install, &QPushButton::clicked, this, [this] {
+        const QString downloads
+            = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        auto* dialog = new QFileDialog(this, QStringLiteral("Install skins and sound packs"),
+            QFileInfo(downloads).isDir() ? downloads : QDir::homePath());
+        dialog->setObjectName(QStringLiteral("installFiles"));
+        dialog->setFileMode(QFileDialog::ExistingFiles);
+        dialog->setNameFilters({ QStringLiteral("Skins and sound packs (*.zip *.rar *.7z *.tar "
+                                                "*.tar.gz *.tgz *.tar.bz2 *.tbz2 *.tar.xz *.txz)"),
+            QStringLiteral("All files (*)") });
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QFileDialog::filesSelected, this, &OptionsWindow::installRequested);
+        dialog->open();
+    });
+    connect(remove, &QPushButton::clicked, this,
+        [this, kind, list] { this->remove(kind, list->currentText()); });
+    connect(
+        list, &QComboBox::currentTextChanged, remove, [this, kind, remove](const QString& name) {
+            remove->setEnabled(Installer(m_roots).isUsers(kind, name));
+        });
+    remove->setEnabled(false);
+    return remove;
+}
+
+void OptionsWindow::remove(InstallKind kind, const QString& name)
+{
+    if (!Installer(m_roots).isUsers(kind, name))
+        return;
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Horolan"),
+        QStringLiteral("Remove the %1 \"%2\"? Its folder is deleted.")
+            .arg(Installer::kindText(kind), name),
+        QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("removeQuestion"));
+    QPushButton* yes = box->addButton(QStringLiteral("Remove"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box, yes, kind, name] {
+        if (box->clickedButton() != yes)
+            return;
+        // The one in use gives way first: the built-in skin, the skin's own chimes.
+        if (kind == InstallKind::Skin && m_settings->skin.compare(name, Qt::CaseInsensitive) == 0)
+            m_settings.set(&Settings::skin, builtInSkinName);
+        if (kind == InstallKind::SoundPack
+            && m_settings->soundPack.compare(name, Qt::CaseInsensitive) == 0)
+            m_settings.set(&Settings::soundPack, Chimes::skinChoice);
+        if (const QString why = Installer(m_roots).remove(kind, name); !why.isEmpty())
+            qCWarning(lcInstall).noquote() << why;
+        showLists();
+    });
+    box->open();
+}
+
 QWidget* OptionsWindow::makeChimesPage()
 {
     QWidget* page = newPage(m_area);
@@ -298,6 +374,7 @@ QWidget* OptionsWindow::makeChimesPage()
     m_packs->setMinimumContentsLength(12);
     m_packs->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     grid->addWidget(m_packs, 0, 1);
+    m_removePack = addInstallButtons(page, InstallKind::SoundPack, m_packs);
     m_useChimes = newBox("useChimes", QStringLiteral("Use Chimes"),
         QStringLiteral("Play Chime every round hour (Skinable)"), page);
     grid->addWidget(m_useChimes, 1, 0, 1, 2);
@@ -431,7 +508,7 @@ void OptionsWindow::open()
     m_area->setFocus();
 }
 
-void OptionsWindow::fill()
+void OptionsWindow::showLists()
 {
     const auto fillList = [](QComboBox* list, const QStringList& names, const QString& current) {
         list->clear();
@@ -439,11 +516,16 @@ void OptionsWindow::fill()
         // A name not in the list leaves the special entry, first, chosen.
         list->setCurrentIndex(std::max(0, int(names.indexOf(current))));
     };
-    const Settings& settings = m_settings.values();
-    fillList(m_skins, m_timepiece.skinChoices(), settings.skin);
+    fillList(m_skins, m_timepiece.skinChoices(), m_settings->skin);
     fillList(m_packs, QStringList { Chimes::skinChoice } + m_roots.list(QStringLiteral("Sounds")),
-        settings.soundPack);
+        m_settings->soundPack);
     showSkinInfo();
+}
+
+void OptionsWindow::fill()
+{
+    const Settings& settings = m_settings.values();
+    showLists();
     m_randomSkin->setChecked(settings.randomSkin);
     m_useChimes->setChecked(settings.useChimes);
     m_twelveHour->setChecked(settings.twelveHour);
@@ -553,6 +635,17 @@ bool OptionsWindow::handleKey(const QKeyEvent* event)
 
 bool OptionsWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((event->type() == QEvent::DragEnter || event->type() == QEvent::Drop)
+        && (watched == m_pages.value(SkinPage) || watched == m_pages.value(ChimesPage))) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = Installations::droppedFiles(drop->mimeData());
+        if (files.isEmpty())
+            return false;
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            emit installRequested(files);
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (handleKey(key))

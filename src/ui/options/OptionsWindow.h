@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/install/Installer.h"
 #include "core/options/PageWalk.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 
 class Clock;
 class QCheckBox;
+class QPushButton;
 class QSlider;
 class QTimeEdit;
 class QComboBox;
@@ -37,6 +39,12 @@ public:
     enum Page { SkinPage, ChimesPage, FreaksPage, WorldTimePage, PageCount };
     std::optional<int> page() const { return m_walk.selected(); }
     void selectPage(int page);
+    // The skins and sound packs there are now, the active ones chosen, and the skin's info.
+    void showLists();
+
+signals:
+    // Files or folders to install: dropped on the Skin or Chimes page, or chosen by "Install...".
+    void installRequested(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,6 +56,8 @@ private:
     QWidget* makeFreaksPage();
     void fill();
     void showSkinInfo();
+    QPushButton* addInstallButtons(QWidget* page, InstallKind kind, QComboBox* list);
+    void remove(InstallKind kind, const QString& name);
     bool handleKey(const QKeyEvent* event);
     void slideStep();
 
@@ -61,6 +71,8 @@ private:
     QList<QWidget*> m_pages;
     QComboBox* m_skins = nullptr;
     QComboBox* m_packs = nullptr;
+    QPushButton* m_removeSkin = nullptr;
+    QPushButton* m_removePack = nullptr;
     QLabel* m_skinInfo = nullptr;
     QCheckBox* m_randomSkin = nullptr;
     QCheckBox* m_useChimes = nullptr;

@@ -6,8 +6,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QTest>
@@ -108,6 +113,62 @@ private slots:
         session.close();
         const QSettings file(folders.path("Quarnet.conf"), QSettings::IniFormat);
         QCOMPARE(file.value(stored.section('=', 0, 0)).toString(), stored.section('=', 1));
+    }
+
+    void installs()
+    {
+        // A skin dropped on the Skin page is installed and shown; dropped again, the user is
+        // asked and keeps both; "Remove" takes the one in use away, back to the built-in skin; a
+        // pack chosen with "Install..." becomes the sound pack.
+        test::Folders folders;
+        folders.write("Download/Cool/Skin.ini", "[setting]\ntranscolor=000255000\n");
+        folders.picture("Download/Cool/back.png", QSize(80, 60), Qt::darkBlue, Qt::green);
+        folders.write("Download/Bells/SP.ini", "[setting]\ntype=c\n");
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
+        ClockSession session(clock, nullptr, folders.roots());
+        session.start();
+        session.window().commands().action(Command::ShowOptions)->trigger();
+        QComboBox* skins = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            skins = skins ? skins : window->findChild<QComboBox*>("skins");
+        QWidget* options = skins->window();
+        const auto drop = [&] {
+            QMimeData data;
+            data.setUrls({ QUrl::fromLocalFile(folders.path("Download/Cool")) });
+            QDragEnterEvent enter({ 5, 5 }, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(skins->parentWidget(), &enter);
+            QApplication::sendEvent(skins->parentWidget(), &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        const auto answer = [&](const char* box, const QString& button) {
+            QMessageBox* asked = nullptr;
+            QTRY_VERIFY((asked = options->findChild<QMessageBox*>(box)));
+            for (QAbstractButton* each : asked->buttons())
+                if (each->text() == button)
+                    each->click();
+        };
+        QVERIFY(drop());
+        QTRY_COMPARE(session.settings()->skin, "Cool");
+        QCOMPARE(session.window().size(), QSize(80, 60));
+        QVERIFY(drop());
+        answer("nameTaken", "Keep both");
+        QTRY_COMPARE(session.settings()->skin, "Cool (2)");
+        QCOMPARE(skins->currentText(), "Cool (2)");
+
+        options->findChild<QPushButton*>("removeSkin")->click();
+        answer("removeQuestion", "Remove");
+        QCOMPARE(session.settings()->skin, "< none >");
+        QCOMPARE(session.window().size(), QSize(100, 100));
+        QCOMPARE(skins->findText("Cool (2)"), -1);
+        QVERIFY(!QFileInfo::exists(folders.path("Skins/Cool (2)")) && skins->findText("Cool") > 0);
+        QVERIFY(!options->findChild<QPushButton*>("removeSkin")->isEnabled());
+
+        options->findChild<QPushButton*>("installPack")->click();
+        emit options->findChild<QFileDialog*>("installFiles")
+            ->filesSelected({ folders.path("Download/Bells") });
+        QTRY_COMPARE(session.chimes().packName(), "Bells");
+        QCOMPARE(session.settings()->soundPack, "Bells");
     }
 };
 
