@@ -1,5 +1,6 @@
 // Frames per second of a 10-frame 300 x 300 animated skin, each with the face drawn on it: with
-// the outlines traced once at activation, against tracing every frame again.
+// the outlines traced once at activation, against tracing every frame again; and on a screen of
+// device-pixel ratio 2, each frame scaled and its outline traced at the screen's pixels.
 #include "core/base/Clock.h"
 #include "core/base/Random.h"
 #include "core/face/Timepiece.h"
@@ -61,7 +62,7 @@ struct AnimatedSkin {
     QTemporaryDir dir;
 };
 
-void runAnimation(benchmark::State& bench, bool retrace)
+void runAnimation(benchmark::State& bench, bool retrace, qreal ratio = 1)
 {
     static AnimatedSkin skin;
     FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 15, 0)));
@@ -69,6 +70,7 @@ void runAnimation(benchmark::State& bench, bool retrace)
     Random random;
     const Settings settings;
     Timepiece timepiece(clock, random, roots, settings);
+    timepiece.face().setDevicePixelRatio(ratio);
     timepiece.activateSkin(QStringLiteral("Anim"));
     if (timepiece.face().background().frame == 0) {
         bench.SkipWithError("the frames did not load");
@@ -92,11 +94,16 @@ void BM_AnimationRetraced(benchmark::State& bench)
 {
     runAnimation(bench, true);
 }
+void BM_AnimationDpr2(benchmark::State& bench)
+{
+    runAnimation(bench, false, 2);
+}
 
 } // namespace
 
 BENCHMARK(BM_AnimationCachedOutlines)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AnimationRetraced)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnimationDpr2)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {

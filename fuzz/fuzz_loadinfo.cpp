@@ -1,7 +1,7 @@
 // Any stored settings, loaded, saved and loaded, then saved to a new file and loaded, give back the
 // first load exactly. An even first byte: the rest is the file. Odd: its lines are written through
-// the store as they stand, "group/key=value" as such and any other line as the next world time
-// entry (Count, unless given, is their number).
+// the store as they stand, "group/key=value" as such, any other line with "=" not at all, and any
+// line without one as the next world time entry (Count, unless given, is their number).
 #include "FuzzSupport.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsFile.h"
@@ -44,9 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsStore store(path, clock);
     int entries = 0;
     for (const QString& line : data[0] % 2 ? QString::fromUtf8(rest).split(u'\n') : QStringList()) {
-        if (const qsizetype equals = line.indexOf(u'='); equals > 0)
-            store.write(u"", QStringView(line).left(equals), line.mid(equals + 1));
-        else if (!line.isEmpty())
+        // The clock writes only plain keys, one level below a section.
+        const qsizetype equals = line.indexOf(u'='), slash = line.indexOf(u'/');
+        if (equals > 0 && slash > 0 && slash < equals - 1
+            && !QStringView(line).sliced(slash + 1, equals - slash - 1).contains(u'/'))
+            store.write(QStringView(line).left(slash),
+                QStringView(line).sliced(slash + 1, equals - slash - 1), line.mid(equals + 1));
+        else if (!line.isEmpty() && equals < 0)
             store.write(u"WTT", QStringLiteral("Item%1").arg(++entries), line);
     }
     if (entries > 0 && !store.read(u"WTT", u"Count"))

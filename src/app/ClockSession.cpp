@@ -1,10 +1,10 @@
 #include "app/ClockSession.h"
 
 #include "core/base/Logging.h"
+#include "core/chimes/SoundOutput.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/about/AboutWindow.h"
-#include "core/chimes/SoundOutput.h"
 #include "ui/audio/SoundLoader.h"
 #include "ui/commands/DateTimeSettings.h"
 
@@ -15,36 +15,36 @@ ClockSession::ClockSession(
     : m_clock(clock)
     , m_store(store)
     , m_roots(std::move(roots))
-    , m_timepiece(clock, m_random, m_roots, m_settings)
-    , m_chimes(clock, m_random, m_roots, m_settings,
+    , m_timepiece(clock, m_random, m_roots, m_settings.values())
+    , m_chimes(clock, m_random, m_roots, m_settings.values(),
           makeOutput ? std::move(makeOutput)
                      : std::function<SoundOutput&()>([this]() -> SoundOutput& {
                            if (!m_sound)
                                m_sound = SoundLoader::load();
                            return *m_sound;
                        }))
-    , m_busy(clock, m_settings)
+    , m_busy(clock, m_settings.values())
     , m_window(m_timepiece, m_chimes, m_settings, clock)
     , m_worldTime(m_settings, m_timepiece, clock, m_random, m_window.commands(), m_window.menu())
     , m_saver([this] { save(); })
+    , m_installs(m_roots, m_window.tray())
 {
     m_chimes.setBusyCheck([this] { return m_busy.reason(); });
     connect(&m_chimes, &Chimes::hourApproaching, &m_busy, &BusyDesktop::refresh);
-    const auto saveSoon = [this] {
-        if (m_store && !m_closing)
-            m_saver.requestSave();
-    };
-    connect(&m_window, &ClockWindow::settingsChanged, this, saveSoon);
-    connect(&m_worldTime, &WorldTimeWindow::settingsChanged, this, saveSoon);
-    // Scrolling, the entries or the wall clock changed: the world time window draws and wakes anew.
-    connect(&m_window, &ClockWindow::settingsChanged, &m_worldTime, &WorldTimeWindow::refresh);
+    connect(&m_settings, &UserSettings::changed, this, &ClockSession::apply);
+    // The wall clock set, the computer woken or the zone changed: the world time window draws and
+    // wakes anew.
     connect(&m_window, &ClockWindow::wallClockChanged, &m_worldTime, &WorldTimeWindow::refresh);
-    connect(&m_window, &ClockWindow::skinActivated, &m_worldTime, [this] {
+    // However a skin came (chosen, or at random on the hour), the setting names it and the world
+    // time window takes it.
+    connect(&m_window, &ClockWindow::skinActivated, this, [this] {
+        m_settings.set(&Settings::skin, m_timepiece.skinName());
         if (m_worldTime.isVisible())
             m_worldTime.updateSkin();
     });
     QAction* toggleWorldTime = m_window.commands().action(Command::ToggleWorldTime);
-    connect(toggleWorldTime, &QAction::triggered, &m_worldTime, &WorldTimeWindow::toggle);
+    connect(toggleWorldTime, &QAction::triggered, this,
+        [this] { m_settings.set(&Settings::showWorldTime, !m_settings->showWorldTime); });
     toggleWorldTime->setEnabled(true);
     connect(&m_window, &ClockWindow::closeRequested, this, &ClockSession::close);
 
@@ -52,19 +52,28 @@ ClockSession::ClockSession(
     options->setEnabled(true);
     connect(options, &QAction::triggered, this, [this] {
         if (!m_options) {
-            m_options = std::make_unique<OptionsWindow>(
-                m_window, m_timepiece, m_chimes, m_settings, m_roots, m_clock);
-            connect(m_options.get(), &OptionsWindow::settingsChanged, &m_window,
-                &ClockWindow::settingsChanged);
+            m_options = std::make_unique<OptionsWindow>(m_settings, m_timepiece, m_roots, m_clock);
+            connect(m_options.get(), &OptionsWindow::installRequested, this,
+                [this](const QStringList& paths) { install(paths, Conflict::Ask); });
         }
         m_options->open();
     });
+
+    connect(&m_window, &ClockWindow::filesDropped, this,
+        [this](const QStringList& paths) { install(paths, Conflict::Ask); });
+    // A question about a name goes over the window the user is looking at.
+    m_installs.setQuestionParent([this]() -> QWidget* {
+        return m_options && m_options->isVisible() ? static_cast<QWidget*>(m_options.get())
+                                                   : &m_window;
+    });
+    connect(&m_installs, &Installations::finished, this, &ClockSession::activateInstalled);
     DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
 
     QAction* about = m_window.commands().action(Command::ShowAbout);
     connect(about, &QAction::triggered, this, [this] {
         if (!m_about)
-            m_about = std::make_unique<AboutWindow>(m_timepiece, m_settings, m_random, m_clock);
+            m_about = std::make_unique<AboutWindow>(
+                m_timepiece, m_settings.values(), m_random, m_clock);
         m_about->open(&m_window);
     });
     about->setEnabled(true);
@@ -75,13 +84,92 @@ ClockSession::~ClockSession() = default;
 void ClockSession::start()
 {
     if (m_store)
-        m_settings = loadSettings(*m_store);
-    m_window.move(m_settings.position);
-    m_window.activateSkin(m_settings.skin);
-    m_chimes.activatePack(m_settings.soundPack);
+        m_settings.replace(loadSettings(*m_store));
+    m_window.move(m_settings->position);
+    m_window.activateSkin(m_settings->skin);
+    m_chimes.activatePack(m_settings->soundPack);
     m_window.start();
-    if (m_settings.showWorldTime)
+    if (m_settings->showWorldTime)
         m_worldTime.open();
+}
+
+void ClockSession::install(const QStringList& paths, Conflict policy)
+{
+    m_installs.install(paths, policy);
+}
+
+void ClockSession::activateInstalled(const InstallReport& report)
+{
+    for (const InstallKind kind : { InstallKind::Skin, InstallKind::SoundPack }) {
+        const auto first = std::find_if(report.installed.begin(), report.installed.end(),
+            [kind](const InstallReport::Installed& item) { return item.kind == kind; });
+        if (first == report.installed.end())
+            continue;
+        // One put in place of the active one is read afresh; its name, the setting, stays.
+        if (kind == InstallKind::Skin && m_settings->skin == first->name) {
+            m_timepiece.forgetSkin();
+            m_window.activateSkin(first->name);
+        } else if (kind == InstallKind::Skin) {
+            m_settings.set(&Settings::skin, first->name);
+        } else if (m_settings->soundPack == first->name) {
+            m_chimes.forgetPack();
+            m_chimes.activatePack(first->name);
+        } else {
+            m_settings.set(&Settings::soundPack, first->name);
+        }
+    }
+    if (m_options)
+        m_options->showLists();
+}
+
+void ClockSession::apply(Setting setting)
+{
+    switch (setting) {
+    case Setting::Skin:
+        m_window.activateSkin(m_settings->skin);
+        break;
+    case Setting::SoundPack:
+        m_chimes.activatePack(m_settings->soundPack);
+        break;
+    case Setting::OnTop:
+        keepWindowsOnTop();
+        break;
+    case Setting::TwelveHour:
+        m_window.showTwelveHour();
+        break;
+    case Setting::LockPosition:
+        m_window.showLock();
+        break;
+    case Setting::ShowWorldTime:
+        if (m_settings->showWorldTime)
+            m_worldTime.open();
+        else
+            m_worldTime.closeWindow();
+        break;
+    case Setting::WorldTimes:
+    case Setting::Scroll:
+        // The world time window draws and wakes anew: scrolling, or at the minute.
+        m_worldTime.refresh();
+        break;
+    default: // read where they are used
+        break;
+    }
+    if (m_store && !m_closing && !m_saving)
+        m_saver.requestSave();
+}
+
+// Every window of the clock, the options window last so that it stays in front.
+void ClockSession::keepWindowsOnTop()
+{
+    const bool onTop = m_settings->onTop;
+    ClockWindow::keepOnTop(&m_window, onTop);
+    ClockWindow::keepOnTop(&m_worldTime, onTop);
+    if (m_about)
+        ClockWindow::keepOnTop(m_about.get(), onTop);
+    if (m_options) {
+        ClockWindow::keepOnTop(m_options.get(), onTop);
+        m_options->raise();
+    }
 }
 
 void ClockSession::close()
@@ -105,10 +193,11 @@ void ClockSession::save()
 {
     if (!m_store)
         return;
-    m_settings.position = m_window.savedPosition();
-    m_settings.showWorldTime = m_worldTime.isVisible();
-    m_settings.worldTimePosition = m_worldTime.savedPosition();
-    m_settings.skin = m_timepiece.skinName();
-    m_settings.soundPack = m_chimes.packName();
-    saveSettings(*m_store, m_settings);
+    // A window manager may have moved a window without Qt knowing: the place saved is the real
+    // one.
+    m_saving = true;
+    m_settings.set(&Settings::position, m_window.savedPosition());
+    m_settings.set(&Settings::worldTimePosition, m_worldTime.savedPosition());
+    m_saving = false;
+    saveSettings(*m_store, m_settings.values());
 }

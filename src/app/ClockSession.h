@@ -5,9 +5,10 @@
 #include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
 #include "core/settings/SaveCoalescer.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "ui/clock/BusyDesktop.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/install/Installations.h"
 #include "ui/options/OptionsWindow.h"
 #include "ui/worldtime/WorldTimeWindow.h"
 
@@ -22,7 +23,9 @@ class SettingsStore;
 class SoundOutput;
 
 // One run of the clock: loads the settings and applies them (place, skin, sound pack), shows the
-// clock, saves a moment after each change and once more when it closes, however it is closed.
+// clock, and is where a change of a setting reaches the clock's parts: each is applied where the
+// objects it needs meet, and saved a moment later, and once more when the clock closes, however
+// it is closed.
 class ClockSession final : public QObject {
     Q_OBJECT
 
@@ -34,11 +37,14 @@ public:
     ~ClockSession() override;
 
     void start();
+    // Installs skins and sound packs from archives or folders; the first of each kind it brings
+    // becomes the active one.
+    void install(const QStringList& paths, Conflict policy);
     // The closing sequence: ticking and chiming stop, the settings are saved, the tray icon goes,
     // then closed() ends the program. Runs once.
     void close();
 
-    Settings& settings() { return m_settings; }
+    UserSettings& settings() { return m_settings; }
     Timepiece& timepiece() { return m_timepiece; }
     Chimes& chimes() { return m_chimes; }
     ClockWindow& window() { return m_window; }
@@ -48,13 +54,16 @@ signals:
     void closed();
 
 private:
+    void apply(Setting setting);
+    void activateInstalled(const InstallReport& report);
+    void keepWindowsOnTop();
     void save();
 
     const Clock& m_clock;
     SettingsStore* m_store;
     Roots m_roots;
     Random m_random;
-    Settings m_settings;
+    UserSettings m_settings;
     std::unique_ptr<SoundOutput> m_sound;
     Timepiece m_timepiece;
     Chimes m_chimes;
@@ -62,7 +71,9 @@ private:
     ClockWindow m_window;
     WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;
+    Installations m_installs;
     std::unique_ptr<AboutWindow> m_about; // made when first opened
     bool m_closing = false;
+    bool m_saving = false;
     std::unique_ptr<OptionsWindow> m_options; // made when first opened
 };

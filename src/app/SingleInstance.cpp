@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QUrl>
 
 #include <cerrno>
 #include <cstring>
@@ -19,7 +20,26 @@
 
 namespace {
 
-const QByteArray forwardMessage = "forward\n";
+const QByteArray forwardMessage = "forward";
+const QByteArray installMessage = "install";
+// A line of the channel, and the lines of one start, at most.
+constexpr qint64 maxLineBytes = 16 * 1024;
+constexpr int maxLines = 256;
+
+const char* policyWord(Conflict policy)
+{
+    switch (policy) {
+    case Conflict::Replace:
+        return "replace";
+    case Conflict::KeepBoth:
+        return "keep-both";
+    case Conflict::Cancel:
+        return "cancel";
+    case Conflict::Ask:
+        break;
+    }
+    return "ask";
+}
 
 // The socket's address; nothing for a path too long for one.
 std::optional<sockaddr_un> address(const QString& path)
@@ -36,9 +56,26 @@ std::optional<sockaddr_un> address(const QString& path)
 QString defaultFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
-        return runtime;
-    return QDir::tempPath() + QStringLiteral("/horolan-%1").arg(getuid());
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
+        const QString problem = SingleInstance::notPrivate(runtime, geteuid());
+        if (problem.isEmpty())
+            return runtime;
+        qCDebug(lcMain) << "XDG_RUNTIME_DIR" << runtime << problem << "- not used";
+    }
+    return QDir::tempPath() + QStringLiteral("/horolan-%1").arg(geteuid());
+}
+
+// Whether the other end of a connection runs as this user.
+bool fromOwner(int fd)
+{
+#ifdef SO_PEERCRED
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid();
+#else
+    Q_UNUSED(fd);
+    return true;
+#endif
 }
 
 } // namespace
@@ -55,11 +92,34 @@ SingleInstance::~SingleInstance()
         ::close(m_listener);
 }
 
-bool SingleInstance::claim()
+QString SingleInstance::notPrivate(const QString& folder, uid_t owner)
 {
-    if (!QDir().mkpath(m_folder)) {
-        // Better two clocks than none.
-        qCWarning(lcMain) << "cannot make" << m_folder << "- not checking for a running clock";
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat info { };
+    if (::lstat(path.constData(), &info) != 0)
+        return QStringLiteral("cannot be looked at: %1").arg(qt_error_string(errno));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("is a link");
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("is not a folder");
+    if (info.st_uid != owner)
+        return QStringLiteral("belongs to user %1").arg(info.st_uid);
+    const mode_t mode = info.st_mode & 07777;
+    if (mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("is open to others (mode %1)").arg(mode, 4, 8, QChar(u'0'));
+    // Made by an earlier version with the default mode: nobody else could write to it.
+    if (mode != S_IRWXU && ::chmod(path.constData(), S_IRWXU) != 0)
+        return QStringLiteral("cannot be made private: %1").arg(qt_error_string(errno));
+    return {};
+}
+
+bool SingleInstance::claim(const QStringList& install, Conflict policy)
+{
+    ::mkdir(QFile::encodeName(m_folder).constData(), S_IRWXU);
+    if (const QString problem = notPrivate(m_folder, geteuid()); !problem.isEmpty()) {
+        // Better two clocks than none; but a folder others can reach carries nothing.
+        qCWarning(lcMain).noquote()
+            << "the folder" << m_folder << problem << "- running without one clock at a time";
         return true;
     }
     m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/horolan.lock"));
@@ -74,12 +134,16 @@ bool SingleInstance::claim()
                           << "- not checking for a running clock";
         return true;
     }
-    if (!askRunningClock())
+    QByteArray message;
+    for (const QString& path : install)
+        message += installMessage + ' ' + policyWord(policy) + ' ' + QUrl::toPercentEncoding(path)
+            + '\n';
+    if (!askRunningClock(message.isEmpty() ? forwardMessage + '\n' : message))
         qCWarning(lcMain) << "another clock holds" << m_lock->fileName() << "but did not answer";
     return false;
 }
 
-bool SingleInstance::askRunningClock()
+bool SingleInstance::askRunningClock(const QByteArray& message)
 {
     // The other clock may have just taken the lock and not listen yet: a short retry.
     const std::optional<sockaddr_un> to = address(m_folder + QStringLiteral("/horolan.socket"));
@@ -89,17 +153,53 @@ bool SingleInstance::askRunningClock()
     do {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&*to), sizeof *to) == 0) {
-            const bool sent = ::send(fd, forwardMessage.constData(), size_t(forwardMessage.size()),
-                                  MSG_NOSIGNAL)
-                == forwardMessage.size();
+            qsizetype sent = 0;
+            for (ssize_t n = 0; sent < message.size(); sent += n) {
+                n = ::send(fd, message.constData() + sent, size_t(message.size() - sent),
+                    MSG_NOSIGNAL);
+                if (n < 0 && errno == EINTR)
+                    n = 0;
+                else if (n <= 0)
+                    break;
+            }
             ::close(fd);
-            return sent;
+            return sent == message.size();
         }
         if (fd >= 0)
             ::close(fd);
         QThread::msleep(50);
     } while (!deadline.hasExpired());
     return false;
+}
+
+bool SingleInstance::read(int fd, QByteArray& pending, int& lines)
+{
+    char chunk[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, chunk, sizeof chunk, 0)) > 0)
+        pending.append(chunk, n);
+    for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
+        const QByteArray line = pending.left(end);
+        pending.remove(0, end + 1);
+        const QList<QByteArray> words = line.split(' ');
+        if (line == forwardMessage) {
+            emit forwardRequested();
+        } else if (words.size() == 3 && words[0] == installMessage && ++lines <= maxLines) {
+            const Conflict policy = words[1] == "replace" ? Conflict::Replace
+                : words[1] == "keep-both"                 ? Conflict::KeepBoth
+                : words[1] == "cancel"                    ? Conflict::Cancel
+                                                          : Conflict::Ask;
+            emit installRequested({ QUrl::fromPercentEncoding(words[2]) }, policy);
+        } else {
+            qCWarning(lcMain) << "the channel heard what it does not know; closed";
+            return false;
+        }
+    }
+    // A line longer than any the clock sends.
+    if (pending.size() > maxLineBytes)
+        return false;
+    // Closed by the other end, or broken; more is still to come after EAGAIN.
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
 void SingleInstance::listen()
@@ -130,15 +230,21 @@ void SingleInstance::accept()
 {
     for (int fd;
          (fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
-        // The message follows the connection at once; read when it is there, then closed.
+        if (!fromOwner(fd)) {
+            qCWarning(lcMain) << "a connection from another user was refused";
+            ::close(fd);
+            continue;
+        }
+        // Read as the lines come, until the other end closes.
+        struct Connection {
+            QByteArray pending;
+            int lines = 0;
+        };
+        auto connection = std::make_shared<Connection>();
         auto* reading = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(reading, &QSocketNotifier::activated, this, [this, reading, fd] {
-            char line[64];
-            const ssize_t n = ::recv(fd, line, sizeof line, 0);
-            if (n < 0 && errno == EAGAIN)
+        connect(reading, &QSocketNotifier::activated, this, [this, reading, fd, connection] {
+            if (read(fd, connection->pending, connection->lines))
                 return;
-            if (n > 0 && QByteArray(line, n).startsWith(forwardMessage))
-                emit forwardRequested();
             reading->setEnabled(false);
             reading->deleteLater();
             ::close(fd);

@@ -7,8 +7,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-
+#include <QFileInfo>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstring>
 
@@ -19,6 +20,8 @@
 namespace {
 
 const char waylandOption[] = "wayland";
+const char replaceOption[] = "replace";
+const char keepBothOption[] = "keep-both";
 
 void describe(QCoreApplication& app, QCommandLineParser& parser)
 {
@@ -29,7 +32,8 @@ void describe(QCoreApplication& app, QCommandLineParser& parser)
         "Horolan, a skinnable desktop clock that chimes the hours.\n"
         "Skins go in ~/.local/share/horolan/Skins, sound packs in ~/.local/share/horolan/Sounds;\n"
         "the settings are kept in ~/.config/Quarnet.conf. A second start brings the running\n"
-        "clock forward.\n"
+        "clock forward; given archives (zip, rar, 7z, tar) or folders, the running clock\n"
+        "installs the skins and sound packs they hold and shows the first of them.\n"
         "Qt's own options work too: -platform NAME, -display DISPLAY, -style NAME,\n"
         "-qwindowgeometry, -reverse and the rest."));
     parser.addHelpOption();
@@ -37,6 +41,14 @@ void describe(QCoreApplication& app, QCommandLineParser& parser)
     parser.addOption({ QString::fromLatin1(waylandOption),
         QStringLiteral("On a Wayland desktop, run as a Wayland client (the desktop then places "
                        "the clock) rather than through XWayland.") });
+    parser.addOption({ QString::fromLatin1(replaceOption),
+        QStringLiteral("A skin or sound pack of a name you have replaces yours (not asked).") });
+    parser.addOption({ QString::fromLatin1(keepBothOption),
+        QStringLiteral("A skin or sound pack of a name you have is kept beside yours, as "
+                       "\"Name (2)\" (not asked).") });
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+        QStringLiteral("Archives or folders of skins and sound packs to install."),
+        QStringLiteral("[FILE...]"));
     parser.process(app);
 }
 
@@ -68,6 +80,17 @@ void releaseFreedMemory()
 #endif
 }
 
+// The files to install, each by a path that means the same to the running clock.
+QStringList filesToInstall(const QCommandLineParser& parser)
+{
+    QStringList files;
+    for (const QString& argument : parser.positionalArguments()) {
+        const QUrl url(argument);
+        files << QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath();
+    }
+    return files;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -90,8 +113,17 @@ int main(int argc, char* argv[])
     // The clock lives on when its other windows close; only the closing sequence ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (parser.isSet(QString::fromLatin1(replaceOption))
+        && parser.isSet(QString::fromLatin1(keepBothOption))) {
+        qCritical("horolan: give --replace or --keep-both, not both");
+        return 2;
+    }
+    const QStringList files = filesToInstall(parser);
+    const Conflict policy = parser.isSet(QString::fromLatin1(replaceOption)) ? Conflict::Replace
+        : parser.isSet(QString::fromLatin1(keepBothOption))                  ? Conflict::KeepBoth
+                                                                             : Conflict::Ask;
     SingleInstance instance;
-    if (!instance.claim())
+    if (!instance.claim(files, policy))
         return 0;
 
     SystemClock clock;
@@ -99,6 +131,8 @@ int main(int argc, char* argv[])
     ClockSession session(clock, &store, Roots::standard());
     QObject::connect(&instance, &SingleInstance::forwardRequested, &session.window(),
         &ClockWindow::bringForward);
+    QObject::connect(
+        &instance, &SingleInstance::installRequested, &session, &ClockSession::install);
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
     SignalWatcher watcher;
     QObject::connect(
@@ -108,6 +142,8 @@ int main(int argc, char* argv[])
     QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });
     SoundLoader::removeOldCopies();
     session.start();
+    if (!files.isEmpty())
+        session.install(files, policy);
     // What the start-up read and threw away goes back to the system once the clock shows.
     QTimer::singleShot(0, [] { releaseFreedMemory(); });
     return app.exec();

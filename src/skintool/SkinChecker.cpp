@@ -1,5 +1,6 @@
 #include "skintool/SkinChecker.h"
 
+#include "core/files/Companion.h"
 #include "core/files/FileList.h"
 #include "core/files/PictureLoader.h"
 #include "core/shape/TraceShape.h"
@@ -38,7 +39,7 @@ public:
     SkinWarnings(const SkinWarnings&) = delete;
     SkinWarnings& operator=(const SkinWarnings&) = delete;
 
-    // The loader logs 'picture "PATH" refused: "WHY"'.
+    // The loader logs 'picture "PATH" refused: "WHY"', a companion's check the same.
     QString refusal() const
     {
         const qsizetype at = m_last.lastIndexOf(QStringLiteral(" refused: "));
@@ -109,6 +110,8 @@ private:
     void checkBackgrounds();
     void checkEach(const FileList& files, const QString& whenRefused, int limit = -1);
     void checkKeyColour();
+    void checkCompanion(const QString& path, QSize size);
+    void checkLoneCompanions();
     QString describe() const;
 
     QDir m_dir;
@@ -133,6 +136,7 @@ CheckResult Checker::run()
     } else if (readSkinIni()) {
         checkValues();
         checkBackgrounds();
+        checkLoneCompanions();
         checkKeyColour();
     }
 
@@ -222,6 +226,7 @@ void Checker::checkBackgrounds()
         QList<Finding> missing;
         for (int hour = 0; hour <= 12; ++hour) {
             files.set(folder, QStringLiteral("back%1.*").arg(hour));
+            files.dropCompanions();
             if (files.count() == 0)
                 missing.append({ folder, 0, Severity::Error,
                     QStringLiteral("no %1 picture for hour %2: %3 during that hour")
@@ -238,6 +243,7 @@ void Checker::checkBackgrounds()
             m_result.findings.append(missing);
     } else if (m_kind == BackgroundKind::Animated) {
         files.set(folder, QStringLiteral("Back*.BMP"));
+        files.dropCompanions();
         if (files.count() == 0)
             add(folder, 0, Severity::Error,
                 QStringLiteral("no Back*.BMP frames for the animation: %1").arg(builtIn));
@@ -249,6 +255,7 @@ void Checker::checkBackgrounds()
         checkEach(files, builtIn + QStringLiteral(" for this frame"), Backgrounds::maxFrames);
     } else if (m_kind == BackgroundKind::Tyme) {
         files.set(folder, QStringLiteral("main*.*"));
+        files.dropCompanions();
         if (files.count() == 0)
             add(folder, 0, Severity::Error,
                 QStringLiteral("no main*.* picture (a Tyme skin shows the first one): %1")
@@ -256,6 +263,7 @@ void Checker::checkBackgrounds()
         checkEach(files, builtIn, 1);
     } else {
         files.set(folder, QStringLiteral("back*.*"));
+        files.dropCompanions();
         if (files.count() == 0)
             add(folder, 0, Severity::Error,
                 QStringLiteral("no back*.* picture to choose from: %1").arg(builtIn));
@@ -274,8 +282,40 @@ void Checker::checkEach(const FileList& files, const QString& whenRefused, int l
         if (picture.isNull())
             add(file, 0, Severity::Error,
                 QStringLiteral("cannot be loaded (%1): %2").arg(capture.refusal(), whenRefused));
-        else
+        else {
+            checkCompanion(files.path(i), picture.size());
             m_loaded.append({ file, std::move(picture) });
+        }
+    }
+}
+
+// A companion the clock would not use on a high-DPI screen.
+void Checker::checkCompanion(const QString& path, QSize size)
+{
+    const QString companion = Companion::pathOf(path);
+    if (companion.isEmpty())
+        return;
+    const SkinWarnings capture;
+    if (Companion::load(path, size, m_dir.path()).isNull())
+        add(m_dir.filePath(QFileInfo(companion).fileName()), 0, Severity::Warning,
+            QStringLiteral("ignored (%1): high-DPI screens show %2 scaled up")
+                .arg(capture.refusal(), QFileInfo(path).fileName()));
+}
+
+// A companion belongs to its picture; alone it is never shown.
+void Checker::checkLoneCompanions()
+{
+    FileList all;
+    all.set(m_dir.path(), QStringLiteral("*"));
+    for (const QString& name : all.names()) {
+        if (!Companion::isCompanion(name))
+            continue;
+        const qsizetype dot = name.lastIndexOf(u'.');
+        const QString picture = dot < 0 ? QString() : name.left(dot - 3) + name.mid(dot);
+        if (picture.isEmpty() || FileList::findFile(m_dir.path(), picture).isEmpty())
+            add(m_dir.filePath(name), 0, Severity::Warning,
+                QStringLiteral("a companion without its picture %1: never shown")
+                    .arg(picture.isEmpty() ? QStringLiteral("(no extension)") : picture));
     }
 }
 

@@ -45,6 +45,7 @@ Result render(const Request& request)
     Random& random = request.seed ? static_cast<Random&>(fixedSeed) : timeOfDay;
     const Roots roots({ root.path() });
     Timepiece timepiece(clock, random, roots, settings);
+    timepiece.face().setDevicePixelRatio(request.scale);
     timepiece.activateSkin(name);
     timepiece.tick();
 

@@ -19,10 +19,11 @@ struct Request {
     // Every reseeding of the random numbers uses this seed; without one they are seeded from the
     // time of day as the clock seeds them (the same choice as a clock whose time stands still).
     std::optional<std::uint32_t> seed = 0;
+    qreal scale = 1; // the screen's device-pixel ratio
 };
 
 struct Result {
-    QImage image; // Format_ARGB32, the picture's size; alpha 0 outside the traced outline
+    QImage image; // Format_ARGB32, the picture's size times the scale; alpha 0 outside the outline
     Background background; // the background shown last
     QString error; // set when nothing could be drawn
 };

@@ -1,6 +1,8 @@
 // horolan-skin: the skin author's tool. "check" says what the clock makes of a skin folder,
-// "render" draws the face the clock would show at a given time.
+// "render" draws the face the clock would show at a given time, "install" puts skins and sound
+// packs from downloads where the clock finds them.
 
+#include "core/install/Installer.h"
 #include "skintool/SkinChecker.h"
 #include "skintool/SkinRenderer.h"
 
@@ -8,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdint>
@@ -48,6 +51,19 @@ int check(const QString& folder)
     return result.showsAsWritten() ? asWritten : notAsWritten;
 }
 
+int install(const QStringList& sources, Conflict policy)
+{
+    const Installer installer(Roots::standard());
+    bool all = true;
+    for (const QString& source : sources) {
+        const InstallReport report = installer.install(source, policy);
+        for (const QString& line : report.lines)
+            out() << line << '\n';
+        all = all && report.lines.size() == report.installed.size();
+    }
+    return all ? asWritten : notAsWritten;
+}
+
 QString describe(const Background& choice, const QString& folder)
 {
     if (choice.isBuiltIn())
@@ -79,9 +95,17 @@ int main(int argc, char** argv)
         "\n"
         "render DIR --time HH:MM:SS --out FILE.png\n"
         "  Draws the face the clock shows at that time: the skin activated, then one tick\n"
-        "  of the clock's timer, at a device-pixel ratio of 1. Pixels outside the window's\n"
-        "  outline are fully transparent. Random choices use a fixed seed, so each run\n"
-        "  writes the same picture."));
+        "  of the clock's timer, at a device-pixel ratio of 1, or as a high-DPI screen\n"
+        "  shows it with --scale (its \"@2x\" pictures where the skin has them). Pixels\n"
+        "  outside the window's outline are fully transparent. Random choices use a fixed\n"
+        "  seed, so each run writes the same picture.\n"
+        "\n"
+        "install FILE... [--replace | --keep-both]\n"
+        "  Installs the skins and sound packs that archives (zip, rar, 7z, tar, tar.gz,\n"
+        "  tar.bz2, tar.xz) or folders hold into your own folder, where the clock lists\n"
+        "  them, and says what it installed or why not. A name you have already is kept,\n"
+        "  unless --replace or --keep-both (as \"Name (2)\") says otherwise. Exit status 0\n"
+        "  when everything was installed, 1 when anything was not."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption timeOption(QStringLiteral("time"),
         QStringLiteral("Local time of the face."), QStringLiteral("HH:MM:SS"));
@@ -99,9 +123,20 @@ int main(int argc, char** argv)
         QStringLiteral("N|clock"), QStringLiteral("0"));
     const QCommandLineOption outOption(QStringLiteral("out"),
         QStringLiteral("The PNG file to write."), QStringLiteral("FILE.png"));
-    parser.addOptions({ timeOption, dateOption, ampmOption, seedOption, outOption });
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check or render."));
-    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The skin folder."));
+    const QCommandLineOption scaleOption(QStringLiteral("scale"),
+        QStringLiteral("The screen's device-pixel ratio, from 0.25 to 8 (default 1): the picture "
+                       "has that many pixels for each of the window's."),
+        QStringLiteral("RATIO"), QStringLiteral("1"));
+    const QCommandLineOption replaceOption(QStringLiteral("replace"),
+        QStringLiteral("install: a skin or pack of a name you have replaces yours."));
+    const QCommandLineOption keepBothOption(QStringLiteral("keep-both"),
+        QStringLiteral("install: a skin or pack of a name you have is kept beside yours."));
+    parser.addOptions({ timeOption, dateOption, ampmOption, seedOption, outOption, scaleOption,
+        replaceOption, keepBothOption });
+    parser.addPositionalArgument(
+        QStringLiteral("command"), QStringLiteral("check, render or install."));
+    parser.addPositionalArgument(
+        QStringLiteral("DIR"), QStringLiteral("The skin folder (install: files or folders)."));
 
     if (!parser.parse(commandLine))
         return usage(parser.errorText());
@@ -110,14 +145,38 @@ int main(int argc, char** argv)
         parser.showHelp(asWritten);
     }
     const QStringList arguments = parser.positionalArguments();
+    const QList<QCommandLineOption> skinOptions
+        = { timeOption, dateOption, ampmOption, seedOption, outOption, scaleOption };
+    if (arguments.value(0) == u"install") {
+        for (const QCommandLineOption& option : skinOptions) {
+            if (parser.isSet(option))
+                return usage(QStringLiteral("--%1 is not an option of install")
+                                 .arg(option.names().constFirst()));
+        }
+        if (arguments.size() < 2)
+            return usage(QStringLiteral("install needs the files or folders to install"));
+        if (parser.isSet(replaceOption) && parser.isSet(keepBothOption))
+            return usage(QStringLiteral("give --replace or --keep-both, not both"));
+        const QCoreApplication app(argc, argv);
+        // The report is the output; the log would say it twice.
+        QLoggingCategory::setFilterRules(QStringLiteral("horolan.install=false"));
+        return install(arguments.mid(1),
+            parser.isSet(replaceOption)        ? Conflict::Replace
+                : parser.isSet(keepBothOption) ? Conflict::KeepBoth
+                                               : Conflict::Cancel);
+    }
+    for (const QCommandLineOption& option : { replaceOption, keepBothOption }) {
+        if (parser.isSet(option))
+            return usage(QStringLiteral("--%1 is an option of install only")
+                             .arg(option.names().constFirst()));
+    }
     if (arguments.size() != 2)
-        return usage(QStringLiteral("give a command (check or render) and a skin folder"));
+        return usage(QStringLiteral("give a command (check, render or install) and a skin folder"));
     const QString& command = arguments.at(0);
     const QString& folder = arguments.at(1);
 
     if (command == u"check") {
-        for (const QCommandLineOption& option :
-            { timeOption, dateOption, ampmOption, seedOption, outOption }) {
+        for (const QCommandLineOption& option : skinOptions) {
             if (parser.isSet(option))
                 return usage(QStringLiteral("--%1 is an option of render only")
                                  .arg(option.names().constFirst()));
@@ -151,7 +210,13 @@ int main(int argc, char** argv)
                 QStringLiteral("--seed %1 is neither clock nor a whole number from 0 to 4294967295")
                     .arg(parser.value(seedOption)));
     }
+    bool scaleOk = false;
+    const double scale = parser.value(scaleOption).toDouble(&scaleOk);
+    if (!scaleOk || !(scale >= 0.25 && scale <= 8))
+        return usage(QStringLiteral("--scale %1 is not a number from 0.25 to 8")
+                         .arg(parser.value(scaleOption)));
     SkinRenderer::Request request;
+    request.scale = scale;
     request.folder = folder;
     request.time = QDateTime(date, time);
     request.twelveHour = parser.isSet(ampmOption);

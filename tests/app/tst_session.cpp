@@ -1,4 +1,5 @@
 #include "app/ClockSession.h"
+#include "app/SingleInstance.h"
 #include "core/base/Clock.h"
 #include "core/face/Wakeups.h"
 #include "core/settings/SettingsStore.h"
@@ -6,7 +7,11 @@
 
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // A run of the clock on a real settings file: what the session does that the end-to-end tests
 // cannot see (they prove the place, size, stacking, skin and lock applied at start).
@@ -60,6 +65,61 @@ private slots:
         session.close();
         const QSettings saved(folders.path("Quarnet.conf"), QSettings::IniFormat);
         QCOMPARE(saved.value("Setting/ShowWTT").toString(), "False");
+    }
+
+    // The channel of one clock at a time carries file paths: its folder must be the user's
+    // alone, or the clock runs without it.
+    void privateFolder_data()
+    {
+        QTest::addColumn<QString>("made");
+        QTest::addColumn<QString>("problem"); // none: a second start hands its files over
+        QTest::newRow("made by the clock") << ""
+                                           << "";
+        QTest::newRow("an earlier clock's, 755") << "755"
+                                                 << "";
+        QTest::newRow("open to others") << "777"
+                                        << "is open to others (mode 0777)";
+        QTest::newRow("a link") << "link"
+                                << "is a link";
+        QTest::newRow("a file") << "file"
+                                << "is not a folder";
+        QTest::newRow("another user's") << "other"
+                                        << "belongs to user";
+    }
+    void privateFolder()
+    {
+        QFETCH(QString, made);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("run");
+        const QByteArray path = QFile::encodeName(folder);
+        if (made == "755" || made == "777" || made == "other")
+            QVERIFY(::mkdir(path, 0700) == 0 && ::chmod(path, made.toUInt(nullptr, 8)) == 0);
+        else if (made == "link")
+            QVERIFY(::mkdir(path + "-real", 0700) == 0 && ::symlink(path + "-real", path) == 0);
+        else if (made == "file")
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        if (made == "other") {
+            QVERIFY(SingleInstance::notPrivate(folder, geteuid() + 1).startsWith(problem));
+            return;
+        }
+        test::LogCapture log;
+        SingleInstance first(folder);
+        QVERIFY(first.claim());
+        if (!problem.isEmpty()) {
+            QVERIFY(log.has("main", "warning", problem));
+            QVERIFY(!QFileInfo::exists(folder + "/horolan.socket"));
+            return;
+        }
+        QCOMPARE(QFileInfo(folder).permissions(),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
+                | QFile::WriteUser | QFile::ExeUser);
+        QSignalSpy asked(&first, &SingleInstance::installRequested);
+        SingleInstance second(folder);
+        QVERIFY(!second.claim({ "/a b/Cool.zip", "/x\n%y.7z" }, Conflict::KeepBoth));
+        QTRY_COMPARE(asked.size(), 2);
+        QCOMPARE(asked[1][0].toStringList(), QStringList { "/x\n%y.7z" });
+        QCOMPARE(asked[0][1].value<Conflict>(), Conflict::KeepBoth);
     }
 };
 

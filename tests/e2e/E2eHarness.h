@@ -185,14 +185,16 @@ inline QList<Window> windows(qint64 pid) // those shown
 }
 
 // The clock with its own home and settings (Quarnet.conf's text), LANG=C and the test's zone, on a
-// wall clock faked from "YYYY-MM-DD HH:MM:SS" if asked, standing still if frozen.
+// wall clock faked from "YYYY-MM-DD HH:MM:SS" if asked, standing still if frozen; environment
+// holds more "NAME=value " assignments (QT_SCALE_FACTOR=2).
 class Clock {
 public:
     Window window;
     qint64 pid = 0;
     qint64 startedAt = 0; // on the real wall clock, in ms: its faked clock shows the start then
 
-    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false)
+    explicit Clock(const QString& settings = {}, const QString& fakeStart = {}, bool frozen = false,
+        const QString& environment = {})
     {
         // From nothing, so nothing of the desktop leaks in; without a bus address libdbus would
         // launch one. A sanitizer runtime must be loaded first, the fake clock next. Its log, shown
@@ -204,7 +206,8 @@ public:
               "DBUS_SESSION_BUS_ADDRESS=unix:path=/none "
               "QT_LOGGING_RULES=horolan.main.debug=true;horolan.sound.debug=true "
               "\"QT_MESSAGE_PATTERN=%{time process} %{category}: %{message}\" "_s.arg(
-                  m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"));
+                  m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"))
+            + environment;
         const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
         m_fakeEpochMs = fake.isValid() ? fake.toMSecsSinceEpoch() : 0;
         if (fake.isValid())
@@ -233,10 +236,12 @@ public:
     // The offset of its faked wall clock from the real one, in ms, once started.
     qint64 fakeOffsetMs() const { return m_fakeEpochMs - startedAt; }
 
-    // The same clock started once more, as a user who forgot it runs; ends with the test.
-    std::unique_ptr<Helper> startAgain() const
+    // The same clock started once more, as a user who forgot it runs, or with files to install;
+    // ends with the test.
+    std::unique_ptr<Helper> startAgain(const QString& arguments = {}) const
     {
-        return std::make_unique<Helper>(m_command, m_dir.filePath(u"log.again"_s));
+        return std::make_unique<Helper>(
+            m_command + u' ' + arguments, m_dir.filePath(u"log.again"_s));
     }
     bool install(const QString& from, const QString& to) const
     {

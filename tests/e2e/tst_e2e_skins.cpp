@@ -5,11 +5,13 @@ using namespace e2e;
 const QString samples
     = QFileInfo(qEnvironmentVariable("HOROLAN_BIN")).absolutePath() + u"/Skins/"_s;
 
+// The skin's pictures as they are, without their @2x companions.
 static QList<QImage> pictures(const QString& folder)
 {
     QList<QImage> found;
     for (const QFileInfo& file : QDir(folder, u"*.png *.bmp"_s).entryInfoList())
-        found << QImage(file.filePath());
+        if (!file.completeBaseName().endsWith(u"@2x"_s, Qt::CaseInsensitive))
+            found << QImage(file.filePath());
     return found;
 }
 
@@ -69,6 +71,80 @@ private slots:
                 || fail(why + u"; %1 of the render"_s.arg(rendered));
         };
         CHECK(qWaitFor(shows));
+    }
+
+    // Under QT_SCALE_FACTOR the window keeps its logical size, its outline is traced at the
+    // screen's pixels from the @2x pictures, and what it shows is what horolan-skin renders.
+    void highDpi_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("200%") << 2.0;
+        QTest::newRow("150%") << 1.5;
+    }
+    void highDpi()
+    {
+        QFETCH(double, ratio);
+        QTemporaryDir out;
+        const QString face = out.filePath(u"face.png"_s);
+        CHECK(run(u"\"%1\" render --time 10:10:30 --scale %2 --out %3 \"%4Hours\""_s.arg(
+            qEnvironmentVariable("HOROLAN_SKIN_TOOL"), QString::number(ratio), face, samples)));
+        Clock clock(u"[Setting]\nLeft=4500\nTop=3000\nSkin=Hours\nShowWTT=True"_s,
+            u"2026-12-05 10:10:30"_s, true, u"QT_SCALE_FACTOR=%1 "_s.arg(ratio));
+        // The clock's window and the world time window's, by their titles, once both are shown.
+        Window dial, panel;
+        const auto named = [&] {
+            for (const Window& w : windows(clock.pid)) {
+                const QString title = x(u"xprop -id %1 WM_NAME"_s.arg(w.id));
+                dial = title.endsWith(u"\"Horolan\""_s) ? w : dial;
+                panel = title.contains(u"World Time"_s) ? w : panel;
+            }
+            return dial.id && panel.id;
+        };
+        CHECK(clock.start() && qWaitFor(named));
+        const int side = int(160 * ratio);
+        QCOMPARE(dial.geometry.size(), QSize(side, side));
+        QImage screen;
+        const auto shows = [&] {
+            screen = shot(dial.geometry);
+            const double share = match(screen, QImage(face), 40);
+            return share >= 0.997 || fail(u"%1 of the render"_s.arg(share));
+        };
+        CHECK(qWaitFor(shows));
+        if (!qEnvironmentVariableIsEmpty("HOROLAN_E2E_SHOTS"))
+            screen.save(qEnvironmentVariable("HOROLAN_E2E_SHOTS") + u"/hours-%1.png"_s.arg(ratio));
+        // One-pixel steps: near the top, where the circle falls steeply, every row begins at
+        // another column than the row above; a logical outline scaled up repeats rows.
+        QList<int> left;
+        for (int y = 0; y < side; ++y) {
+            int x = 0;
+            while (x < side / 2 && screen.pixel(x, y) == rootColour)
+                ++x;
+            if (x < side / 2)
+                left << x;
+        }
+        QVERIFY(left.size() > 12);
+        for (int i = 1; i < 12; ++i)
+            QVERIFY2(left[i] < left[i - 1], qPrintable(QDebug::toString(left.mid(0, 12))));
+        // Sharp ticks: across the tick at three o'clock (2.6 pixels wide, at 80, from 61 to 70.5
+        // right of the centre) the sky turns to the tick's colour within 2 device pixels.
+        const int column = int(146 * ratio);
+        const QColor sky = screen.pixelColor(column, int(72 * ratio));
+        const QColor tick = screen.pixelColor(column, int(80 * ratio));
+        int between = 0;
+        for (int y = int(74 * ratio); y <= int(80 * ratio); ++y) {
+            const double t = double(screen.pixelColor(column, y).lightness() - sky.lightness())
+                / (tick.lightness() - sky.lightness());
+            between += t > 0.15 && t < 0.85;
+        }
+        QVERIFY2(tick.lightness() - sky.lightness() > 60 && between <= 2,
+            qPrintable(
+                u"sky %1, tick %2, %3 rows between"_s.arg(sky.name(), tick.name()).arg(between)));
+        // The world time window too: one of its panel's @2x pictures, cut at the screen's pixels.
+        const QList<QImage> panels { QImage(samples + u"Hours/WTTdusk@2x.png"_s),
+            QImage(samples + u"Hours/WTTnight@2x.png"_s) };
+        QCOMPARE(panel.geometry.size(), QSize(int(110 * ratio), int(150 * ratio)));
+        if (ratio == 2)
+            CHECK(qWaitFor([&] { return shown(shot(panel.geometry), panels) >= 0; }));
     }
 
     void hourChange_data()
@@ -132,6 +208,51 @@ private slots:
             (void)qWaitFor(another, 800);
         }
         QCOMPARE_GE(seen.size(), count);
+    }
+
+    // A skin's archive handed to the running clock, or dropped on it from another program, is
+    // installed and shown: the clock takes its picture and outline, and keeps it.
+    void installed_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("horolan FILE") << false;
+        QTest::newRow("an XDND drop") << true;
+    }
+    void installed()
+    {
+        QFETCH(bool, dropped);
+        // Hours under a name of its own, a level down beside a readme.
+        QTemporaryDir out;
+        const QString zip = out.filePath(u"Bells.zip"_s);
+        CHECK(run(u"cp -r \"%1Hours\" %2/Bells"_s.arg(samples, out.path()))
+            && run(
+                u"sh -c \"cd %1 && touch readme.txt && zip -qr Bells.zip Bells readme.txt\""_s.arg(
+                    out.path())));
+        Clock clock(u"[Setting]\nLeft=3000\nTop=3000"_s, u"2026-12-05 10:10:30"_s, true);
+        CHECK(clock.start());
+        QCOMPARE(clock.window.geometry.size(), QSize(100, 100));
+        std::unique_ptr<Helper> other;
+        if (dropped) {
+            other = std::make_unique<Helper>(
+                u"env QT_QPA_PLATFORM=xcb " HOROLAN_DRAG_SOURCE " "_s + zip,
+                out.filePath(u"drag"_s));
+            QList<Window> source;
+            CHECK(qWaitFor([&] { return !(source = windows(other->processId())).isEmpty(); }));
+            CHECK(drag(
+                source.first().geometry.center(), clock.window.geometry.center(), false, 10, 0.05));
+        } else {
+            other = clock.startAgain(zip);
+        }
+        const QList<QImage> own = pictures(samples + u"Hours"_s);
+        const auto shows = [&] {
+            const Window now = e2e::window(clock.window.id);
+            return (now.geometry.size() == own.first().size()
+                       && shown(shot(now.geometry), own) >= 0)
+                || fail(why + u"; the window is "_s + QDebug::toString(now.geometry));
+        };
+        CHECK(qWaitFor(shows, 10000));
+        QVERIFY(clock.output().contains(u"installed \"Bells\" as a skin"_s));
+        CHECK(qWaitFor([&] { return clock.saved(u"Skin=Bells"_s); }));
     }
 };
 

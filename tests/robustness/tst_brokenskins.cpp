@@ -68,6 +68,8 @@ void TstBrokenSkins::cases()
         actual = test::skinFields(c.timepiece.skin(), c.timepiece.worldTimeSkin());
         actual["picture"] = c.shown();
         actual["size"] = size(c.timepiece.face().size());
+        const QImage& companion = c.timepiece.face().background().companion;
+        actual["companion"] = companion.isNull() ? QString("none") : size(companion.size());
         static const QRegularExpression stopped(QStringLiteral("stopped at line (\\d+)"));
         actual["stop"] = stopped.match(log.lines.join(u'\n')).captured(1).rightJustified(1, u'0');
         c.timepiece.changeBackground(7, true);

@@ -41,6 +41,11 @@ private slots:
         for (int again = 0; again < 3; ++again)
             QCOMPARE(face("07:10:00"), first);
         QVERIFY(!first.isNull() && face("07:40:00") != first);
+        // As a screen of device-pixel ratio 2 shows it: twice the pixels each way.
+        const QStringList scaled { "render", "../winskin", "--time", "07:10:00", "--scale", "2",
+            "--out", file };
+        QCOMPARE(run(scaled).first, 0);
+        QCOMPARE(QImage(file).size(), first.size() * 2);
     }
 };
 

@@ -90,7 +90,7 @@ public:
     // A picture of one colour, the format told by the file's suffix; with a key, the corners
     // (a quarter of each side) are of that colour.
     void picture(const QString& relative, QSize size, QColor colour, QColor key = {}) const;
-    Roots roots() const { return Roots({ m_dir.path() }); }
+    Roots roots() const { return Roots({ m_dir.path() }, m_dir.path()); }
 
 private:
     QTemporaryDir m_dir;

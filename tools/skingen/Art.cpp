@@ -95,7 +95,8 @@ QString tymeHex(QRgb colour)
         .toUpper();
 }
 
-void cutOutline(QImage& image, QRgb key, const std::function<bool(double x, double y)>& inside)
+void cutOutline(
+    QImage& image, QRgb key, const std::function<bool(double x, double y)>& inside, int scale)
 {
     Q_ASSERT(image.format() == QImage::Format_RGB32);
     const QRgb opaqueKey = key | 0xff000000u;
@@ -104,7 +105,7 @@ void cutOutline(QImage& image, QRgb key, const std::function<bool(double x, doub
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            if (!inside(x + 0.5, y + 0.5))
+            if (!inside((x + 0.5) / scale, (y + 0.5) / scale))
                 row[x] = opaqueKey;
             else if ((row[x] | 0xff000000u) == opaqueKey)
                 row[x] = nudged;

@@ -31,8 +31,10 @@ QString nineDigits(QRgb colour);
 QString tymeHex(QRgb colour);
 
 // Sets every pixel whose centre lies outside the shape to the key, and moves any inside pixel
-// that equals the key one step away from it, so the traced outline is exactly the shape.
-void cutOutline(QImage& image, QRgb key, const std::function<bool(double x, double y)>& inside);
+// that equals the key one step away from it, so the traced outline is exactly the shape. The
+// shape is in the picture's logical pixels, scale pixels a side each.
+void cutOutline(
+    QImage& image, QRgb key, const std::function<bool(double x, double y)>& inside, int scale = 1);
 
 // A Skin.ini as the clock's reader expects it: CR LF line ends, Windows-1252 text.
 class IniText {

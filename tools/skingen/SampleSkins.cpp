@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace {
@@ -57,16 +58,33 @@ void writeHands(Art::IniText& ini, const Hand& hour, const Hand& minute, const H
     hand(QStringLiteral("sec"), second);
 }
 
-QImage canvas(int width, int height, const QColor& base)
+// A picture of width x height logical pixels, scale device pixels a side each.
+QImage canvas(int width, int height, const QColor& base, int scale = 1)
 {
-    QImage image(width, height, QImage::Format_RGB32);
+    QImage image(width * scale, height * scale, QImage::Format_RGB32);
     image.fill(base);
     return image;
+}
+
+// The painter draws in logical pixels on a picture of any scale.
+void scaleTo(QPainter& p, int scale)
+{
+    if (scale != 1)
+        p.scale(scale, scale);
 }
 
 SkinFile picture(const QString& name, const QImage& image)
 {
     return { name, Art::encode(image, name) };
+}
+
+// A picture and its companion for high-DPI screens, drawn anew at twice the size (back1.png and
+// back1@2x.png).
+QList<SkinFile> pictures(const QString& name, const std::function<QImage(int scale)>& draw)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return { picture(name, draw(1)),
+        picture(name.left(dot) + QStringLiteral("@2x") + name.mid(dot), draw(2)) };
 }
 
 SkinFile skinIni(const Art::IniText& ini)
@@ -79,13 +97,15 @@ SkinFile skinIni(const Art::IniText& ini)
 constexpr int panelWidth = 110, panelHeight = 150;
 const QRect panelBox(8, 24, 94, 116);
 
-QImage worldTimePanel(const QColor& top, const QColor& bottom, const QColor& rim, QRgb key)
+QImage worldTimePanel(
+    const QColor& top, const QColor& bottom, const QColor& rim, QRgb key, int scale)
 {
-    QImage image = canvas(panelWidth, panelHeight, bottom);
+    QImage image = canvas(panelWidth, panelHeight, bottom, scale);
     const QRectF plate(0.5, 0.5, panelWidth - 1, panelHeight - 1);
     constexpr double radius = 12;
     {
         QPainter p(&image);
+        scaleTo(p, scale);
         p.setRenderHint(QPainter::Antialiasing);
         QLinearGradient fill(0, 0, 0, panelHeight);
         fill.setColorAt(0, top);
@@ -101,11 +121,14 @@ QImage worldTimePanel(const QColor& top, const QColor& bottom, const QColor& rim
         p.setFont(font);
         p.drawText(QRectF(0, 4, panelWidth, 14), Qt::AlignCenter, QStringLiteral("WORLD TIME"));
     }
-    Art::cutOutline(image, key, [&](double x, double y) {
-        const double cx = std::clamp(x, radius, panelWidth - radius);
-        const double cy = std::clamp(y, radius, panelHeight - radius);
-        return std::hypot(x - cx, y - cy) <= radius;
-    });
+    Art::cutOutline(
+        image, key,
+        [&](double x, double y) {
+            const double cx = std::clamp(x, radius, panelWidth - radius);
+            const double cy = std::clamp(y, radius, panelHeight - radius);
+            return std::hypot(x - cx, y - cy) <= radius;
+        },
+        scale);
     return image;
 }
 
@@ -197,17 +220,17 @@ QColor lapis(double x, double y)
     return c;
 }
 
-QImage stone(QColor (*material)(double, double))
+QImage stone(QColor (*material)(double, double), int scale)
 {
-    QImage image = canvas(width, height, QColor(40, 40, 44));
+    QImage image = canvas(width, height, QColor(40, 40, 44), scale);
     // Light from the upper left onto a low dome: lit slope, soft highlight, dark rim.
     const double lx = -0.45, ly = -0.6, lz = 0.66;
     const double hx = lx, hy = ly, hz = lz + 1;
     const double hl = std::sqrt(hx * hx + hy * hy + hz * hz);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const double px = x + 0.5, py = y + 0.5;
+        for (int x = 0; x < image.width(); ++x) {
+            const double px = (x + 0.5) / scale, py = (y + 0.5) / scale;
             if (!inside(px, py))
                 continue;
             const double dx = dome(px + 0.5, py) - dome(px - 0.5, py);
@@ -223,6 +246,7 @@ QImage stone(QColor (*material)(double, double))
 
     // Inlaid hour dots, the quarters larger, each with a faint shadow below.
     QPainter p(&image);
+    scaleTo(p, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     const QPointF centre(cx, cy);
@@ -235,7 +259,7 @@ QImage stone(QColor (*material)(double, double))
         p.drawEllipse(at, r, r);
     }
     p.end();
-    Art::cutOutline(image, magenta, inside);
+    Art::cutOutline(image, magenta, inside, scale);
     return image;
 }
 
@@ -258,15 +282,16 @@ SampleSkin make()
     ini.key(QStringLiteral("smooth"), QStringLiteral("yes"));
     writeWorldTime(ini, ivory, ivory, qRgb(242, 186, 66));
 
-    return { QStringLiteral("Pebbles"),
-        { skinIni(ini),
-            picture(QStringLiteral("WTT1.png"),
-                worldTimePanel(
-                    QColor(70, 76, 84), QColor(34, 37, 42), QColor(150, 156, 164), magenta)),
-            picture(QStringLiteral("back1.png"), stone(slate)),
-            picture(QStringLiteral("back2.png"), stone(jade)),
-            picture(QStringLiteral("back3.png"), stone(jasper)),
-            picture(QStringLiteral("back4.png"), stone(lapis)) } };
+    SampleSkin skin { QStringLiteral("Pebbles"), { skinIni(ini) } };
+    skin.files << pictures(QStringLiteral("WTT1.png"), [](int scale) {
+        return worldTimePanel(
+            QColor(70, 76, 84), QColor(34, 37, 42), QColor(150, 156, 164), magenta, scale);
+    });
+    int n = 0;
+    for (QColor (*material)(double, double) : { slate, jade, jasper, lapis })
+        skin.files << pictures(QStringLiteral("back%1.png").arg(++n),
+            [material](int scale) { return stone(material, scale); });
+    return skin;
 }
 
 } // namespace pebbles
@@ -327,11 +352,12 @@ QPainterPath hill(double base, double a1, double f1, double p1, double a2, doubl
     return path;
 }
 
-QImage dial(int hour)
+QImage dial(int hour, int scale)
 {
     const QPointF c(centre, centre);
-    QImage image = canvas(side, side, QColor(22, 28, 44));
+    QImage image = canvas(side, side, QColor(22, 28, 44), scale);
     QPainter p(&image);
+    scaleTo(p, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
 
@@ -352,7 +378,7 @@ QImage dial(int hour)
     air.setColorAt(0, sky.top);
     air.setColorAt(0.55, mix(sky.top, sky.horizon, 0.35));
     air.setColorAt(1, sky.horizon);
-    p.fillRect(image.rect(), air);
+    p.fillRect(QRect(0, 0, side, side), air);
 
     if (hour == 0) {
         // Stars, then a crescent moon with a faint halo.
@@ -427,7 +453,7 @@ QImage dial(int hour)
         p.drawLine(polar(c, quarter ? 61 : 63.5, h * 30), polar(c, 70.5, h * 30));
     }
     p.end();
-    Art::cutOutline(image, green, inside);
+    Art::cutOutline(image, green, inside, scale);
     return image;
 }
 
@@ -451,12 +477,17 @@ SampleSkin make()
 
     SampleSkin skin { QStringLiteral("Hours"), { skinIni(ini) } };
     // Two panels, one chosen at random each time the skin is applied: dusk and night.
-    skin.files << picture(QStringLiteral("WTTdusk.png"),
-        worldTimePanel(QColor(70, 92, 150), QColor(196, 120, 84), QColor(250, 236, 210), green));
-    skin.files << picture(QStringLiteral("WTTnight.png"),
-        worldTimePanel(QColor(8, 14, 40), QColor(26, 40, 86), QColor(200, 210, 240), green));
+    skin.files << pictures(QStringLiteral("WTTdusk.png"), [](int scale) {
+        return worldTimePanel(
+            QColor(70, 92, 150), QColor(196, 120, 84), QColor(250, 236, 210), green, scale);
+    });
+    skin.files << pictures(QStringLiteral("WTTnight.png"), [](int scale) {
+        return worldTimePanel(
+            QColor(8, 14, 40), QColor(26, 40, 86), QColor(200, 210, 240), green, scale);
+    });
     for (int hour = 0; hour <= 12; ++hour)
-        skin.files << picture(QStringLiteral("back%1.png").arg(hour), dial(hour));
+        skin.files << pictures(QStringLiteral("back%1.png").arg(hour),
+            [hour](int scale) { return dial(hour, scale); });
     return skin;
 }
 
@@ -486,12 +517,13 @@ double angleOf(double x, double y)
     return std::atan2(x - centre, -(y - centre)) * 180 / pi; // clockwise from twelve
 }
 
-QImage frame(int index)
+QImage frame(int index, int scale)
 {
     const double turn = index * stepDegrees;
     const QPointF c(centre, centre);
-    QImage image = canvas(side, side, QColor(104, 76, 32));
+    QImage image = canvas(side, side, QColor(104, 76, 32), scale);
     QPainter p(&image);
+    scaleTo(p, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     QPainterPath gear;
@@ -553,9 +585,12 @@ QImage frame(int index)
             QRectF(at - QPointF(12, 9), QSizeF(24, 18)), Qt::AlignCenter, QString::number(h));
     }
     p.end();
-    Art::cutOutline(image, magenta, [turn](double x, double y) {
-        return std::hypot(x - centre, y - centre) <= profile(angleOf(x, y), turn);
-    });
+    Art::cutOutline(
+        image, magenta,
+        [turn](double x, double y) {
+            return std::hypot(x - centre, y - centre) <= profile(angleOf(x, y), turn);
+        },
+        scale);
     return image;
 }
 
@@ -577,8 +612,8 @@ SampleSkin make()
 
     SampleSkin skin { QStringLiteral("Spinner"), { skinIni(ini) } };
     for (int i = 0; i < frames; ++i)
-        skin.files << picture(
-            QStringLiteral("Back%1.BMP").arg(i + 1, 2, 10, QLatin1Char('0')), frame(i));
+        skin.files << pictures(QStringLiteral("Back%1.BMP").arg(i + 1, 2, 10, QLatin1Char('0')),
+            [i](int scale) { return frame(i, scale); });
     return skin;
 }
 
@@ -657,10 +692,11 @@ QList<Text> layout()
 
 const QColor lit(150, 236, 255);
 
-QImage plate(const QList<Text>& texts)
+QImage plate(const QList<Text>& texts, int scale)
 {
-    QImage image = canvas(width, height, QColor(34, 36, 42));
+    QImage image = canvas(width, height, QColor(34, 36, 42), scale);
     QPainter p(&image);
+    scaleTo(p, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(cx, cy);
     p.rotate(-tiltDegrees);
@@ -696,6 +732,7 @@ QImage plate(const QList<Text>& texts)
     p.drawRoundedRect(
         screen.adjusted(1.5, 1.5, -1.5, -1.5), radius - bezel - 1, radius - bezel - 1);
     p.resetTransform();
+    scaleTo(p, scale);
 
     // Unlit colons, where the clock's blinking ones stand, so the dark beat still shows them.
     p.setPen(mix(QColor(10, 22, 30), lit, 0.16));
@@ -713,7 +750,7 @@ QImage plate(const QList<Text>& texts)
         p.restore();
     }
     p.end();
-    Art::cutOutline(image, magenta, inside);
+    Art::cutOutline(image, magenta, inside, scale);
     return image;
 }
 
@@ -745,7 +782,9 @@ SampleSkin make()
         ini.key(QStringLiteral("angle"), QString::number(tiltDegrees));
     }
     return { QStringLiteral("Digits"),
-        { skinIni(ini), picture(QStringLiteral("back1.png"), plate(texts)) } };
+        QList<SkinFile> { skinIni(ini) } + pictures(QStringLiteral("back1.png"), [&](int scale) {
+            return plate(texts, scale);
+        }) };
 }
 
 } // namespace digits
@@ -778,21 +817,22 @@ int topOffset()
     return int(std::lround(cy - (m.ascent() + eight.top() + eight.height() / 2)));
 }
 
-QImage bar()
+QImage bar(int scale)
 {
-    QImage image = canvas(width, height, QColor(38, 44, 52));
-    for (int y = 0; y < height; ++y) {
+    QImage image = canvas(width, height, QColor(38, 44, 52), scale);
+    for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const double px = x + 0.5, py = y + 0.5;
+        for (int x = 0; x < image.width(); ++x) {
+            const double px = (x + 0.5) / scale, py = (y + 0.5) / scale;
             const double f = Art::fbm(px / 30, py / 12, 4, 61);
             const double strata = 0.5 + 0.5 * std::sin(py / 3.1 + px * 0.02 + 5 * f);
             QColor c = mix(QColor(50, 58, 70), QColor(78, 88, 102), 0.35 * strata + 0.45 * f);
-            c = scaled(c, 1 + 0.06 * (Art::grain(x, y, 62) - 0.5));
+            c = scaled(c, 1 + 0.06 * (Art::grain(x / scale, y / scale, 62) - 0.5));
             row[x] = c.rgb();
         }
     }
     QPainter p(&image);
+    scaleTo(p, scale);
     p.setRenderHint(QPainter::Antialiasing);
     // Bevel: light along the top, shade along the bottom, a fine edge all round.
     QLinearGradient bevel(QPointF(0, 0), QPointF(0, height));
@@ -815,7 +855,7 @@ QImage bar()
         p.drawEllipse(QPointF(x, cy), 3, 3);
     }
     p.end();
-    Art::cutOutline(image, magenta, inside);
+    Art::cutOutline(image, magenta, inside, scale);
     return image;
 }
 
@@ -837,7 +877,7 @@ SampleSkin make()
     ini.section(QStringLiteral("skin"));
     ini.key(QStringLiteral("transcolor"), nineDigits(magenta));
     return { QStringLiteral("Tyme Slate"),
-        { skinIni(ini), picture(QStringLiteral("main.bmp"), bar()) } };
+        QList<SkinFile> { skinIni(ini) } + pictures(QStringLiteral("main.bmp"), bar) };
 }
 
 } // namespace slate

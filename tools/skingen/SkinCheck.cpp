@@ -3,6 +3,8 @@
 #include "SampleSkins.h"
 #include "SkinFolder.h"
 
+#include "core/files/Companion.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -220,6 +222,14 @@ int run(const QString& skinsDir)
             size = picture.size();
             for (const QString& what : outlineFaults(picture, skin.transparent.rgb()))
                 fault(name, file + QStringLiteral(": ") + what);
+            // Every sample is drawn for high-DPI screens too.
+            const QString companion = Companion::pathOf(folder.filePath(file));
+            const QImage twice = QImageReader(companion).read();
+            if (twice.size() != picture.size() * 2)
+                fault(name, file + QStringLiteral(" has no @2x companion twice its size"));
+            else
+                for (const QString& what : outlineFaults(twice, skin.transparent.rgb()))
+                    fault(name, companion + QStringLiteral(": ") + what);
         }
         std::printf("%s: %d files, %lld bytes, %d x %d, %s\n", qPrintable(name),
             int(drawn.files.size()), bytes, size.width(), size.height(), qPrintable(type));

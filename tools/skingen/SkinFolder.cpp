@@ -1,5 +1,6 @@
 #include "SkinFolder.h"
 
+#include "core/files/Companion.h"
 #include "core/skin/BuiltInSkin.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@ namespace {
 QStringList matching(const QDir& folder, const QString& pattern)
 {
     QStringList names = folder.entryList({ pattern }, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    // A picture's "@2x" companion is never chosen by itself.
+    names.removeIf(Companion::isCompanion);
     std::sort(names.begin(), names.end(),
         [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return names;

@@ -14,7 +14,8 @@ namespace SkinFolder {
 bool read(const QDir& folder, Skin& skin, SkinReport* report);
 
 // Every picture the background type can show, in the clock's order: the frames, back0..back12
-// (one per hour, the first match of each), main*.* (the first), or all back*.* files.
+// (one per hour, the first match of each), main*.* (the first), or all back*.* files; never
+// their "@2x" companions.
 QStringList pictureFiles(const QDir& folder, const Skin& skin);
 
 } // namespace SkinFolder

@@ -35,10 +35,10 @@ QString readMe(int subPage)
     case 1:
         return QStringLiteral(
             " = Sound Packs = \n"
-            " Horolan strikes its chimes on the hour from sound packs. A sound pack is a folder of"
-            " .wav files with an SP.ini file. Sound packs are installed like skins, but into"
-            " ~/.local/share/horolan/Sounds. Choose one on the \"Chimes\" page of the options"
-            " window.\n\n"
+            " Horolan strikes its chimes on the hour from sound packs, as it has since its first"
+            " version, 0.1. A sound pack is a folder of .wav files with an SP.ini file. Sound packs"
+            " are installed like skins, but into ~/.local/share/horolan/Sounds. Choose one on the"
+            " \"Chimes\" page of the options window.\n\n"
             " = About Horolan = \n"
             " Horolan is made by the Horolan developers, for everyone who likes a clock of their"
             " own on the desktop.");
@@ -46,7 +46,9 @@ QString readMe(int subPage)
         return QStringLiteral(" = Contact =\n"
                               "Please write to us with problems, ideas and questions:\n"
                               "on the project's issue tracker,\n"
-                              "whose address is in the project's README.");
+                              "whose address is in the project's README.\n"
+                              "Also visit our web site:\n"
+                              "the project's page, named in its README.");
     default:
         return QStringLiteral(
             " = STUFF = \n"

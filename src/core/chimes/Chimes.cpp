@@ -83,10 +83,16 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
     case ChimeKind::Random:
         return playOnce(folder, anyWav, why);
     case ChimeKind::Order:
-    case ChimeKind::Index:
-        return playOnce(folder, QStringLiteral("Chime%1.wav").arg(hour), why);
+    case ChimeKind::Index: {
+        // Midnight is hour 0 of the dial: a pack without a Chime0.wav strikes its twelve.
+        QString pattern = QStringLiteral("Chime%1.wav").arg(hour);
+        if (hour == 0 && FileList::findFile(folder, pattern).isEmpty())
+            pattern = QStringLiteral("Chime12.wav");
+        return playOnce(folder, pattern, why);
+    }
     case ChimeKind::Count:
-        return startCount(hour, folder, why);
+        // A striking clock strikes twelve at midnight.
+        return startCount(hour == 0 ? 12 : hour, folder, why);
     case ChimeKind::Silent:
         qCDebug(lcSound).noquote() << "hour" << hour << "is silent:" << why;
         return;

@@ -42,6 +42,8 @@ public:
 
     // Makes a pack the active one and reads its SP.ini; the active one is not read again.
     void activatePack(const QString& name);
+    // The next activation reads the pack's SP.ini afresh: its folder was replaced.
+    void forgetPack() { m_packName.clear(); }
     const QString& packName() const { return m_packName; }
     const SoundPackInfo& pack() const { return m_pack; }
 

@@ -15,6 +15,8 @@ ClockFace::ClockFace(QLocale locale)
 
 void ClockFace::setBackground(const Background& background)
 {
+    if (background.frame == 0)
+        forgetFrames();
     m_background = background;
     remakeBuffer();
 }
@@ -24,6 +26,7 @@ void ClockFace::setDevicePixelRatio(qreal ratio)
     if (qFuzzyCompare(ratio, m_ratio) || ratio <= 0)
         return;
     m_ratio = ratio;
+    forgetFrames();
     remakeBuffer();
 }
 
@@ -35,10 +38,29 @@ void ClockFace::setSoftEdges(bool soft)
     remakeBuffer();
 }
 
+void ClockFace::forgetFrames()
+{
+    m_frames.clear();
+    m_frameBytes = 0;
+}
+
 void ClockFace::remakeBuffer()
 {
     const QImage& picture = m_background.picture;
-    m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
+    const bool frame = m_background.frame > 0 && m_ratio != 1;
+    const auto made = frame ? m_frames.constFind(picture.cacheKey()) : m_frames.cend();
+    if (made != m_frames.cend()) {
+        m_scaled = made->picture;
+        m_outline = made->outline;
+    } else {
+        const PictureScaling::ScreenPicture screen = m_background.forScreen(m_ratio);
+        m_scaled = screen.picture;
+        m_outline = screen.outline;
+        if (frame && m_frameBytes + m_scaled.sizeInBytes() <= maxFrameBytes) {
+            m_frames.insert(picture.cacheKey(), screen);
+            m_frameBytes += m_scaled.sizeInBytes();
+        }
+    }
     if (!m_softEdges && m_scaled.hasAlphaChannel()) {
         // Pixels of alpha 0 stay outside the outline; every other one shows its own colour.
         m_scaled = m_scaled.convertToFormat(QImage::Format_ARGB32);
@@ -92,13 +114,14 @@ bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bo
 
 QImage ClockFace::shown() const
 {
+    // Drawn pixel for pixel, so the outline cuts at device pixels.
     QImage shown(m_buffer.size(), QImage::Format_ARGB32_Premultiplied);
-    shown.setDevicePixelRatio(m_ratio);
     shown.fill(Qt::transparent);
     QPainter painter(&shown);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_background.outline);
-    painter.drawImage(QPointF(0, 0), m_buffer);
+    painter.setClipRegion(m_outline);
+    painter.drawImage(QRectF(QPointF(0, 0), m_buffer.size()), m_buffer);
     painter.end();
+    shown.setDevicePixelRatio(m_ratio);
     return shown.convertToFormat(QImage::Format_ARGB32);
 }

@@ -23,6 +23,7 @@ void FaceUpdate::merge(const FaceUpdate& later)
         chimeHour = later.chimeHour;
     if (later.trayTip)
         trayTip = later.trayTip;
+    skinChanged = skinChanged || later.skinChanged;
 }
 
 Timepiece::Timepiece(const Clock& clock, Random& random, const Roots& roots,
@@ -116,6 +117,7 @@ FaceUpdate Timepiece::activateSkin(const QString& requested)
     m_backgrounds.prepare(folder, m_skin);
 
     FaceUpdate update = changeBackground(hourNow12(), false, true, failed);
+    update.skinChanged = true;
     if (m_skin.tyme) {
         // The time text is placed within the width of the Tyme picture, then drawn again.
         layOutTyme(m_skin, m_face.size().width(), m_settings.twelveHour, m_textWidth);

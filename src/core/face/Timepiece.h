@@ -24,6 +24,7 @@ struct FaceUpdate {
     std::optional<Background> background;
     std::optional<int> chimeHour; // the automatic chime of this hour (0 to 12) is due
     std::optional<QString> trayTip; // after the product name
+    bool skinChanged = false; // another skin is active
 
     // Adds what a later step changed.
     void merge(const FaceUpdate& later);
@@ -50,6 +51,9 @@ public:
     // them, then the background for the hour. "< none >", or a folder without Skin.ini, is the
     // built-in skin. The skin already active is not read again.
     FaceUpdate activateSkin(const QString& name);
+    // The next activation reads the skin afresh, though its name is the active one's: its folder
+    // was replaced.
+    void forgetSkin() { m_name.clear(); }
     // One of the candidates at random; the active one or "< none >" may come up.
     FaceUpdate activateRandomSkin(const QStringList& candidates);
     // The skins to choose from: the built-in one first, then every skin folder of every root.

@@ -1,6 +1,7 @@
 #include "core/files/FileList.h"
 
 #include "core/base/Logging.h"
+#include "core/files/Companion.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
@@ -116,4 +117,9 @@ QString FileList::findFile(const QString& folder, const QString& name)
     qCDebug(lcMain) << "looked for" << name << "in" << folder << ":"
                     << (best.isEmpty() ? QStringLiteral("none") : best);
     return best.isEmpty() ? QString() : folder + u'/' + best;
+}
+
+void FileList::dropCompanions()
+{
+    m_names.removeIf(Companion::isCompanion);
 }

@@ -18,6 +18,8 @@ public:
     const QStringList& names() const { return m_names; } // file names only, in order
     int count() const { return int(m_names.size()); }
     QString path(int index) const; // folder + "/" + names()[index]; empty when out of range
+    // Leaves out the pictures' "@2x" companions: pictures are chosen from what is left.
+    void dropCompanions();
 
     // Every other character of the pattern stands for itself: "back[1].bmp" is a plain name.
     static bool matches(const QString& name, const QString& pattern);

@@ -180,7 +180,7 @@ QByteArray formatOf(const QByteArray& head)
     return QByteArray();
 }
 
-QImage load(const QString& path, const QString& within)
+QImage load(const QString& path, const QString& within, const QByteArray& wanted)
 {
     if (path.isEmpty())
         return refuse(path, QStringLiteral("no file name"));
@@ -215,6 +215,10 @@ QImage load(const QString& path, const QString& within)
     const QByteArray format = formatOf(file.peek(8));
     if (format.isEmpty())
         return refuse(path, QStringLiteral("not a BMP, PNG, JPEG or GIF file"));
+    if (!wanted.isEmpty() && format != wanted)
+        return refuse(path,
+            QStringLiteral("a %1 file, not the %2 its name says")
+                .arg(QString::fromLatin1(format.toUpper()), QString::fromLatin1(wanted.toUpper())));
     if (format == "bmp") {
         if (const QString cut = bmpUnsafe(file.peek(34), info.size()); !cut.isEmpty())
             return refuse(path, cut);

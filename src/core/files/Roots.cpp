@@ -64,7 +64,8 @@ Roots Roots::standard()
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
         dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    addRoot(roots, dataHome + u'/' + appFolderName);
+    const QString userRoot = QDir::cleanPath(dataHome + u'/' + appFolderName);
+    addRoot(roots, userRoot);
 
     // The two usual system folders always come last, in this order, whatever XDG_DATA_DIRS says.
     const QStringList fixed { QStringLiteral("/usr/local/share/horolan"),
@@ -81,7 +82,7 @@ Roots Roots::standard()
     for (const QString& root : fixed)
         addRoot(roots, root);
     qCDebug(lcMain) << "roots:" << roots;
-    return Roots(roots);
+    return Roots(roots, userRoot);
 }
 
 QString Roots::resolve(const QString& kind, const QString& name) const

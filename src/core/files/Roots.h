@@ -14,11 +14,15 @@ public:
     // The production roots, from the program's folder and the environment. Relative XDG paths
     // are ignored, as the XDG base directory rules ask; a root named twice is kept once.
     static Roots standard();
-    explicit Roots(QStringList roots)
+    // userRoot is where the user's own skins and packs go (one of the roots); empty: nowhere.
+    explicit Roots(QStringList roots, QString userRoot = {})
         : m_roots(std::move(roots))
+        , m_userRoot(std::move(userRoot))
     { }
 
     const QStringList& roots() const { return m_roots; }
+    // The user's data folder: skins and packs are installed here and only these are removed.
+    const QString& userRoot() const { return m_userRoot; }
 
     // The folder of a skin ("Skins") or sound pack ("Sounds") of that name, or empty: a name that
     // is not safe, or is found under no root, resolves to nothing. The name matches exactly under
@@ -35,4 +39,5 @@ public:
 
 private:
     QStringList m_roots;
+    QString m_userRoot;
 };

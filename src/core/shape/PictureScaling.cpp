@@ -1,5 +1,7 @@
 #include "core/shape/PictureScaling.h"
 
+#include "core/shape/TraceShape.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -48,17 +50,43 @@ QImage bleedEdges(const QImage& picture, QRgb key)
     }
     return result;
 }
+
+// Each pixel of the result takes the source pixel under its centre.
+QImage nearest(const QImage& source, QSize size)
+{
+    const QImage from = source.convertToFormat(
+        source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage result(size, from.format());
+    const double fx = double(from.width()) / size.width();
+    const double fy = double(from.height()) / size.height();
+    for (int y = 0; y < size.height(); ++y) {
+        const int sy = std::min(int((y + 0.5) * fy), from.height() - 1);
+        const auto* row = reinterpret_cast<const QRgb*>(from.constScanLine(sy));
+        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            out[x] = row[std::min(int((x + 0.5) * fx), from.width() - 1)];
+    }
+    return result;
+}
 } // namespace
 
-QImage scaledForScreen(const QImage& picture, qreal dpr, QRgb key)
+ScreenPicture forScreen(
+    const QImage& picture, const QRegion& outline, const QImage& companion, QRgb key, qreal dpr)
 {
-    if (picture.isNull() || qFuzzyCompare(dpr, 1.0) || dpr <= 0)
-        return picture;
+    if (picture.isNull() || dpr <= 0 || qFuzzyCompare(dpr, 1.0))
+        return { picture, outline };
+    const QImage& source = dpr > 1 && !companion.isNull() ? companion : picture;
     const QSize size = (QSizeF(picture.size()) * dpr).toSize();
-    QImage scaled
-        = bleedEdges(picture, key).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled.setDevicePixelRatio(dpr);
-    return scaled;
+    ScreenPicture shown;
+    if (source.size() == size) {
+        shown = { source, TraceShape(source, key) };
+    } else {
+        shown.picture
+            = bleedEdges(source, key).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        shown.outline = TraceShape(nearest(source, size), key);
+    }
+    shown.picture.setDevicePixelRatio(dpr);
+    return shown;
 }
 
 } // namespace PictureScaling

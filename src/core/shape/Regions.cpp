@@ -24,12 +24,14 @@ qint64 isqrt(qint64 n)
 
 } // namespace
 
-QRegion aboutEllipseRegion(QSize pictureSizePx)
+QRegion aboutEllipseRegion(QSize pictureSizePx, qreal ratio)
 {
-    const int left = 2;
-    const int top = 2;
-    const qint64 w = qint64(pictureSizePx.width()) - 3 - left;
-    const qint64 h = qint64(pictureSizePx.height()) - 3 - top;
+    if (!(ratio > 0 && ratio <= 16))
+        return {};
+    const int left = int(std::lround(2 * ratio));
+    const int top = left;
+    const qint64 w = std::llround((double(pictureSizePx.width()) - 3) * ratio) - left;
+    const qint64 h = std::llround((double(pictureSizePx.height()) - 3) * ratio) - top;
     if (w <= 0 || h <= 0 || w > maxEllipseSidePx || h > maxEllipseSidePx) {
         qCDebug(lcShape) << "about ellipse: picture" << pictureSizePx << "gives no ellipse";
         return {};

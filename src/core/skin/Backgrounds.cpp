@@ -2,6 +2,7 @@
 
 #include "core/base/Logging.h"
 #include "core/base/Random.h"
+#include "core/files/Companion.h"
 #include "core/files/FileList.h"
 #include "core/files/PictureLoader.h"
 #include "core/shape/TraceShape.h"
@@ -13,7 +14,16 @@ Background builtInBackground(const QString& reason)
 {
     static const QRegion outline = TraceShape(BuiltInSkin::picture(), BuiltInSkin::transparentKey);
     return Background { BuiltInSkin::picture(), outline, BuiltInSkin::transparentKey, QString(), 0,
-        reason };
+        reason, QImage(), BuiltInSkin::pictureAt };
+}
+
+PictureScaling::ScreenPicture Background::forScreen(qreal ratio) const
+{
+    if (drawAt && ratio > 0 && !qFuzzyCompare(ratio, 1.0)) {
+        const QImage drawn = drawAt(ratio);
+        return { drawn, TraceShape(drawn, key) };
+    }
+    return PictureScaling::forScreen(picture, outline, companion, key, ratio);
 }
 
 void Backgrounds::prepare(const QString& folder, const Skin& skin)
@@ -24,6 +34,7 @@ void Backgrounds::prepare(const QString& folder, const Skin& skin)
         return;
     FileList files;
     files.set(folder, QStringLiteral("Back*.BMP"));
+    files.dropCompanions();
     if (files.count() > maxFrames)
         qCWarning(lcSkin) << "the skin has" << files.count() << "frames; the last"
                           << files.count() - maxFrames << "are ignored";
@@ -33,8 +44,10 @@ void Backgrounds::prepare(const QString& folder, const Skin& skin)
     for (int i = 0; i < kept; ++i) {
         Background frame { PictureLoader::load(files.path(i), folder), {}, key, files.path(i),
             i + 1, QStringLiteral("frame %1 of %2").arg(i + 1).arg(kept) };
-        if (!frame.picture.isNull())
+        if (!frame.picture.isNull()) {
             frame.outline = TraceShape(frame.picture, key);
+            frame.companion = Companion::load(frame.path, frame.picture.size(), folder);
+        }
         m_frames.push_back(std::move(frame));
     }
     qCDebug(lcSkin) << "animation of" << kept << "frames";
@@ -67,6 +80,7 @@ std::optional<Background> Backgrounds::choose(const QString& folder, const Skin&
                                                    : QStringLiteral("back*.*");
     FileList files;
     files.set(folder, pattern);
+    files.dropCompanions();
     const int count = files.count();
     if (count == 0)
         return builtInBackground(QStringLiteral("no file matches %1").arg(pattern));
@@ -80,6 +94,7 @@ std::optional<Background> Backgrounds::choose(const QString& folder, const Skin&
     }
     chosen.key = skin.transparent.rgb();
     chosen.outline = TraceShape(chosen.picture, chosen.key);
+    chosen.companion = Companion::load(chosen.path, chosen.picture.size(), folder);
     chosen.reason = tyme
         ? QStringLiteral("the first of %1").arg(pattern)
         : QStringLiteral("%1 at random, %2 of %3").arg(pattern).arg(position + 1).arg(count);

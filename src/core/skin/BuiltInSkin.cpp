@@ -17,10 +17,10 @@ constexpr double radius = side / 2.0;
 
 // The outline test shared by drawing and cutting: a pixel belongs to the dial when its
 // centre lies within the circle.
-bool insideDial(int x, int y)
+bool insideDial(double x, double y)
 {
-    const double dx = x + 0.5 - centre;
-    const double dy = y + 0.5 - centre;
+    const double dx = x - centre;
+    const double dy = y - centre;
     return dx * dx + dy * dy <= radius * radius;
 }
 
@@ -30,15 +30,18 @@ QPointF polar(double r, double minute)
     return { centre + r * std::sin(a), centre - r * std::cos(a) };
 }
 
-QImage drawPicture()
+QImage drawPicture(qreal ratio)
 {
-    QImage image(side, side, QImage::Format_RGB32);
+    const int pixels = int(std::lround(side * ratio));
+    QImage image(pixels, pixels, QImage::Format_RGB32);
     // The bezel's dark tone under everything: antialiased edges blend into it, never into
     // the transparent key.
     const QColor bezelDark(0x3a, 0x3f, 0x47);
     image.fill(bezelDark);
 
     QPainter p(&image);
+    if (ratio != 1)
+        p.scale(ratio, ratio);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
 
@@ -88,15 +91,16 @@ QImage drawPicture()
     p.end();
 
     // The outline is decided per pixel, so the traced window is exactly round.
-    for (int y = 0; y < side; ++y) {
+    for (int y = 0; y < pixels; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < side; ++x) {
-            if (!insideDial(x, y))
+        for (int x = 0; x < pixels; ++x) {
+            if (!insideDial((x + 0.5) / ratio, (y + 0.5) / ratio))
                 row[x] = transparentKey;
             else if (row[x] == transparentKey)
                 row[x] = qRgb(254, 0, 255);
         }
     }
+    image.setDevicePixelRatio(ratio);
     return image;
 }
 
@@ -104,8 +108,17 @@ QImage drawPicture()
 
 const QImage& picture()
 {
-    static const QImage image = drawPicture();
+    static const QImage image = drawPicture(1);
     return image;
+}
+
+QImage pictureAt(qreal ratio)
+{
+    // An animated skin without frames shows the built-in dial on every tick: drawn once a ratio.
+    static QImage last;
+    if (last.isNull() || last.devicePixelRatio() != ratio)
+        last = drawPicture(ratio);
+    return last;
 }
 
 void applyValues(Skin& skin, WorldTimeSkin& worldTime, bool withInfo)

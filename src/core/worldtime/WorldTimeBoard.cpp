@@ -3,6 +3,7 @@
 #include "core/base/Logging.h"
 #include "core/base/Random.h"
 #include "core/base/Twips.h"
+#include "core/files/Companion.h"
 #include "core/files/FileList.h"
 #include "core/files/PictureLoader.h"
 #include "core/shape/PictureScaling.h"
@@ -32,7 +33,8 @@ QFont nameFont()
 Background builtInWorldTime(const QString& reason)
 {
     const QImage& picture = WorldTimeBoard::builtInPicture();
-    return { picture, TraceShape(picture, magenta), magenta, QString(), 0, reason };
+    return { picture, TraceShape(picture, magenta), magenta, QString(), 0, reason,
+        WorldTimeBoard::builtInPicture2x() };
 }
 
 } // namespace
@@ -47,6 +49,7 @@ void WorldTimeBoard::applySkin(
     } else {
         FileList files;
         files.set(folder, QStringLiteral("WTT*.*"));
+        files.dropCompanions();
         if (files.count() == 0) {
             chosen = builtInWorldTime(QStringLiteral("no WTT*.* in the skin"));
         } else {
@@ -60,7 +63,8 @@ void WorldTimeBoard::applySkin(
             } else {
                 const QRgb key = transparent.rgb();
                 chosen = Background { picture, TraceShape(picture, key), key, path, 0,
-                    QStringLiteral("one of %1 WTT pictures").arg(files.count()) };
+                    QStringLiteral("one of %1 WTT pictures").arg(files.count()),
+                    Companion::load(path, picture.size(), folder) };
             }
         }
     }
@@ -75,19 +79,22 @@ QRectF WorldTimeBoard::box() const
     return m_look.box;
 }
 
-void WorldTimeBoard::setDevicePixelRatio(qreal ratio)
+bool WorldTimeBoard::setDevicePixelRatio(qreal ratio)
 {
     if (ratio <= 0 || qFuzzyCompare(ratio, m_ratio))
-        return;
+        return false;
     m_ratio = ratio;
     remakeBuffer();
+    return true;
 }
 
 void WorldTimeBoard::remakeBuffer()
 {
     m_strip = QImage();
     const QImage& picture = m_background.picture;
-    m_scaled = PictureScaling::scaledForScreen(picture, m_ratio, m_background.key);
+    PictureScaling::ScreenPicture screen = m_background.forScreen(m_ratio);
+    m_scaled = std::move(screen.picture);
+    m_outline = std::move(screen.outline);
     m_buffer
         = QImage((QSizeF(picture.size()) * m_ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     m_buffer.setDevicePixelRatio(m_ratio);

@@ -21,6 +21,8 @@ public:
 
     // 100 x 130: the Earth from space in a white frame with rounded corners, magenta outside them.
     static const QImage& builtInPicture();
+    // The same drawn at twice the size, for high-DPI screens.
+    static const QImage& builtInPicture2x();
 
     // The skin's WTT*.* picture, one at random, cut by the skin's transparent colour; the built-in
     // picture (cut by its own magenta) for the built-in skin, a folder without one, or one that
@@ -31,7 +33,11 @@ public:
     // The box in the window, logical pixels.
     QRectF box() const;
 
-    void setDevicePixelRatio(qreal ratio);
+    // True when the ratio changed, and so the outline.
+    bool setDevicePixelRatio(qreal ratio);
+    qreal devicePixelRatio() const { return m_ratio; }
+    // The window's outline at the device-pixel ratio, in device pixels.
+    const QRegion& screenOutline() const { return m_outline; }
     // One tick: the column moves up a step while scrolling, and the box is drawn anew. While it
     // scrolls the column is drawn once into a strip (again when a minute turns, an entry or the
     // skin changes, or it has scrolled through) and a tick only moves the strip.
@@ -54,6 +60,7 @@ private:
     WorldTimeSkin m_look;
     qreal m_ratio = 1;
     QImage m_scaled;
+    QRegion m_outline;
     QImage m_buffer;
     double m_scrollTwips = 0; // how far the column has moved up: 0 or below
     // The column drawn once for scrolling: from where the column stood (m_stripTwips) down to

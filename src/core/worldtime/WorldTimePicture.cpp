@@ -88,21 +88,24 @@ QRgb earthAt(double x, double y)
     return blend(surface, qRgb(110, 170, 255), std::pow(1 - dz, 3) * 0.8);
 }
 
-QImage drawPicture()
+// Drawn at scale 1 or 2 (twice the pixels, the same picture): stars, frame and rules keep their
+// logical size, the Earth's edge, the title and the corners' curve are as fine as the pixels.
+QImage drawPicture(int scale)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
+    QImage image(width * scale, height * scale, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < image.width(); ++x) {
             // A starry sky; a few stars brighter than the rest.
-            const double star = hash(x, y, 3);
+            const double star = hash(x / scale, y / scale, 3);
             QRgb sky = qRgb(0, 0, 6);
             if (star > 0.985)
                 sky = blend(qRgb(70, 70, 90), qRgb(255, 255, 240), (star - 0.985) / 0.015);
             // Four samples a pixel smooth the Earth's edge against the sky.
             int red = 0, green = 0, blue = 0;
             for (int s = 0; s < 4; ++s) {
-                const QRgb e = earthAt(x + 0.25 + 0.5 * (s % 2), y + 0.25 + 0.5 * (s / 2));
+                const QRgb e = earthAt(
+                    (x + 0.25 + 0.5 * (s % 2)) / scale, (y + 0.25 + 0.5 * (s / 2)) / scale);
                 const QRgb c = e ? e : sky;
                 red += qRed(c), green += qGreen(c), blue += qBlue(c);
             }
@@ -111,29 +114,62 @@ QImage drawPicture()
     }
     {
         QPainter p(&image);
-        p.setPen(QColor(white));
-        for (const int y : { 0, topRule, bottomRule, height - 1 })
-            p.drawLine(0, y, width - 1, y);
-        p.drawLine(0, 0, 0, height - 1);
-        p.drawLine(width - 1, 0, width - 1, height - 1);
+        if (scale == 1) {
+            p.setPen(QColor(white));
+            for (const int y : { 0, topRule, bottomRule, height - 1 })
+                p.drawLine(0, y, width - 1, y);
+            p.drawLine(0, 0, 0, height - 1);
+            p.drawLine(width - 1, 0, width - 1, height - 1);
+        } else {
+            for (const int y : { 0, topRule, bottomRule, height - 1 })
+                p.fillRect(0, y * scale, image.width(), scale, QColor(white));
+            for (const int x : { 0, width - 1 })
+                p.fillRect(x * scale, 0, scale, image.height(), QColor(white));
+        }
         QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(9);
+        font.setPixelSize(9 * scale);
         font.setBold(true);
         p.setFont(font);
         p.setPen(QColor(200, 214, 236));
-        p.drawText(
-            QRect(1, 1, width - 2, topRule - 1), Qt::AlignCenter, QStringLiteral("WORLD TIME"));
+        p.drawText(QRect(scale, scale, (width - 2) * scale, (topRule - 1) * scale), Qt::AlignCenter,
+            QStringLiteral("WORLD TIME"));
     }
-    // The rounded corners: cut rows in magenta, the frame's white just inside the cut.
+    if (scale == 1) {
+        // The rounded corners: cut rows in magenta, the frame's white just inside the cut.
+        for (std::size_t i = 0; i < cornerCut.size(); ++i) {
+            const int cut = cornerCut[i];
+            // The frame follows the curve: from the cut to where the row above was cut.
+            const int frameEnd = i == 0 ? width : std::max(cut, cornerCut[i - 1] - 1);
+            for (const int y : { int(i), height - 1 - int(i) }) {
+                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < width; ++x) {
+                    const int fromEdge = std::min(x, width - 1 - x);
+                    if (fromEdge < cut)
+                        row[x] = magenta;
+                    else if (fromEdge <= frameEnd)
+                        row[x] = white;
+                }
+            }
+        }
+        return image;
+    }
+    // The same corners at twice the pixels: the cut of each pair of rows, and between them,
+    // continues the curve; the frame is white within two pixels of the cut.
+    std::array<int, 2 * cornerCut.size()> cut2 {};
     for (std::size_t i = 0; i < cornerCut.size(); ++i) {
-        const int cut = cornerCut[i];
-        // The frame follows the curve: from the cut to where the row above was cut.
-        const int frameEnd = i == 0 ? width : std::max(cut, cornerCut[i - 1] - 1);
-        for (const int y : { int(i), height - 1 - int(i) }) {
+        const int next = i + 1 < cornerCut.size() ? cornerCut[i + 1] : 0;
+        cut2[2 * i] = 2 * cornerCut[i];
+        cut2[2 * i + 1] = cornerCut[i] + next;
+    }
+    const auto cutAt
+        = [&](int row) { return row >= 0 && row < int(cut2.size()) ? cut2[std::size_t(row)] : 0; };
+    for (int j = 0; j < int(cut2.size()) + 2; ++j) {
+        const int frameEnd = cutAt(std::max(j - 2, 0)) + 1;
+        for (const int y : { j, image.height() - 1 - j }) {
             auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const int fromEdge = std::min(x, width - 1 - x);
-                if (fromEdge < cut)
+            for (int x = 0; x < image.width(); ++x) {
+                const int fromEdge = std::min(x, image.width() - 1 - x);
+                if (fromEdge < cutAt(j))
                     row[x] = magenta;
                 else if (fromEdge <= frameEnd)
                     row[x] = white;
@@ -147,6 +183,12 @@ QImage drawPicture()
 
 const QImage& WorldTimeBoard::builtInPicture()
 {
-    static const QImage picture = drawPicture();
+    static const QImage picture = drawPicture(1);
+    return picture;
+}
+
+const QImage& WorldTimeBoard::builtInPicture2x()
+{
+    static const QImage picture = drawPicture(2);
     return picture;
 }

@@ -101,9 +101,8 @@ int ZoneClock::minuteOfDay(const WorldTimeEntry& entry, const QDateTime& now)
 
 } // namespace WorldTimeTable
 
-WorldTimeEditor::WorldTimeEditor(QList<WorldTimeEntry>& table, QDateTime now)
-    : m_table(table)
-    , m_choices(WorldTimeTable::zoneChoices(now))
+WorldTimeEditor::WorldTimeEditor(QDateTime now)
+    : m_choices(WorldTimeTable::zoneChoices(now))
 { }
 
 QStringList WorldTimeEditor::choiceLabels() const
@@ -114,27 +113,28 @@ QStringList WorldTimeEditor::choiceLabels() const
     return labels;
 }
 
-QStringList WorldTimeEditor::listTexts(const QDateTime& now) const
+QStringList WorldTimeEditor::listTexts(const QList<WorldTimeEntry>& table, const QDateTime& now)
 {
     QStringList texts;
-    for (const WorldTimeEntry& entry : m_table)
+    for (const WorldTimeEntry& entry : table)
         texts << WorldTimeTable::listText(entry, now);
     return texts;
 }
 
-bool WorldTimeEditor::add(int choice, const QString& name, const QDateTime& now)
+bool WorldTimeEditor::add(
+    QList<WorldTimeEntry>& table, int choice, const QString& name, const QDateTime& now) const
 {
     if (choice < 0 || choice >= m_choices.size())
         return false;
-    m_table.append(WorldTimeTable::makeEntry(m_choices.at(choice), name, now));
-    qCDebug(lcWorldTime) << "entry added:" << m_table.back().text << m_table.back().zone;
+    table.append(WorldTimeTable::makeEntry(m_choices.at(choice), name, now));
+    qCDebug(lcWorldTime) << "entry added:" << table.back().text << table.back().zone;
     return true;
 }
 
-bool WorldTimeEditor::remove(int row)
+bool WorldTimeEditor::remove(QList<WorldTimeEntry>& table, int row)
 {
-    if (row < 0 || row >= m_table.size())
+    if (row < 0 || row >= table.size())
         return false;
-    m_table.removeAt(row);
+    table.removeAt(row);
     return true;
 }

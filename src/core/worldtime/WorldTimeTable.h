@@ -51,18 +51,18 @@ private:
 // what Enter and Del do. The page only moves texts and keys between its controls and this.
 class WorldTimeEditor {
 public:
-    WorldTimeEditor(QList<WorldTimeEntry>& table, QDateTime now);
+    explicit WorldTimeEditor(QDateTime now);
 
     const QList<ZoneChoice>& choices() const { return m_choices; }
     QStringList choiceLabels() const;
-    QStringList listTexts(const QDateTime& now) const;
+    static QStringList listTexts(const QList<WorldTimeEntry>& table, const QDateTime& now);
     // Enter: appends the entry for choice (an index of choices()) and name. False with no valid
     // choice (-1): the page beeps and the name stays.
-    bool add(int choice, const QString& name, const QDateTime& now);
+    bool add(
+        QList<WorldTimeEntry>& table, int choice, const QString& name, const QDateTime& now) const;
     // Del on a list row: false when no entry is at that row.
-    bool remove(int row);
+    static bool remove(QList<WorldTimeEntry>& table, int row);
 
 private:
-    QList<WorldTimeEntry>& m_table;
     QList<ZoneChoice> m_choices;
 };

@@ -51,8 +51,9 @@ AboutWindow::AboutWindow(
     setWindowModality(Qt::ApplicationModal);
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(AboutPicture::size);
-    m_outline = aboutEllipseRegion(AboutPicture::size);
-    WindowShape::apply(this, m_outline);
+    m_ratio = devicePixelRatioF();
+    m_outline = aboutEllipseRegion(AboutPicture::size, m_ratio);
+    WindowShape::apply(this, m_outline, m_ratio);
 
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
         m_pages[i] = new AboutPage(this);
@@ -242,7 +243,7 @@ void AboutWindow::paintEvent(QPaintEvent* event)
     if (m_picture.isNull() || m_picture.devicePixelRatio() != devicePixelRatioF())
         m_picture = AboutPicture::draw(devicePixelRatioF());
     QPainter p(this);
-    p.setClipRegion(m_outline.intersected(event->region()));
+    WindowShape::clip(p, event, m_outline, m_ratio);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QPointF(0, 0), m_picture);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);

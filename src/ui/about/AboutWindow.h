@@ -62,7 +62,8 @@ private:
     Random& m_random;
     const Clock& m_clock;
     QImage m_picture;
-    QRegion m_outline;
+    QRegion m_outline; // in device pixels at m_ratio
+    qreal m_ratio = 1;
     std::array<AboutPage*, 4> m_pages {};
     std::array<QRectF, TabCount> m_tabRects;
     QFont m_tabFont;

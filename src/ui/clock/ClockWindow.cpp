@@ -5,13 +5,15 @@
 #include "core/chimes/Chimes.h"
 #include "core/face/TimeText.h"
 #include "core/face/Timepiece.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "core/shape/PictureScaling.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
+#include "ui/install/Installations.h"
 
 #include <QAction>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -53,8 +55,8 @@ std::optional<qint64> msSinceProcessStart()
 
 } // namespace
 
-ClockWindow::ClockWindow(
-    Timepiece& timepiece, Chimes& chimes, Settings& settings, const Clock& clock, QWidget* parent)
+ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& settings,
+    const Clock& clock, QWidget* parent)
     : QWidget(parent)
     , m_timepiece(timepiece)
     , m_chimes(chimes)
@@ -68,6 +70,8 @@ ClockWindow::ClockWindow(
     setWindowFlag(Qt::Tool, true);
     WindowShape::prepare(this);
     setFocusPolicy(Qt::StrongFocus);
+    // A skin or sound pack dropped on the clock is installed.
+    setAcceptDrops(true);
 
     for (const Command item : { Command::UnlockPosition, Command::ChangeTime,
              Command::ToggleWorldTime, Command::ShowOptions, Command::Close })
@@ -103,15 +107,17 @@ void ClockWindow::activateSkin(const QString& name)
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     apply(m_timepiece.activateSkin(name));
     QGuiApplication::restoreOverrideCursor();
-    emit skinActivated();
 }
 
-void ClockWindow::setTwelveHour(bool on)
+void ClockWindow::showTwelveHour()
 {
-    m_settings.twelveHour = on;
     apply(m_timepiece.placeTymeTime());
     tick();
-    emit settingsChanged();
+}
+
+void ClockWindow::showLock()
+{
+    m_commands.action(Command::UnlockPosition)->setVisible(m_settings->lockPosition);
 }
 
 void ClockWindow::start()
@@ -121,8 +127,8 @@ void ClockWindow::start()
         = WindowPlacement::bringOnScreen(geometry(), DesktopIntegration::screenRects());
     if (onScreen != pos())
         move(onScreen);
-    keepOnTop(this, m_settings.onTop);
-    m_commands.action(Command::UnlockPosition)->setVisible(m_settings.lockPosition);
+    keepOnTop(this, m_settings->onTop);
+    showLock();
     m_tray.show(QString());
     m_composited = DesktopIntegration::composited();
     // The face is drawn before the window maps, so its first frame already shows the time.
@@ -200,13 +206,15 @@ void ClockWindow::compositorChanged()
 
 void ClockWindow::apply(const FaceUpdate& update)
 {
+    // Frames of an animation mostly share one outline: the X server need not hear it again. A
+    // new picture or a screen of another device-pixel ratio changes it.
+    const ClockFace& face = m_timepiece.face();
+    if (face.screenOutline() != m_outline || !m_outlineApplied) {
+        m_outline = face.screenOutline();
+        WindowShape::apply(this, m_outline, face.devicePixelRatio());
+        m_outlineApplied = true;
+    }
     if (update.background) {
-        // Frames of an animation mostly share one outline: the X server need not hear it again.
-        if (update.background->outline != m_outline || !m_outlineApplied) {
-            m_outline = update.background->outline;
-            WindowShape::apply(this, m_outline);
-            m_outlineApplied = true;
-        }
         const QSize size = update.background->picture.size();
         if (this->size() != size)
             setFixedSize(size);
@@ -229,6 +237,8 @@ void ClockWindow::apply(const FaceUpdate& update)
                                                : this->repaint(m_timepiece.face().changed());
     if (update.chimeHour)
         m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
+    if (update.skinChanged)
+        emit skinActivated();
 }
 
 void ClockWindow::keepOnTop(QWidget* window, bool onTop)
@@ -273,7 +283,7 @@ void ClockWindow::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_outline.intersected(event->region()));
+    WindowShape::clip(painter, event, m_outline, m_timepiece.face().devicePixelRatio());
     PictureScaling::drawInBands(painter, QPointF(0, 0), m_timepiece.face().buffer());
 }
 
@@ -309,14 +319,13 @@ void ClockWindow::run(Command command)
         apply(m_timepiece.changeBackground(twelveHourNow(), true));
         return;
     case Command::ToggleScroll:
-        m_settings.scroll = !m_settings.scroll;
-        emit settingsChanged();
+        m_settings.set(&Settings::scroll, !m_settings->scroll);
         return;
     case Command::ToggleLock:
-        setLocked(!m_settings.lockPosition);
+        m_settings.set(&Settings::lockPosition, !m_settings->lockPosition);
         return;
     case Command::UnlockPosition:
-        setLocked(false);
+        m_settings.set(&Settings::lockPosition, false);
         return;
     case Command::ShowAbout:
     case Command::ShowOptions:
@@ -342,7 +351,7 @@ void ClockWindow::mousePressEvent(QMouseEvent* event)
         if (real != pos())
             move(real);
         m_drag.press(event->button(), event->modifiers(), event->globalPosition().toPoint(), pos(),
-            m_settings.lockPosition);
+            m_settings->lockPosition);
         // Where clients cannot place their windows, the compositor moves it (unclamped).
         if (m_drag.dragging() && !DesktopIntegration::clientPlacesWindows() && windowHandle()) {
             m_drag.release();
@@ -372,7 +381,7 @@ void ClockWindow::mouseMoveEvent(QMouseEvent* event)
 void ClockWindow::mouseReleaseEvent(QMouseEvent*)
 {
     if (m_drag.dragging())
-        emit settingsChanged();
+        m_settings.set(&Settings::position, pos());
     m_drag.release();
 }
 
@@ -384,11 +393,19 @@ void ClockWindow::closeEvent(QCloseEvent* event)
     emit closeRequested();
 }
 
-void ClockWindow::setLocked(bool locked)
+void ClockWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    m_settings.lockPosition = locked;
-    m_commands.action(Command::UnlockPosition)->setVisible(locked);
-    emit settingsChanged();
+    if (!Installations::droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ClockWindow::dropEvent(QDropEvent* event)
+{
+    const QStringList files = Installations::droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    emit filesDropped(files);
 }
 
 void ClockWindow::toggleVisible()

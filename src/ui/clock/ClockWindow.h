@@ -14,16 +14,17 @@ class Chimes;
 class Clock;
 class Timepiece;
 struct FaceUpdate;
-struct Settings;
+class UserSettings;
 
 // The clock on the desktop: a borderless window cut to the outline of its picture, showing the
 // timepiece's face. It ticks the timepiece, applies what each operation changed, runs the
-// commands of its keys, menu and tray, and is dragged about by its face.
+// commands of its keys, menu and tray (a setting they change goes through the settings), and is
+// dragged about by its face.
 class ClockWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    ClockWindow(Timepiece& timepiece, Chimes& chimes, Settings& settings, const Clock& clock,
+    ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& settings, const Clock& clock,
         QWidget* parent = nullptr);
 
     ClockCommands& commands() { return m_commands; }
@@ -32,8 +33,10 @@ public:
 
     // The skin the user chose; the window takes its picture, outline and size.
     void activateSkin(const QString& name);
-    // Twelve-hour display on or off, shown at once (a Tyme skin's time moves to make room).
-    void setTwelveHour(bool on);
+    // Twelve-hour display was switched: shown at once (a Tyme skin's time moves to make room).
+    void showTwelveHour();
+    // The position was locked or unlocked: the menu offers to unlock a locked one.
+    void showLock();
     // Shows the clock on the screen it was saved on (or the nearest), above others as set, with
     // its tray icon, and starts ticking.
     void start();
@@ -55,14 +58,15 @@ public:
     static void keepOnTop(QWidget* window, bool onTop);
 
 signals:
-    // A setting changed (position, lock, scroll): worth saving soon.
-    void settingsChanged();
     // The user asked to close the clock.
     void closeRequested();
-    // A skin was activated: the clock's other windows take it too.
+    // A skin was activated, chosen or at random on the hour: the clock's other windows take it
+    // too.
     void skinActivated();
     // The wall clock was set, the computer woke or the zone changed: times shown are read anew.
     void wallClockChanged();
+    // Files or folders were dropped on the clock, to install.
+    void filesDropped(const QStringList& paths);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -74,6 +78,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void apply(const FaceUpdate& update);
@@ -84,14 +90,13 @@ private:
     // Shown and not minimised: its face is seen.
     bool seen() const { return isVisible() && !isMinimized(); }
     void run(Command command);
-    void setLocked(bool locked);
     void toggleVisible();
     void showClock();
     int twelveHourNow() const;
 
     Timepiece& m_timepiece;
     Chimes& m_chimes;
-    Settings& m_settings;
+    UserSettings& m_settings;
     const Clock& m_clock;
     ClockCommands m_commands;
     QMenu m_menu;

@@ -58,6 +58,14 @@ void TrayIcon::setTip(const QString& tip)
     m_tray.setToolTip(tipText(tip));
 }
 
+void TrayIcon::showMessage(const QString& text)
+{
+    if (m_shown && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages())
+        m_tray.showMessage(productName, text, clockIcon(), 10000);
+    else
+        qCInfo(lcMain).noquote() << "no tray to show:" << text;
+}
+
 void TrayIcon::remove()
 {
     m_tray.hide();

@@ -20,6 +20,9 @@ public:
     // Only a new text reaches the tray: the tick offers one on every tick of three seconds a
     // minute.
     void setTip(const QString& tip);
+    const QString& tip() const { return m_tip; }
+    // A short message from the tray (in the log too, where there is no tray).
+    void showMessage(const QString& text);
     void remove();
 
     // "Horolan" followed directly by the tip, cut to the 63 characters a tip field holds.

@@ -2,6 +2,8 @@
 
 #include <QRegion>
 
+class QPaintEvent;
+class QPainter;
 class QWidget;
 
 // Giving a window its outline. The mask (the X11 shape extension) cuts input and drawing; the
@@ -12,8 +14,15 @@ namespace WindowShape {
 // Makes a top-level widget borderless with a translucent background. Call before it is shown.
 void prepare(QWidget* window);
 
-// Applies the region to the window, which keeps it until the next one. An empty region leaves
-// no visible or clickable pixel (Qt would take an empty mask as "no mask at all").
-void apply(QWidget* window, const QRegion& region);
+// Applies the region, in device pixels at the device-pixel ratio, to the window, which keeps it
+// until the next one. An empty region leaves no visible or clickable pixel (Qt would take an
+// empty mask as "no mask at all"). On X11 a high-DPI outline goes to the X server as it is, so
+// its steps stay one device pixel (Qt would scale a mask in logical pixels), also onto a native
+// window Qt makes later.
+void apply(QWidget* window, const QRegion& region, qreal ratio = 1);
+
+// Clips a painter on the window to what the event exposes of an outline in device pixels at the
+// device-pixel ratio; the painter's transformation is left as it was.
+void clip(QPainter& painter, const QPaintEvent* event, const QRegion& outline, qreal ratio);
 
 } // namespace WindowShape

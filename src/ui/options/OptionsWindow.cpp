@@ -1,21 +1,29 @@
 #include "ui/options/OptionsWindow.h"
 
-#include "core/base/Clock.h"
 #include "core/base/Logging.h"
 #include "core/chimes/Chimes.h"
 #include "core/face/Timepiece.h"
 #include "core/files/Roots.h"
 #include "core/options/SpeedSlider.h"
 #include "core/settings/Autostart.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/TrayIcon.h"
+#include "ui/install/Installations.h"
 #include "ui/options/SpeedSliderWidget.h"
+#include "ui/options/WorldTimePage.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
@@ -43,7 +51,8 @@ const QColor chosenTabColour(0, 0, 0);
 const QColor otherTabColour(128, 128, 128);
 const QColor okBackdropColour(224, 224, 224);
 
-// One millisecond of the slide per step: a fast Speed slides in many small steps.
+// Two milliseconds of the slide a step: a fast Speed slides in many small steps, and takes
+// longer (Speed 88, some 130 steps, about a quarter of a second).
 constexpr int slideStepMs = 2;
 
 struct Tab {
@@ -187,9 +196,9 @@ private:
     std::function<void()> m_ok;
 };
 
-QWidget* newPage(QWidget* area)
+// Every page: grey, hidden until chosen.
+QWidget* styledPage(QWidget* page)
 {
-    auto* page = new QWidget(area);
     page->setAutoFillBackground(true);
     QPalette palette = page->palette();
     palette.setColor(QPalette::Window, pageColour);
@@ -201,25 +210,27 @@ QWidget* newPage(QWidget* area)
     return page;
 }
 
-QCheckBox* newBox(const QString& caption, const QString& tip, QWidget* page)
+QWidget* newPage(QWidget* area)
+{
+    return styledPage(new QWidget(area));
+}
+
+QCheckBox* newBox(const char* name, const QString& caption, const QString& tip, QWidget* page)
 {
     auto* box = new QCheckBox(caption, page);
+    box->setObjectName(QLatin1String(name));
     box->setToolTip(tip);
     return box;
 }
 
 } // namespace
 
-OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes,
-    Settings& settings, const Roots& roots, const Clock& time, QWidget* parent)
+OptionsWindow::OptionsWindow(UserSettings& settings, const Timepiece& timepiece, const Roots& roots,
+    const Clock& time, QWidget* parent)
     : QWidget(parent)
-    , m_clock(clock)
-    , m_timepiece(timepiece)
-    , m_chimes(chimes)
     , m_settings(settings)
+    , m_timepiece(timepiece)
     , m_roots(roots)
-    , m_time(time)
-    , m_worldTimes(settings.worldTimes, time.now())
 {
     setObjectName(QStringLiteral("options"));
     setWindowTitle(QStringLiteral("The Options"));
@@ -237,7 +248,8 @@ OptionsWindow::OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& c
     layout->addWidget(m_area);
     layout->addWidget(new OkBar([this] { close(); }, this));
 
-    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), makeWorldTimePage() };
+    m_worldTimes = new ::WorldTimePage(settings, time, m_area);
+    m_pages = { makeSkinPage(), makeChimesPage(), makeFreaksPage(), styledPage(m_worldTimes) };
     // Wide enough for the title "The Options" beside the window manager's buttons.
     QSize size(280, 77);
     for (QWidget* page : m_pages)
@@ -260,10 +272,12 @@ QWidget* OptionsWindow::makeSkinPage()
     auto* grid = new QGridLayout(page);
     grid->addWidget(new QLabel(QStringLiteral("Skin:"), page), 0, 0);
     m_skins = new QComboBox(page);
+    m_skins->setObjectName(QStringLiteral("skins"));
     m_skins->setMinimumContentsLength(16);
     m_skins->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     grid->addWidget(m_skins, 0, 1);
-    m_randomSkin = newBox(QStringLiteral("Select Random Skin"),
+    m_removeSkin = addInstallButtons(page, InstallKind::Skin, m_skins);
+    m_randomSkin = newBox("randomSkin", QStringLiteral("Select Random Skin"),
         QStringLiteral("Select random Skin Every Hour"), page);
     grid->addWidget(m_randomSkin, 1, 0, 1, 2);
     m_skinInfo = new QLabel(QStringLiteral("About Skin"), page);
@@ -275,15 +289,79 @@ QWidget* OptionsWindow::makeSkinPage()
     grid->setColumnStretch(1, 1);
 
     connect(m_skins, &QComboBox::activated, this, [this](int index) {
-        m_clock.activateSkin(m_skins->itemText(index));
+        m_settings.set(&Settings::skin, m_skins->itemText(index));
         showSkinInfo();
-        emit settingsChanged();
     });
-    connect(m_randomSkin, &QCheckBox::clicked, this, [this](bool on) {
-        m_settings.randomSkin = on;
-        emit settingsChanged();
-    });
+    connect(m_randomSkin, &QCheckBox::clicked, this,
+        [this](bool on) { m_settings.set(&Settings::randomSkin, on); });
     return page;
+}
+
+// "Install..." and "Remove" beside a list: the one chooses archives or folders to install, the
+// other removes the entry chosen when it is the user's own. Either page takes drops too.
+QPushButton* OptionsWindow::addInstallButtons(QWidget* page, InstallKind kind, QComboBox* list)
+{
+    const bool skins = kind == InstallKind::Skin;
+    auto* install = new QPushButton(QStringLiteral("Install..."), page);
+    auto* remove = new QPushButton(QStringLiteral("Remove"), page);
+    install->setObjectName(skins ? QStringLiteral("installSkin") : QStringLiteral("installPack"));
+    remove->setObjectName(skins ? QStringLiteral("removeSkin") : QStringLiteral("removePack"));
+    install->setToolTip(QStringLiteral("Install skins and sound packs from downloads"));
+    remove->setToolTip(skins ? QStringLiteral("Remove this skin (your own only)")
+                             : QStringLiteral("Remove this sound pack (your own only)"));
+    static_cast<QGridLayout*>(page->layout())->addWidget(install, 0, 2);
+    static_cast<QGridLayout*>(page->layout())->addWidget(remove, 0, 3);
+    page->setAcceptDrops(true);
+    connect(install, &QPushButton::clicked, this, [this] {
+        const QString downloads
+            = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+        auto* dialog = new QFileDialog(this, QStringLiteral("Install skins and sound packs"),
+            QFileInfo(downloads).isDir() ? downloads : QDir::homePath());
+        dialog->setObjectName(QStringLiteral("installFiles"));
+        dialog->setFileMode(QFileDialog::ExistingFiles);
+        dialog->setNameFilters({ QStringLiteral("Skins and sound packs (*.zip *.rar *.7z *.tar "
+                                                "*.tar.gz *.tgz *.tar.bz2 *.tbz2 *.tar.xz *.txz)"),
+            QStringLiteral("All files (*)") });
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QFileDialog::filesSelected, this, &OptionsWindow::installRequested);
+        dialog->open();
+    });
+    connect(remove, &QPushButton::clicked, this,
+        [this, kind, list] { this->remove(kind, list->currentText()); });
+    connect(
+        list, &QComboBox::currentTextChanged, remove, [this, kind, remove](const QString& name) {
+            remove->setEnabled(Installer(m_roots).isUsers(kind, name));
+        });
+    remove->setEnabled(false);
+    return remove;
+}
+
+void OptionsWindow::remove(InstallKind kind, const QString& name)
+{
+    if (!Installer(m_roots).isUsers(kind, name))
+        return;
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Horolan"),
+        QStringLiteral("Remove the %1 \"%2\"? Its folder is deleted.")
+            .arg(Installer::kindText(kind), name),
+        QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("removeQuestion"));
+    QPushButton* yes = box->addButton(QStringLiteral("Remove"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box, yes, kind, name] {
+        if (box->clickedButton() != yes)
+            return;
+        // The one in use gives way first: the built-in skin, the skin's own chimes.
+        if (kind == InstallKind::Skin && m_settings->skin.compare(name, Qt::CaseInsensitive) == 0)
+            m_settings.set(&Settings::skin, builtInSkinName);
+        if (kind == InstallKind::SoundPack
+            && m_settings->soundPack.compare(name, Qt::CaseInsensitive) == 0)
+            m_settings.set(&Settings::soundPack, Chimes::skinChoice);
+        if (const QString why = Installer(m_roots).remove(kind, name); !why.isEmpty())
+            qCWarning(lcInstall).noquote() << why;
+        showLists();
+    });
+    box->open();
 }
 
 QWidget* OptionsWindow::makeChimesPage()
@@ -292,22 +370,26 @@ QWidget* OptionsWindow::makeChimesPage()
     auto* grid = new QGridLayout(page);
     grid->addWidget(new QLabel(QStringLiteral("Sound Pack:"), page), 0, 0);
     m_packs = new QComboBox(page);
+    m_packs->setObjectName(QStringLiteral("packs"));
     m_packs->setMinimumContentsLength(12);
     m_packs->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     grid->addWidget(m_packs, 0, 1);
-    m_useChimes = newBox(QStringLiteral("Use Chimes"),
+    m_removePack = addInstallButtons(page, InstallKind::SoundPack, m_packs);
+    m_useChimes = newBox("useChimes", QStringLiteral("Use Chimes"),
         QStringLiteral("Play Chime every round hour (Skinable)"), page);
     grid->addWidget(m_useChimes, 1, 0, 1, 2);
-    m_countChimes = newBox(QStringLiteral("Use Count"),
+    m_countChimes = newBox("countChimes", QStringLiteral("Use Count"),
         QStringLiteral("Allow chimes to be played as many times as the hour (Skinable)"), page);
     grid->addWidget(m_countChimes, 2, 0, 1, 2);
 
     // Considerate chimes: the hours and moments the hourly chime keeps still, and its volume.
     auto* quiet = new QHBoxLayout;
-    m_quietHours = newBox(QStringLiteral("Quiet at night"),
+    m_quietHours = newBox("quietHours", QStringLiteral("Quiet at night"),
         QStringLiteral("No hourly chime between these times; C still plays it"), page);
     m_quietFrom = new QTimeEdit(page);
     m_quietTo = new QTimeEdit(page);
+    m_quietFrom->setObjectName(QStringLiteral("quietFrom"));
+    m_quietTo->setObjectName(QStringLiteral("quietTo"));
     for (QTimeEdit* edit : { m_quietFrom, m_quietTo })
         edit->setDisplayFormat(QStringLiteral("HH:mm"));
     quiet->addWidget(m_quietHours);
@@ -316,16 +398,19 @@ QWidget* OptionsWindow::makeChimesPage()
     quiet->addWidget(m_quietTo);
     quiet->addStretch(1);
     grid->addLayout(quiet, 3, 0, 1, 2);
-    m_quietLocked = newBox(QStringLiteral("Quiet while the screen is locked"), {}, page);
-    m_quietDoNotDisturb
-        = newBox(QStringLiteral("Quiet when the desktop says do not disturb"), {}, page);
-    m_quietFullScreen = newBox(QStringLiteral("Quiet while a window is full screen"),
-        QStringLiteral("A video, a presentation or a game"), page);
+    m_quietLocked
+        = newBox("quietWhenLocked", QStringLiteral("Quiet while the screen is locked"), {}, page);
+    m_quietDoNotDisturb = newBox("quietWhenDoNotDisturb",
+        QStringLiteral("Quiet when the desktop says do not disturb"), {}, page);
+    m_quietFullScreen
+        = newBox("quietWhenFullScreen", QStringLiteral("Quiet while a window is full screen"),
+            QStringLiteral("A video, a presentation or a game"), page);
     grid->addWidget(m_quietLocked, 4, 0, 1, 2);
     grid->addWidget(m_quietDoNotDisturb, 5, 0, 1, 2);
     grid->addWidget(m_quietFullScreen, 6, 0, 1, 2);
     auto* volume = new QHBoxLayout;
     m_volume = new QSlider(Qt::Horizontal, page);
+    m_volume->setObjectName(QStringLiteral("volume"));
     m_volume->setRange(0, 100);
     m_volume->setPageStep(10);
     m_volume->setToolTip(QStringLiteral("The chimes' own volume"));
@@ -337,41 +422,26 @@ QWidget* OptionsWindow::makeChimesPage()
     grid->addLayout(volume, 7, 0, 1, 2);
     grid->setRowStretch(8, 1);
 
-    connect(m_packs, &QComboBox::activated, this, [this](int index) {
-        m_chimes.activatePack(m_packs->itemText(index));
-        emit settingsChanged();
-    });
-    connect(m_useChimes, &QCheckBox::clicked, this, [this](bool on) {
-        m_settings.useChimes = on;
-        emit settingsChanged();
-    });
-    connect(m_countChimes, &QCheckBox::clicked, this, [this](bool on) {
-        m_settings.countChimes = on;
-        emit settingsChanged();
-    });
+    connect(m_packs, &QComboBox::activated, this,
+        [this](int index) { m_settings.set(&Settings::soundPack, m_packs->itemText(index)); });
     const auto quietChanged = [this] {
-        m_settings.quietHours
-            = QuietHours { m_quietHours->isChecked(), m_quietFrom->time(), m_quietTo->time() };
-        emit settingsChanged();
+        m_settings.set(&Settings::quietHours,
+            QuietHours { m_quietHours->isChecked(), m_quietFrom->time(), m_quietTo->time() });
     };
     connect(m_quietHours, &QCheckBox::clicked, this, quietChanged);
     connect(m_quietFrom, &QTimeEdit::userTimeChanged, this, quietChanged);
     connect(m_quietTo, &QTimeEdit::userTimeChanged, this, quietChanged);
-    for (const auto& boxAndSetting : { std::pair { m_quietLocked, &Settings::quietWhenLocked },
+    for (const auto& [box, setting] : { std::pair { m_useChimes, &Settings::useChimes },
+             std::pair { m_countChimes, &Settings::countChimes },
+             std::pair { m_quietLocked, &Settings::quietWhenLocked },
              std::pair { m_quietDoNotDisturb, &Settings::quietWhenDoNotDisturb },
              std::pair { m_quietFullScreen, &Settings::quietWhenFullScreen } }) {
-        bool Settings::*setting = boxAndSetting.second;
-        connect(boxAndSetting.first, &QCheckBox::clicked, this, [this, setting](bool on) {
-            m_settings.*setting = on;
-            emit settingsChanged();
-        });
+        connect(box, &QCheckBox::clicked, this,
+            [this, member = setting](bool on) { m_settings.set(member, on); });
     }
     connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
         m_volumeValue->setText(QStringLiteral("%1 %").arg(value));
-        if (m_settings.chimeVolume != value) {
-            m_settings.chimeVolume = value;
-            emit settingsChanged();
-        }
+        m_settings.set(&Settings::chimeVolume, value);
     });
     return page;
 }
@@ -380,11 +450,11 @@ QWidget* OptionsWindow::makeFreaksPage()
 {
     QWidget* page = newPage(m_area);
     auto* grid = new QGridLayout(page);
-    m_onTop = newBox(QStringLiteral("Always on top"), {}, page);
-    m_twelveHour = newBox(QStringLiteral("AMPM"), {}, page);
+    m_onTop = newBox("onTop", QStringLiteral("Always on top"), {}, page);
+    m_twelveHour = newBox("twelveHour", QStringLiteral("AMPM"), {}, page);
     grid->addWidget(m_onTop, 0, 0);
     grid->addWidget(m_twelveHour, 1, 0);
-    m_startAtLogin = newBox(QStringLiteral("Start at login"),
+    m_startAtLogin = newBox("startAtLogin", QStringLiteral("Start at login"),
         QStringLiteral("Starts the clock when you log in to the desktop"), page);
     grid->addWidget(m_startAtLogin, 2, 0);
     grid->setRowStretch(3, 1);
@@ -396,88 +466,23 @@ QWidget* OptionsWindow::makeFreaksPage()
     grid->addWidget(caption, 0, 1);
     grid->addWidget(m_speedValue, 1, 1);
     m_speed = new SpeedSliderWidget(page);
+    m_speed->setObjectName(QStringLiteral("speed"));
     grid->addWidget(m_speed, 0, 2, 4, 1, Qt::AlignTop);
 
-    connect(m_onTop, &QCheckBox::clicked, this, &OptionsWindow::setOnTop);
-    connect(m_twelveHour, &QCheckBox::clicked, this, [this](bool on) {
-        m_clock.setTwelveHour(on);
-        emit settingsChanged();
-    });
+    connect(m_onTop, &QCheckBox::clicked, this,
+        [this](bool on) { m_settings.set(&Settings::onTop, on); });
+    connect(m_twelveHour, &QCheckBox::clicked, this,
+        [this](bool on) { m_settings.set(&Settings::twelveHour, on); });
     // Kept by the desktop, not in the settings file: the box shows what is there.
     connect(m_startAtLogin, &QCheckBox::clicked, this, [this](bool on) {
         Autostart::set(on, Autostart::thisProgram());
         m_startAtLogin->setChecked(Autostart::isOn());
     });
     connect(m_speed, &SpeedSliderWidget::speedChanged, this, [this](float speed) {
-        m_settings.speed = speed;
         m_speedValue->setText(QString::number(SpeedSlider::shown(speed)));
-        emit settingsChanged();
+        m_settings.set(&Settings::speed, speed);
     });
     return page;
-}
-
-QWidget* OptionsWindow::makeWorldTimePage()
-{
-    QWidget* page = newPage(m_area);
-    // One above the other, so that the selector shows zone names whole.
-    auto* column = new QVBoxLayout(page);
-    m_zones = new QComboBox(page);
-    m_zones->setToolTip(QStringLiteral("Select Timezone (GMT) and press Enter to add"));
-    m_zones->setPlaceholderText(QStringLiteral("Zone"));
-    m_zones->addItems(m_worldTimes.choiceLabels());
-    m_zones->setMinimumContentsLength(8);
-    m_zones->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_zones->view()->setMinimumWidth(m_zones->view()->sizeHintForColumn(0) + 24);
-    column->addWidget(m_zones);
-    m_zoneName = new QLineEdit(page);
-    m_zoneName->setToolTip(QStringLiteral("Timezone Name, To add press Enter"));
-    m_zoneName->setPlaceholderText(QStringLiteral("Name"));
-    column->addWidget(m_zoneName);
-    m_entries = new QListWidget(page);
-    m_entries->setToolTip(QStringLiteral("To Delete, Select and press Del."));
-    m_entries->setSelectionMode(QAbstractItemView::SingleSelection);
-    // At least three rows, and the rest of the page, which the other pages size.
-    m_entries->setMinimumHeight(
-        m_entries->fontMetrics().height() * 3 + 2 * m_entries->frameWidth());
-    m_entries->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-    column->addWidget(m_entries, 1);
-    return page;
-}
-
-// Enter in the selector or the name field adds an entry, Del in the list removes the selected
-// one; true when the key was theirs.
-bool OptionsWindow::editWorldTimes(const QObject* watched, const QKeyEvent* event)
-{
-    if (event->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
-        return false;
-    const int key = event->key();
-    if ((watched == m_zones || watched == m_zoneName)
-        && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        if (!m_worldTimes.add(m_zones->currentIndex(), m_zoneName->text(), m_time.now())) {
-            qCDebug(lcWorldTime) << "no zone chosen: nothing added";
-            QApplication::beep();
-            return true;
-        }
-        m_zones->setCurrentIndex(-1);
-        m_zoneName->clear();
-    } else if (watched == m_entries && key == Qt::Key_Delete) {
-        const QModelIndexList rows = m_entries->selectionModel()->selectedRows();
-        if (rows.isEmpty() || !m_worldTimes.remove(rows.first().row()))
-            return true;
-    } else {
-        return false;
-    }
-    showWorldTimes();
-    m_entries->scrollToBottom();
-    emit settingsChanged();
-    return true;
-}
-
-// The table's rows, none selected.
-void OptionsWindow::showWorldTimes()
-{
-    m_entries->clear();
-    m_entries->addItems(m_worldTimes.listTexts(m_time.now()));
 }
 
 void OptionsWindow::open()
@@ -487,7 +492,7 @@ void OptionsWindow::open()
         activateWindow();
         return;
     }
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    ClockWindow::keepOnTop(this, m_settings->onTop);
     fill();
     // Closed and opened again, it starts afresh: no page chosen.
     m_slideTimer.stop();
@@ -503,7 +508,7 @@ void OptionsWindow::open()
     m_area->setFocus();
 }
 
-void OptionsWindow::fill()
+void OptionsWindow::showLists()
 {
     const auto fillList = [](QComboBox* list, const QStringList& names, const QString& current) {
         list->clear();
@@ -511,37 +516,41 @@ void OptionsWindow::fill()
         // A name not in the list leaves the special entry, first, chosen.
         list->setCurrentIndex(std::max(0, int(names.indexOf(current))));
     };
-    fillList(m_skins, m_timepiece.skinChoices(), m_timepiece.skinName());
+    fillList(m_skins, m_timepiece.skinChoices(), m_settings->skin);
     fillList(m_packs, QStringList { Chimes::skinChoice } + m_roots.list(QStringLiteral("Sounds")),
-        m_chimes.packName());
+        m_settings->soundPack);
     showSkinInfo();
-    m_randomSkin->setChecked(m_settings.randomSkin);
-    m_useChimes->setChecked(m_settings.useChimes);
-    m_twelveHour->setChecked(m_settings.twelveHour);
-    m_countChimes->setChecked(m_settings.countChimes);
-    m_quietHours->setChecked(m_settings.quietHours.on);
+}
+
+void OptionsWindow::fill()
+{
+    const Settings& settings = m_settings.values();
+    showLists();
+    m_randomSkin->setChecked(settings.randomSkin);
+    m_useChimes->setChecked(settings.useChimes);
+    m_twelveHour->setChecked(settings.twelveHour);
+    m_countChimes->setChecked(settings.countChimes);
+    m_quietHours->setChecked(settings.quietHours.on);
     {
         // Shown, not changed: these report a time set from here as the user's.
         const QSignalBlocker from(m_quietFrom);
         const QSignalBlocker to(m_quietTo);
-        m_quietFrom->setTime(m_settings.quietHours.from);
-        m_quietTo->setTime(m_settings.quietHours.to);
+        m_quietFrom->setTime(settings.quietHours.from);
+        m_quietTo->setTime(settings.quietHours.to);
     }
-    m_quietLocked->setChecked(m_settings.quietWhenLocked);
-    m_quietDoNotDisturb->setChecked(m_settings.quietWhenDoNotDisturb);
-    m_quietFullScreen->setChecked(m_settings.quietWhenFullScreen);
+    m_quietLocked->setChecked(settings.quietWhenLocked);
+    m_quietDoNotDisturb->setChecked(settings.quietWhenDoNotDisturb);
+    m_quietFullScreen->setChecked(settings.quietWhenFullScreen);
     {
         const QSignalBlocker shown(m_volume);
-        m_volume->setValue(m_settings.chimeVolume);
+        m_volume->setValue(settings.chimeVolume);
     }
-    m_volumeValue->setText(QStringLiteral("%1 %").arg(m_settings.chimeVolume));
-    m_onTop->setChecked(m_settings.onTop);
+    m_volumeValue->setText(QStringLiteral("%1 %").arg(settings.chimeVolume));
+    m_onTop->setChecked(settings.onTop);
     m_startAtLogin->setChecked(Autostart::isOn());
-    m_speedValue->setText(QString::number(SpeedSlider::shown(m_settings.speed)));
-    m_speed->setSpeed(m_settings.speed);
-    m_zones->setCurrentIndex(-1);
-    m_zoneName->clear();
-    showWorldTimes();
+    m_speedValue->setText(QString::number(SpeedSlider::shown(settings.speed)));
+    m_speed->setSpeed(settings.speed);
+    m_worldTimes->fill();
 }
 
 void OptionsWindow::showSkinInfo()
@@ -549,20 +558,6 @@ void OptionsWindow::showSkinInfo()
     const SkinInfo& info = m_timepiece.skin().info;
     m_skinInfo->setText(
         QStringLiteral("'%1' By %2, %3\n%4").arg(info.name, info.madeBy, info.date, info.comment));
-}
-
-void OptionsWindow::setOnTop(bool onTop)
-{
-    m_settings.onTop = onTop;
-    // This window first, then every other window of the clock; not its menus and tips.
-    ClockWindow::keepOnTop(this, onTop);
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        const Qt::WindowType type = window->windowType();
-        if (window != this && type != Qt::Popup && type != Qt::ToolTip)
-            ClockWindow::keepOnTop(window, onTop);
-    }
-    raise();
-    emit settingsChanged();
 }
 
 void OptionsWindow::selectPage(int page)
@@ -580,7 +575,7 @@ void OptionsWindow::selectPage(int page)
     m_slidingOut = change.old ? m_pages[*change.old] : nullptr;
     m_slidingIn = m_pages[page];
     m_slidingIn->show();
-    m_slide = PageWalk::slide(width(), m_area->width(), m_settings.speed);
+    m_slide = PageWalk::slide(width(), m_area->width(), m_settings->speed);
     qCDebug(lcMain) << "options page" << page << "in" << m_slide.size() << "steps";
     m_slideClock.start();
     if (m_slide.isEmpty())
@@ -640,9 +635,20 @@ bool OptionsWindow::handleKey(const QKeyEvent* event)
 
 bool OptionsWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((event->type() == QEvent::DragEnter || event->type() == QEvent::Drop)
+        && (watched == m_pages.value(SkinPage) || watched == m_pages.value(ChimesPage))) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = Installations::droppedFiles(drop->mimeData());
+        if (files.isEmpty())
+            return false;
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            emit installRequested(files);
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (editWorldTimes(watched, key) || handleKey(key))
+        if (handleKey(key))
             return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -1,37 +1,36 @@
 #pragma once
 
+#include "core/install/Installer.h"
 #include "core/options/PageWalk.h"
-#include "core/worldtime/WorldTimeTable.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 #include <QWidget>
 
-class Chimes;
 class Clock;
-class ClockWindow;
 class QCheckBox;
+class QPushButton;
 class QSlider;
 class QTimeEdit;
 class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class Roots;
 class SpeedSliderWidget;
 class Timepiece;
-struct Settings;
+class UserSettings;
+class WorldTimePage;
 
 // "The Options": the skin, the sound pack, the chimes, the twelve-hour display, staying on top,
 // the speed and the world time table, on four pages behind tabs. It keeps no settings of its own:
-// it shows the settings when it opens and changes them, and the clock, the moment the user does.
+// it shows the settings when it opens and changes them the moment the user does; the clock hears
+// of it from the settings.
 class OptionsWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    OptionsWindow(ClockWindow& clock, Timepiece& timepiece, Chimes& chimes, Settings& settings,
-        const Roots& roots, const Clock& time, QWidget* parent = nullptr);
+    OptionsWindow(UserSettings& settings, const Timepiece& timepiece, const Roots& roots,
+        const Clock& time, QWidget* parent = nullptr);
 
     // Shows the window filled from the settings with no page chosen, or brings it forward when
     // it is open already.
@@ -40,10 +39,12 @@ public:
     enum Page { SkinPage, ChimesPage, FreaksPage, WorldTimePage, PageCount };
     std::optional<int> page() const { return m_walk.selected(); }
     void selectPage(int page);
+    // The skins and sound packs there are now, the active ones chosen, and the skin's info.
+    void showLists();
 
 signals:
-    // A setting changed: worth saving soon.
-    void settingsChanged();
+    // Files or folders to install: dropped on the Skin or Chimes page, or chosen by "Install...".
+    void installRequested(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,21 +54,16 @@ private:
     QWidget* makeSkinPage();
     QWidget* makeChimesPage();
     QWidget* makeFreaksPage();
-    QWidget* makeWorldTimePage();
     void fill();
     void showSkinInfo();
-    void setOnTop(bool onTop);
+    QPushButton* addInstallButtons(QWidget* page, InstallKind kind, QComboBox* list);
+    void remove(InstallKind kind, const QString& name);
     bool handleKey(const QKeyEvent* event);
-    bool editWorldTimes(const QObject* watched, const QKeyEvent* event);
-    void showWorldTimes();
     void slideStep();
 
-    ClockWindow& m_clock;
-    Timepiece& m_timepiece;
-    Chimes& m_chimes;
-    Settings& m_settings;
+    UserSettings& m_settings;
+    const Timepiece& m_timepiece;
     const Roots& m_roots;
-    const Clock& m_time;
 
     PageWalk m_walk { PageCount };
     QWidget* m_tabs = nullptr;
@@ -75,6 +71,8 @@ private:
     QList<QWidget*> m_pages;
     QComboBox* m_skins = nullptr;
     QComboBox* m_packs = nullptr;
+    QPushButton* m_removeSkin = nullptr;
+    QPushButton* m_removePack = nullptr;
     QLabel* m_skinInfo = nullptr;
     QCheckBox* m_randomSkin = nullptr;
     QCheckBox* m_useChimes = nullptr;
@@ -92,10 +90,7 @@ private:
     QCheckBox* m_startAtLogin = nullptr;
     QLabel* m_speedValue = nullptr;
     SpeedSliderWidget* m_speed = nullptr;
-    WorldTimeEditor m_worldTimes;
-    QComboBox* m_zones = nullptr;
-    QLineEdit* m_zoneName = nullptr;
-    QListWidget* m_entries = nullptr;
+    ::WorldTimePage* m_worldTimes = nullptr;
 
     // The slide between two pages, a frame at each refresh of the screen.
     QTimer m_slideTimer;

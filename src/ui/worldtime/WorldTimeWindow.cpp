@@ -5,7 +5,7 @@
 #include "core/base/Random.h"
 #include "core/face/Timepiece.h"
 #include "core/face/Wakeups.h"
-#include "core/settings/Settings.h"
+#include "core/settings/UserSettings.h"
 #include "core/shape/PictureScaling.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
@@ -22,8 +22,8 @@
 #include <QScreen>
 #include <QWindow>
 
-WorldTimeWindow::WorldTimeWindow(Settings& settings, const Timepiece& timepiece, const Clock& clock,
-    Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent)
+WorldTimeWindow::WorldTimeWindow(UserSettings& settings, const Timepiece& timepiece,
+    const Clock& clock, Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent)
     : QWidget(parent)
     , m_settings(settings)
     , m_timepiece(timepiece)
@@ -44,28 +44,20 @@ WorldTimeWindow::WorldTimeWindow(Settings& settings, const Timepiece& timepiece,
     connect(&m_nextMinute, &QTimer::timeout, this, &WorldTimeWindow::refresh);
 }
 
-void WorldTimeWindow::toggle()
-{
-    if (isVisible())
-        closeWindow();
-    else
-        open();
-}
-
 void WorldTimeWindow::open()
 {
     if (isVisible())
         return;
     updateSkin();
-    const QPoint stored = m_settings.worldTimePosition;
+    const QPoint stored = m_settings->worldTimePosition;
     move(WindowPlacement::bringOnScreen(QRect(stored, size()), DesktopIntegration::screenRects()));
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    ClockWindow::keepOnTop(this, m_settings->onTop);
     if (!testAttribute(Qt::WA_WState_Created))
         DesktopIntegration::keepOffTaskbar(this);
     // The first frame already shows the dials.
-    m_board.tick(m_settings.worldTimes, m_clock.now(), false);
+    m_board.tick(m_settings->worldTimes, m_clock.now(), false);
     show();
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    ClockWindow::keepOnTop(this, m_settings->onTop);
     aim();
     qCDebug(lcWorldTime) << "world time window opened at" << pos();
 }
@@ -74,12 +66,11 @@ void WorldTimeWindow::closeWindow()
 {
     if (!isVisible())
         return;
-    m_settings.worldTimePosition = savedPosition();
+    m_settings.set(&Settings::worldTimePosition, savedPosition());
     m_ticker.stop();
     m_nextMinute.stop();
     m_drag.release();
     hide();
-    emit settingsChanged();
 }
 
 void WorldTimeWindow::updateSkin()
@@ -92,31 +83,31 @@ void WorldTimeWindow::updateSkin()
     m_board.setDevicePixelRatio(devicePixelRatioF());
     const Background& background = m_board.background();
     setFixedSize(background.picture.size());
-    WindowShape::apply(this, background.outline);
+    WindowShape::apply(this, m_board.screenOutline(), m_board.devicePixelRatio());
     // Kept on the screen at the right and bottom, as the clock is after a new picture.
     if (const QScreen* screen = this->screen()) {
         const QPoint kept = WindowPlacement::keepOnScreen(QRect(pos(), size()), screen->geometry());
         if (kept != pos())
             move(kept);
     }
-    m_board.tick(m_settings.worldTimes, m_clock.now(), false);
+    m_board.tick(m_settings->worldTimes, m_clock.now(), false);
     update();
 }
 
 QPoint WorldTimeWindow::savedPosition()
 {
     if (!isVisible())
-        return m_settings.worldTimePosition;
+        return m_settings->worldTimePosition;
     if (const auto real = DesktopIntegration::windowPosition(this); real && *real != pos())
         move(*real);
-    m_settings.worldTimePosition = pos();
     return pos();
 }
 
 void WorldTimeWindow::tick()
 {
-    m_board.setDevicePixelRatio(devicePixelRatioF());
-    m_board.tick(m_settings.worldTimes, m_clock.now(), m_settings.scroll);
+    if (m_board.setDevicePixelRatio(devicePixelRatioF()))
+        WindowShape::apply(this, m_board.screenOutline(), m_board.devicePixelRatio());
+    m_board.tick(m_settings->worldTimes, m_clock.now(), m_settings->scroll);
     update(m_board.box().toAlignedRect());
 }
 
@@ -125,14 +116,14 @@ void WorldTimeWindow::refresh()
     if (!isVisible())
         return;
     m_board.setDevicePixelRatio(devicePixelRatioF());
-    m_board.tick(m_settings.worldTimes, m_clock.now(), false);
+    m_board.tick(m_settings->worldTimes, m_clock.now(), false);
     update(m_board.box().toAlignedRect());
     aim();
 }
 
 void WorldTimeWindow::aim()
 {
-    const bool scrolling = isVisible() && m_settings.scroll && !m_settings.worldTimes.isEmpty()
+    const bool scrolling = isVisible() && m_settings->scroll && !m_settings->worldTimes.isEmpty()
         && !m_drag.dragging();
     if (scrolling) {
         m_nextMinute.stop();
@@ -142,7 +133,7 @@ void WorldTimeWindow::aim()
     }
     m_ticker.stop();
     // The dials show minutes: one standing still is drawn again when the next one begins.
-    if (isVisible() && !m_settings.worldTimes.isEmpty() && !m_drag.dragging())
+    if (isVisible() && !m_settings->worldTimes.isEmpty() && !m_drag.dragging())
         m_nextMinute.start(Wakeups::msToNextMinute(m_clock.now().time()));
     else
         m_nextMinute.stop();
@@ -152,7 +143,7 @@ void WorldTimeWindow::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setClipRegion(m_board.background().outline.intersected(event->region()));
+    WindowShape::clip(painter, event, m_board.screenOutline(), m_board.devicePixelRatio());
     PictureScaling::drawInBands(painter, QPointF(0, 0), m_board.buffer());
 }
 
@@ -185,7 +176,7 @@ void WorldTimeWindow::mousePressEvent(QMouseEvent* event)
     switch (event->button()) {
     case Qt::LeftButton:
         m_drag.press(event->button(), event->modifiers(), event->globalPosition().toPoint(),
-            (event->globalPosition() - event->position()).toPoint(), m_settings.lockPosition);
+            (event->globalPosition() - event->position()).toPoint(), m_settings->lockPosition);
         // The dials stand still while the window moves.
         if (m_drag.dragging()) {
             aim();
@@ -219,8 +210,7 @@ void WorldTimeWindow::mouseReleaseEvent(QMouseEvent*)
 {
     if (m_drag.dragging()) {
         m_drag.release();
-        m_settings.worldTimePosition = pos();
-        emit settingsChanged();
+        m_settings.set(&Settings::worldTimePosition, pos());
     }
     if (isVisible())
         aim();

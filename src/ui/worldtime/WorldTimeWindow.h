@@ -11,7 +11,7 @@ class Clock;
 class QMenu;
 class Random;
 class Timepiece;
-struct Settings;
+class UserSettings;
 
 // "The World Time Table": a second borderless window cut to its skin's picture, with a dial and a
 // name for every entry of the table, scrolling. It shares the clock's commands and menu, so its
@@ -20,11 +20,10 @@ class WorldTimeWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    WorldTimeWindow(Settings& settings, const Timepiece& timepiece, const Clock& clock,
+    WorldTimeWindow(UserSettings& settings, const Timepiece& timepiece, const Clock& clock,
         Random& random, ClockCommands& commands, QMenu& menu, QWidget* parent = nullptr);
 
     // Opens it where it was last, with the active skin; or closes it, keeping its place.
-    void toggle();
     void open();
     void closeWindow();
     // The active skin's picture, outline and box; called after every skin activation.
@@ -35,10 +34,6 @@ public:
     // A setting (scrolling, the entries) or the wall clock changed: drawn anew, and it wakes
     // only as often as it now needs to.
     void refresh();
-
-signals:
-    // Its position changed: worth saving soon.
-    void settingsChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,7 +48,7 @@ private:
     // Scrolling: every 100 ms; standing still: when the next minute turns; hidden: never.
     void aim();
 
-    Settings& m_settings;
+    UserSettings& m_settings;
     const Timepiece& m_timepiece;
     const Clock& m_clock;
     Random& m_random;

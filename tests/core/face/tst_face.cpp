@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QDeadlineTimer>
+#include <QPainter>
 #include <QTest>
 
 namespace {
@@ -38,6 +39,7 @@ private slots:
     void pixels();
     void drawsOnlyChanges_data();
     void drawsOnlyChanges();
+    void highDpiFrames();
 };
 
 void TstFace::geometry()
@@ -144,6 +146,29 @@ void TstFace::drawsOnlyChanges()
     time = change == u"zone" ? time.toOffsetFromUtc(5 * 3600)
                              : time.addMSecs(change == u"smooth" ? 1 : change.toInt());
     QCOMPARE(face.draw(skin, change == u"12h", time, false), drawn);
+}
+
+// At a device-pixel ratio of 2 an animation's frames are made once each: a frame shown again has
+// its own outline back, not the last frame's.
+void TstFace::highDpiFrames()
+{
+    const auto makeFrame = [](int number, int width) {
+        Background frame;
+        frame.picture = QImage(20, 20, QImage::Format_RGB32);
+        frame.picture.fill(qRgb(255, 0, 255));
+        QPainter(&frame.picture).fillRect(0, 0, width, 20, Qt::gray);
+        frame.key = qRgb(255, 0, 255);
+        frame.frame = number;
+        return frame;
+    };
+    const Background one = makeFrame(1, 5), two = makeFrame(2, 9);
+    ClockFace face(QLocale::c());
+    face.setDevicePixelRatio(2);
+    for (const Background* shown : { &one, &two, &one, &two }) {
+        face.setBackground(*shown);
+        QCOMPARE(face.screenOutline(), shown->forScreen(2).outline);
+        QCOMPARE(face.screenOutline(), QRegion(0, 0, shown == &one ? 10 : 18, 40));
+    }
 }
 
 QTEST_MAIN(TstFace)

@@ -1,4 +1,5 @@
 #include "core/base/Twips.h"
+#include "core/files/Companion.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -28,13 +29,15 @@ void TstTimepiece::steps()
         if (!skin[1].isEmpty())
             c.folders.write(QStringLiteral("Skins/%1/Skin.ini").arg(skin[0]), skin[1].toUtf8());
         for (const QString& picture : skin[2].split(u' ')) {
-            const QString path
-                = QStringLiteral("Skins/%1/%2").arg(skin[0], QString(picture).remove(u'!'));
+            const QString name = QString(picture).remove(u'!').remove(u'~');
+            const QString path = QStringLiteral("Skins/%1/%2").arg(skin[0], name);
+            const int scale = Companion::isCompanion(name) && !picture.startsWith(u'~') ? 2 : 1;
             if (picture.startsWith(u'!'))
                 c.folders.write(path, "not a picture");
             else
                 c.folders.picture(path,
-                    { skin[3].section(u' ', 0, 0).toInt(), skin[3].section(u' ', 1).toInt() },
+                    QSize(skin[3].section(u' ', 0, 0).toInt(), skin[3].section(u' ', 1).toInt())
+                        * scale,
                     Qt::darkCyan, QColor(skin.value(4, QStringLiteral("#ff00ff"))));
         }
     }
@@ -87,6 +90,9 @@ void TstTimepiece::steps()
     for (const QRect& rect : shown.outline)
         area += qint64(rect.width()) * rect.height();
     values[QStringLiteral("area")] = QString::number(area);
+    values[QStringLiteral("companion")] = shown.companion.isNull()
+        ? QStringLiteral("none")
+        : QStringLiteral("%1x%2").arg(shown.companion.width()).arg(shown.companion.height());
     for (const QString& field : row.mid(4))
         QCOMPARE(values.value(field.section(u'=', 0, 0), "<none>"), field.section(u'=', 1));
 }

@@ -11,7 +11,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QStorageInfo>
+#include <QSettings>
 #include <QTest>
 
 #include <dlfcn.h>
@@ -53,10 +53,17 @@ Settings loadCopy(const QString& path)
 Settings valueSet(int n)
 {
     const bool odd = n % 2;
-    Settings s { odd ? QPoint(300, 480) : QPoint(20, 10), odd, !odd, odd, !odd, odd, !odd, odd,
-        odd ? 42.5f : 88, odd ? "Beta, Gamma" : "Alpha", odd ? "Bells" : "< skin >", {}, !odd,
-        odd ? QPoint(75, 40) : QPoint(), { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) },
-        odd, !odd, odd, odd ? 35 : 100 };
+    Settings s;
+    s.position = odd ? QPoint(300, 480) : QPoint(20, 10);
+    s.showWorldTime = s.lockPosition = s.twelveHour = s.randomSkin = s.quietWhenLocked
+        = s.quietWhenFullScreen = odd;
+    s.useChimes = s.onTop = s.countChimes = s.scroll = s.quietWhenDoNotDisturb = !odd;
+    s.speed = odd ? 42.5f : 88;
+    s.skin = odd ? "Beta, Gamma" : "Alpha";
+    s.soundPack = odd ? "Bells" : "< skin >";
+    s.worldTimePosition = odd ? QPoint(75, 40) : QPoint();
+    s.quietHours = { odd, QTime(odd ? 1 : 21, 30), QTime(odd ? 5 : 6, 0) };
+    s.chimeVolume = odd ? 35 : 100;
     for (int i = 1; i <= (odd ? 40 : 3); ++i)
         s.worldTimes.append({ QStringLiteral("+%1 Zone %2").arg(odd ? 60 : 120).arg(i),
             i % 3 ? QString() : QStringLiteral("Europe/London") });
@@ -84,22 +91,59 @@ bool makeReadOnly(const QString& path, bool on)
     return ::chmod(QFile::encodeName(path).constData(), on ? 0500 : 0700) == 0;
 }
 
+// FaultInjector.cpp, when it is preloaded.
+using ArmFaults = void (*)(const char* folder, const char* kind, long nth, int error);
+const auto armFaults = reinterpret_cast<ArmFaults>(dlsym(RTLD_DEFAULT, "horolanArmFaults"));
+const auto faultCalls
+    = reinterpret_cast<long (*)(const char*)>(dlsym(RTLD_DEFAULT, "horolanFaultCalls"));
+
+// What a save of set 1 over set 0 writes, and how many calls of a kind it makes, in a folder of
+// its own.
+std::pair<QByteArray, long> cleanSave(const QString& kind)
+{
+    const test::Folders dir;
+    const QString path = dir.path("Quarnet.conf");
+    if (!saveSet(path, 0))
+        return {};
+    SettingsStore store(path, g_clock);
+    armFaults(qPrintable(dir.path()), qPrintable(kind), 0, 0);
+    saveSettings(store, valueSet(1));
+    const long calls = faultCalls(qPrintable(kind));
+    armFaults(nullptr, nullptr, 0, 0);
+    return { store.hasUnsavedChanges() ? QByteArray() : contents(path), calls };
+}
+
+// Only the file, no leftover beside it.
+QStringList besideTheFile(const test::Folders& dir)
+{
+    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
 } // namespace
 
 class TstSettings : public QObject {
     Q_OBJECT
 private slots:
-    void init() { QTest::failOnWarning(QRegularExpression(".*")); } // unless a row expects it
+    void init() // no warning unless a row expects it; a fault's warnings are the row's to judge
+    {
+        if (qstrcmp(QTest::currentTestFunction(), "faultDuringSave") != 0)
+            QTest::failOnWarning(QRegularExpression(".*"));
+    }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
     void rules_data() { test::addRows(QStringLiteral("settings/MANIFEST")); }
     void rules();
     void refusedSave_data();
     void refusedSave();
+    void missingFolder();
     void notAFile_data();
     void notAFile();
     void interruptedSave_data();
     void interruptedSave();
     void killDuringSaves();
+    void faultDuringSave_data();
+    void faultDuringSave();
+    void killAtEachCall_data();
+    void killAtEachCall();
     void burstSavedOnce();
     void autostart_data();
     void autostart();
@@ -176,6 +220,8 @@ void TstSettings::rules()
             saved.worldTimes.resize(expect.value("keep").toInt());
         saveSettings(store, saved);
     }
+    if (expect.contains("saved"))
+        QCOMPARE(contents(path), contents(test::dataPath(expect.value("saved"))));
     const QByteArray kept = contents(path + ".damaged-20261205-180705");
     QCOMPARE(kept, expect.contains("damaged") ? bytes : QByteArray());
     const QSettings file(path, QSettings::IniFormat);
@@ -188,11 +234,7 @@ void TstSettings::rules()
 
 void TstSettings::refusedSave_data()
 {
-    QTest::addColumn<QString>("readOnly"); // else the disk is full
-    if (qEnvironmentVariableIsSet("HOROLAN_FULL_DISK")) { // alone, with FullDisk.cpp preloaded
-        QTest::newRow("disk nearly full") << QString();
-        return;
-    }
+    QTest::addColumn<QString>("readOnly");
     QTest::newRow("folder read-only") << ".";
     QTest::newRow("file read-only") << "Quarnet.conf";
 }
@@ -202,19 +244,13 @@ void TstSettings::refusedSave_data()
 void TstSettings::refusedSave()
 {
     QFETCH(QString, readOnly);
-    const auto fill = reinterpret_cast<void (*)(long long)>(dlsym(RTLD_DEFAULT, "horolanFillDisk"));
     const test::Folders dir;
     const QString path = dir.path("Quarnet.conf");
     QVERIFY(saveSet(path, 0));
     const QByteArray before = contents(path);
-    const auto apply = [&](bool on) {
-        return readOnly.isEmpty() ? (fill ? fill(on ? 4096 : -1) : void(), true)
-                                  : makeReadOnly(dir.path(readOnly), on);
-    };
+    const auto apply = [&](bool on) { return makeReadOnly(dir.path(readOnly), on); };
     const auto lift = qScopeGuard([&] { apply(false); }); // also when a check fails
     QVERIFY(apply(true));
-    if (readOnly.isEmpty() && QStorageInfo(path).bytesAvailable() != 4096)
-        QSKIP("the disk cannot be made full: FullDisk.cpp is not preloaded, or Qt does not ask it");
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not write the settings"));
     SettingsStore store(path, g_clock);
     saveSettings(store, valueSet(1));
@@ -224,6 +260,20 @@ void TstSettings::refusedSave()
     QCOMPARE(contents(path), before);
     QVERIFY(apply(false));
     QTRY_VERIFY(!store.hasUnsavedChanges());
+    QCOMPARE(loadCopy(path), valueSet(1));
+}
+
+// A configuration folder that is not there yet is made by the first save; a name QSettings
+// cannot read back as written (U+FEFF at its start) does not fail it.
+void TstSettings::missingFolder()
+{
+    const test::Folders dir;
+    const QString path = dir.path("config/horolan/Quarnet.conf");
+    Settings bom = valueSet(1);
+    bom.skin.prepend(QChar(0xfeff));
+    SettingsStore store(path, g_clock);
+    saveSettings(store, bom);
+    QVERIFY(!store.hasUnsavedChanges());
     QCOMPARE(loadCopy(path), valueSet(1));
 }
 
@@ -324,6 +374,83 @@ void TstSettings::killDuringSaves()
     QVERIFY(locked > 0);
 }
 
+void TstSettings::faultDuringSave_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("error");
+    for (const char* kind : { "write", "sync", "close", "rename" })
+        for (const auto& [name, error] : { std::pair { "no space", ENOSPC },
+                 std::pair { "quota", EDQUOT }, std::pair { "I/O error", EIO } })
+            QTest::addRow("%s fails: %s", kind, name) << QString(kind) << error;
+}
+
+// Whichever call of a save fails, the file holds the old settings or the new ones, byte for byte,
+// nothing is left beside it, and the next save lands.
+void TstSettings::faultDuringSave()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, error);
+    if (!armFaults)
+        QSKIP("FaultInjector.cpp is not preloaded");
+    const auto [saved, calls] = cleanSave(kind);
+    QVERIFY(!saved.isEmpty() && calls > 0);
+    for (long nth = 1; nth <= calls; ++nth) {
+        const test::Folders dir;
+        const QString path = dir.path("Quarnet.conf");
+        QVERIFY(saveSet(path, 0));
+        const QByteArray old = contents(path);
+        SettingsStore store(path, g_clock);
+        test::LogCapture log;
+        armFaults(qPrintable(dir.path()), qPrintable(kind), nth, error);
+        saveSettings(store, valueSet(1));
+        armFaults(nullptr, nullptr, 0, 0);
+        const QString at = QStringLiteral("call %1 of %2").arg(nth).arg(calls);
+        QVERIFY2(contents(path) == old || contents(path) == saved, qPrintable(at));
+        QVERIFY2(!store.hasUnsavedChanges() || log.has("settings", "warning", "could not write"),
+            qPrintable(at));
+        QVERIFY2(besideTheFile(dir) == QStringList { "Quarnet.conf" },
+            qPrintable(at + ": " + besideTheFile(dir).join(", ")));
+        QVERIFY(store.sync());
+        QCOMPARE(contents(path), saved);
+    }
+}
+
+void TstSettings::killAtEachCall_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : { "write", "sync", "close", "rename" })
+        QTest::addRow("killed at a %s", kind) << QString(kind);
+}
+
+// Killed at any call of a save, the file holds the old settings or the new ones; the next start
+// clears what the save left, and its save lands.
+void TstSettings::killAtEachCall()
+{
+    QFETCH(QString, kind);
+    if (!armFaults)
+        QSKIP("FaultInjector.cpp is not preloaded");
+    const auto [saved, calls] = cleanSave(kind);
+    QVERIFY(!saved.isEmpty() && calls > 0);
+    qInfo("a save makes %ld %s calls", calls, qPrintable(kind));
+    for (long nth = 1; nth <= calls; ++nth) {
+        const test::Folders dir;
+        const QString path = dir.path("Quarnet.conf");
+        QVERIFY(saveSet(path, 0));
+        const QByteArray old = contents(path);
+        QProcess helper;
+        helper.start(QCoreApplication::applicationFilePath(),
+            { "--save-killed", path, kind, QString::number(nth) });
+        QVERIFY(helper.waitForFinished(10000));
+        const QString at = QStringLiteral("call %1 of %2").arg(nth).arg(calls);
+        QVERIFY2(helper.exitStatus() == QProcess::CrashExit, qPrintable(at));
+        QVERIFY2(contents(path) == old || contents(path) == saved, qPrintable(at));
+        QVERIFY(saveSet(path, 1));
+        QCOMPARE(contents(path), saved);
+        QVERIFY2(besideTheFile(dir) == QStringList { "Quarnet.conf" },
+            qPrintable(at + ": " + besideTheFile(dir).join(", ")));
+    }
+}
+
 // A burst of changes is saved once, a moment after its last one, or at once on flush().
 void TstSettings::burstSavedOnce()
 {
@@ -349,6 +476,13 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
         for (int n = 1;; ++n)
             saveSettings(store, valueSet(n));
+    }
+    if (argc == 5 && qstrcmp(argv[1], "--save-killed") == 0 && armFaults) {
+        SettingsStore store(QFile::decodeName(argv[2]), g_clock);
+        const QString folder = QFileInfo(QFile::decodeName(argv[2])).absolutePath();
+        armFaults(qPrintable(folder), argv[3], std::atol(argv[4]), 0);
+        saveSettings(store, valueSet(1));
+        return 0; // not killed: the test says so
     }
     TstSettings test;
     QTEST_SET_MAIN_SOURCE_PATH

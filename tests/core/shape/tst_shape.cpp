@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <cmath>
 #include <numbers>
 
 namespace {
@@ -92,19 +93,70 @@ private slots:
         for (const QSize none : { QSize(5, 200), QSize(), QSize(1 << 20, 100), QSize(INT_MIN, 0) })
             QVERIFY(aboutEllipseRegion(none).isEmpty());
         QCOMPARE(aboutEllipseRegion(QSize(7, 7)), QRegion(2, 2, 2, 2));
+        // At a device-pixel ratio of 2 the box is (4, 4)-(394, 194) of device pixels.
+        QCOMPARE(aboutEllipseRegion(QSize(200, 100), 2).boundingRect(), QRect(4, 4, 390, 190));
     }
 
-    void noKeyColourBleedsIntoAHighDpiPicture()
+    // A screen's own pixels: a companion gives its own outline, a picture without one is scaled
+    // with the key of its nearest pixel; inside the outline no blend of the key, ever.
+    void screenPicture_data()
     {
-        QImage picture = filled({ 10, 6 }, magenta); // left half cut away, right half grey
-        QPainter(&picture).fillRect(5, 0, 5, 6, QColor(100, 100, 100));
-        for (const qreal dpr : { 1.5, 2.0, 3.0 }) {
-            const QImage scaled = PictureScaling::scaledForScreen(picture, dpr, magenta);
-            QCOMPARE(scaled.size(), (QSizeF(10, 6) * dpr).toSize());
-            for (int y = 0; y < scaled.height(); ++y)
-                for (int x = int(std::ceil(5 * dpr)); x < scaled.width(); ++x)
-                    QCOMPARE(scaled.pixelColor(x, y), QColor(100, 100, 100));
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("withCompanion");
+        for (const qreal ratio : { 1.0, 1.5, 2.0, 3.0 }) {
+            QTest::addRow("%g", ratio) << ratio << false;
+            QTest::addRow("%g, companion", ratio) << ratio << true;
         }
+    }
+    void screenPicture()
+    {
+        QFETCH(qreal, ratio);
+        QFETCH(bool, withCompanion);
+        // A grey disc on the key, drawn as a picture of that scale would be.
+        const auto disc = [](int scale) {
+            QImage image = filled(QSize(40, 40) * scale, magenta);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (std::hypot((x + 0.5) / scale - 20, (y + 0.5) / scale - 20) <= 19.5)
+                        image.setPixel(x, y, qRgb(100, 100, 100));
+            return image;
+        };
+        const QImage picture = disc(1), companion = disc(2);
+        const QRegion outline = TraceShape(picture, magenta);
+        const auto shown = PictureScaling::forScreen(
+            picture, outline, withCompanion ? companion : QImage(), magenta, ratio);
+        QCOMPARE(shown.picture.size(), (QSizeF(40, 40) * ratio).toSize());
+        QCOMPARE(shown.picture.devicePixelRatio(), ratio);
+        for (const QRect& rect : shown.outline)
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x <= rect.right(); ++x)
+                    QVERIFY(qAbs(qRed(shown.picture.pixel(x, y)) - 100) <= 2
+                        && qAbs(qGreen(shown.picture.pixel(x, y)) - 100) <= 2);
+        const QRegion doubled = QTransform::fromScale(2, 2).map(outline);
+        if (ratio == 1) {
+            QCOMPARE(shown.picture.cacheKey(), picture.cacheKey());
+            QCOMPARE(shown.outline, outline);
+        } else if (ratio == 2 && !withCompanion) {
+            QCOMPARE(shown.outline, doubled);
+        } else if (ratio == 2) {
+            // Traced on the companion: not the 1x outline doubled; as a circle drawn at that
+            // size, rows 2k and 2k + 1 begin apart wherever the curve moves.
+            QCOMPARE(shown.outline, TraceShape(companion, magenta));
+            const auto left = [&](int y) {
+                return shown.outline.intersected(QRect(0, y, 80, 1)).boundingRect().left();
+            };
+            int apart = 0;
+            for (int k = 0; k < 40; ++k)
+                apart += left(2 * k) != left(2 * k + 1);
+            QVERIFY2(apart >= 12, qPrintable(QString::number(apart)));
+        }
+        // The disc's area at that size, within its rim.
+        qint64 area = 0;
+        for (const QRect& rect : shown.outline)
+            area += qint64(rect.width()) * rect.height();
+        const double radius = 19.5 * ratio;
+        QVERIFY(
+            std::abs(area - std::numbers::pi * radius * radius) < 2 * std::numbers::pi * radius);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "core/worldtime/WorldTimeBoard.h"
 #include "core/worldtime/WorldTimeTable.h"
 #include "core/worldtime/ZoneTime.h"
+#include "support/TestSupport.h"
 
 #include <QTest>
 
@@ -135,29 +136,30 @@ private slots:
         QFETCH(QString, row);
         const QDateTime now = at("Europe/Berlin", july);
         QList<WorldTimeEntry> table { { "+060Paris", "" } };
-        WorldTimeEditor editor(table, now);
+        const WorldTimeEditor editor(now);
         QVERIFY(editor.choices().size() > 300);
-        QCOMPARE(
-            editor.add(int(editor.choiceLabels().indexOf(choice)), name, now), !entry.isEmpty());
+        QCOMPARE(editor.add(table, int(editor.choiceLabels().indexOf(choice)), name, now),
+            !entry.isEmpty());
         QCOMPARE(table.size(), entry.isEmpty() ? 1 : 2);
         if (entry.isEmpty())
             return;
         QCOMPARE((table.back().text + u' ' + table.back().zone).trimmed(), entry);
-        QCOMPARE(editor.listTexts(now), QStringList({ "+01:00 Paris", row }));
+        QCOMPARE(WorldTimeEditor::listTexts(table, now), QStringList({ "+01:00 Paris", row }));
         // In January a named zone lists its standard offset.
         if (!table.back().zone.isEmpty())
-            QCOMPARE(editor.listTexts(at("Europe/Berlin", january)).back().left(6),
+            QCOMPARE(WorldTimeEditor::listTexts(table, at("Europe/Berlin", january)).back().left(6),
                 ZoneTime::offsetText(WorldTimeTable::fixedOffset(table.back().text)));
     }
 
     void remove()
     {
         QList<WorldTimeEntry> table { { "+060A", "" }, { "+060B", "" }, { "+060A", "" } };
-        WorldTimeEditor editor(table, at("UTC", july));
-        QVERIFY(!editor.remove(-1) && !editor.remove(3));
-        QVERIFY(editor.remove(1));
-        QCOMPARE(editor.listTexts(at("UTC", july)), QStringList({ "+01:00 A", "+01:00 A" }));
-        QVERIFY(editor.remove(0) && editor.remove(0) && !editor.remove(0));
+        QVERIFY(!WorldTimeEditor::remove(table, -1) && !WorldTimeEditor::remove(table, 3));
+        QVERIFY(WorldTimeEditor::remove(table, 1));
+        QCOMPARE(WorldTimeEditor::listTexts(table, at("UTC", july)),
+            QStringList({ "+01:00 A", "+01:00 A" }));
+        QVERIFY(WorldTimeEditor::remove(table, 0) && WorldTimeEditor::remove(table, 0)
+            && !WorldTimeEditor::remove(table, 0));
     }
 
     // Entries deleted while the column is far down: it comes back at once, scrolling or not.
@@ -210,6 +212,24 @@ private slots:
         }
         qInfo() << "most pixels differing in a step:" << worst;
         QVERIFY2(worst <= box.width(), qPrintable(QString::number(worst)));
+    }
+
+    // A WTT picture's @2x companion comes with it, never by itself (0.9 would pick the second
+    // of two); the built-in Earth has its own, drawn at twice the size.
+    void companions()
+    {
+        const test::Folders folders;
+        for (const auto& [name, size] : { std::pair { "a/WTTa.png", QSize(10, 13) },
+                 { "a/WTTa@2x.png", QSize(20, 26) }, { "b/WTT1@2X.PNG", QSize(20, 26) } })
+            folders.picture(QString::fromLatin1(name), size, Qt::blue, Qt::magenta);
+        test::SequenceRandom random({ 0.9 });
+        WorldTimeBoard board;
+        board.applySkin(folders.path("a"), WorldTimeSkin(), Qt::magenta, random);
+        QCOMPARE(QFileInfo(board.background().path).fileName(), "WTTa.png");
+        QCOMPARE(board.background().companion.size(), QSize(20, 26));
+        board.applySkin(folders.path("b"), WorldTimeSkin(), Qt::magenta, random);
+        QVERIFY(board.background().isBuiltIn());
+        QCOMPARE(board.background().companion.size(), QSize(200, 260));
     }
 };
 

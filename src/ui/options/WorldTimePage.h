@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/worldtime/WorldTimeTable.h"
+
+#include <QWidget>
+
+class Clock;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class UserSettings;
+
+// The options window's "WTT" page: a zone chooser, a name field and the world time table. It owns
+// its keys: Enter in the chooser or the field adds an entry, Del in the list removes the selected
+// one, and the table changes through the settings.
+class WorldTimePage final : public QWidget {
+    Q_OBJECT
+
+public:
+    WorldTimePage(UserSettings& settings, const Clock& clock, QWidget* parent = nullptr);
+
+    // The table as it is, no zone chosen, no name, no row selected.
+    void fill();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool add();
+    bool removeSelected();
+    void showEntries();
+
+    UserSettings& m_settings;
+    const Clock& m_clock;
+    WorldTimeEditor m_editor;
+    QComboBox* m_zones = nullptr;
+    QLineEdit* m_name = nullptr;
+    QListWidget* m_entries = nullptr;
+};

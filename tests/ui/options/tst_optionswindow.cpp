@@ -1,0 +1,176 @@
+#include "app/ClockSession.h"
+#include "core/base/Clock.h"
+#include "core/settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTest>
+#include <QTimeEdit>
+
+// The options window in the running clock, on a real settings file: each control changes the
+// setting, what the clock shows or does, and the file. The keys that walk its pages, and what
+// needs a real X server, are the end-to-end test's.
+class TestOptionsWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controls_data()
+    {
+        QTest::addColumn<QString>("control"); // by object name
+        QTest::addColumn<QString>(
+            "input"); // space, down, end, value:N, time:HH:mm, zone:LABEL, del
+        QTest::addColumn<QString>("stored"); // Group/Key=text once the clock closes
+        const auto row
+            = [](const char* name, const char* control, const char* input, const char* stored) {
+                  QTest::newRow(name) << QString(control) << QString(input) << QString(stored);
+              };
+        row("skin list", "skins", "down", "Setting/Skin=Green");
+        row("sound pack list", "packs", "down", "Setting/SoundPack=Bells");
+        row("random skin", "randomSkin", "space", "Setting/RandomSkin=True");
+        row("chimes", "useChimes", "space", "Setting/UseChimes=False");
+        row("count", "countChimes", "space", "Setting/UseChimesCount=False");
+        row("quiet at night", "quietHours", "space", "Setting/QuietHours=True");
+        row("quiet from", "quietFrom", "time:23:15", "Setting/QuietFrom=23:15");
+        row("quiet to", "quietTo", "time:06:45", "Setting/QuietTo=06:45");
+        row("quiet when locked", "quietWhenLocked", "space", "Setting/QuietWhenLocked=False");
+        row("quiet when busy", "quietWhenDoNotDisturb", "space",
+            "Setting/QuietWhenDoNotDisturb=False");
+        row("quiet in full screen", "quietWhenFullScreen", "space",
+            "Setting/QuietWhenFullScreen=False");
+        row("volume", "volume", "value:40", "Setting/ChimeVolume=40");
+        row("on top", "onTop", "space", "Setting/ontop=False");
+        row("twelve hours", "twelveHour", "space", "Setting/AMPM=True");
+        row("speed", "speed", "end", "Setting/Speed=0");
+        row("zone added", "zones", "zone:+05:30", "WTT/Item2=+330Kolkata");
+        row("entry removed", "entries", "del", "WTT/Count=0");
+    }
+    void controls()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, input);
+        QFETCH(QString, stored);
+        test::Folders folders;
+        folders.write("Skins/Green/Skin.ini", "[setting]\ntranscolor=000255000\n");
+        folders.picture("Skins/Green/back.png", QSize(80, 60), Qt::darkBlue, Qt::green);
+        folders.write("Sounds/Bells/SP.ini", "[setting]\ntype=c\n");
+        folders.write("Quarnet.conf", "[WTT]\nCount=1\nItem1=+060Paris\n");
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
+        SettingsStore store(folders.path("Quarnet.conf"), clock);
+        ClockSession session(clock, &store, folders.roots());
+        session.start();
+        session.window().commands().action(Command::ShowOptions)->trigger();
+        QWidget* options = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            options = window->objectName() == "options" ? window : options;
+        QVERIFY(options);
+        auto* widget = options->findChild<QWidget*>(control);
+        QVERIFY(widget);
+        // Keys go where the focus is, as the window's own keys look there.
+        QApplication::setActiveWindow(options);
+        widget->setFocus();
+        const Settings before = session.settings().values();
+
+        if (input == "space" || input == "down" || input == "end")
+            QTest::keyClick(widget,
+                input == "space"      ? Qt::Key_Space
+                    : input == "down" ? Qt::Key_Down
+                                      : Qt::Key_End);
+        else if (input.startsWith("value:"))
+            qobject_cast<QSlider*>(widget)->setValue(input.mid(6).toInt());
+        else if (input.startsWith("time:"))
+            qobject_cast<QTimeEdit*>(widget)->setTime(QTime::fromString(input.mid(5), "HH:mm"));
+        else if (input.startsWith("zone:")) {
+            auto* zones = qobject_cast<QComboBox*>(widget);
+            zones->setCurrentIndex(zones->findText(input.mid(5)));
+            options->findChild<QLineEdit*>("zoneName")->setText("Kolkata");
+            QTest::keyClick(zones, Qt::Key_Return);
+        } else if (input == "del") {
+            auto* entries = qobject_cast<QListWidget*>(widget);
+            entries->setCurrentRow(0);
+            QTest::keyClick(entries, Qt::Key_Delete);
+        }
+        QVERIFY2(!(session.settings().values() == before), "the setting did not change");
+
+        // What the clock does with it at once.
+        const Settings& now = session.settings().values();
+        QCOMPARE(session.timepiece().skinName(), now.skin);
+        QCOMPARE(session.window().width(), now.skin == "Green" ? 80 : 100);
+        QCOMPARE(session.chimes().packName(), now.soundPack);
+        QCOMPARE(session.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint), now.onTop);
+        QCOMPARE(options->windowFlags().testFlag(Qt::WindowStaysOnTopHint), now.onTop);
+
+        session.close();
+        const QSettings file(folders.path("Quarnet.conf"), QSettings::IniFormat);
+        QCOMPARE(file.value(stored.section('=', 0, 0)).toString(), stored.section('=', 1));
+    }
+
+    void installs()
+    {
+        // A skin dropped on the Skin page is installed and shown; dropped again, the user is
+        // asked and keeps both; "Remove" takes the one in use away, back to the built-in skin; a
+        // pack chosen with "Install..." becomes the sound pack.
+        test::Folders folders;
+        folders.write("Download/Cool/Skin.ini", "[setting]\ntranscolor=000255000\n");
+        folders.picture("Download/Cool/back.png", QSize(80, 60), Qt::darkBlue, Qt::green);
+        folders.write("Download/Bells/SP.ini", "[setting]\ntype=c\n");
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
+        ClockSession session(clock, nullptr, folders.roots());
+        session.start();
+        session.window().commands().action(Command::ShowOptions)->trigger();
+        QComboBox* skins = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            skins = skins ? skins : window->findChild<QComboBox*>("skins");
+        QWidget* options = skins->window();
+        const auto drop = [&] {
+            QMimeData data;
+            data.setUrls({ QUrl::fromLocalFile(folders.path("Download/Cool")) });
+            QDragEnterEvent enter({ 5, 5 }, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(skins->parentWidget(), &enter);
+            QApplication::sendEvent(skins->parentWidget(), &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        const auto answer = [&](const char* box, const QString& button) {
+            QMessageBox* asked = nullptr;
+            QTRY_VERIFY((asked = options->findChild<QMessageBox*>(box)));
+            for (QAbstractButton* each : asked->buttons())
+                if (each->text() == button)
+                    each->click();
+        };
+        QVERIFY(drop());
+        QTRY_COMPARE(session.settings()->skin, "Cool");
+        QCOMPARE(session.window().size(), QSize(80, 60));
+        QVERIFY(drop());
+        answer("nameTaken", "Keep both");
+        QTRY_COMPARE(session.settings()->skin, "Cool (2)");
+        QCOMPARE(skins->currentText(), "Cool (2)");
+
+        options->findChild<QPushButton*>("removeSkin")->click();
+        answer("removeQuestion", "Remove");
+        QCOMPARE(session.settings()->skin, "< none >");
+        QCOMPARE(session.window().size(), QSize(100, 100));
+        QCOMPARE(skins->findText("Cool (2)"), -1);
+        QVERIFY(!QFileInfo::exists(folders.path("Skins/Cool (2)")) && skins->findText("Cool") > 0);
+        QVERIFY(!options->findChild<QPushButton*>("removeSkin")->isEnabled());
+
+        options->findChild<QPushButton*>("installPack")->click();
+        emit options->findChild<QFileDialog*>("installFiles")
+            ->filesSelected({ folders.path("Download/Bells") });
+        QTRY_COMPARE(session.chimes().packName(), "Bells");
+        QCOMPARE(session.settings()->soundPack, "Bells");
+    }
+};
+
+QTEST_MAIN(TestOptionsWindow)
+#include "tst_optionswindow.moc"
