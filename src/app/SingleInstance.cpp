@@ -155,8 +155,8 @@ bool SingleInstance::askRunningClock(const QByteArray& message)
         if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&*to), sizeof *to) == 0) {
             qsizetype sent = 0;
             for (ssize_t n = 0; sent < message.size(); sent += n) {
-                n = ::send(fd, message.constData() + sent, size_t(message.size() - sent),
-                    MSG_NOSIGNAL);
+                n = ::send(
+                    fd, message.constData() + sent, size_t(message.size() - sent), MSG_NOSIGNAL);
                 if (n < 0 && errno == EINTR)
                     n = 0;
                 else if (n <= 0)
