@@ -1,10 +1,11 @@
 #include "app/ClockSession.h"
 
 #include "core/base/Logging.h"
+#include "core/chimes/SoundOutput.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/about/AboutWindow.h"
-#include "ui/audio/QtSoundOutput.h"
+#include "ui/audio/SoundLoader.h"
 #include "ui/commands/DateTimeSettings.h"
 
 #include <QAction>
@@ -19,7 +20,7 @@ ClockSession::ClockSession(
           makeOutput ? std::move(makeOutput)
                      : std::function<SoundOutput&()>([this]() -> SoundOutput& {
                            if (!m_sound)
-                               m_sound = std::make_unique<QtSoundOutput>();
+                               m_sound = SoundLoader::load();
                            return *m_sound;
                        }))
     , m_busy(clock, m_settings.values())
@@ -29,7 +30,11 @@ ClockSession::ClockSession(
     , m_installs(m_roots, m_window.tray())
 {
     m_chimes.setBusyCheck([this] { return m_busy.reason(); });
+    connect(&m_chimes, &Chimes::hourApproaching, &m_busy, &BusyDesktop::refresh);
     connect(&m_settings, &UserSettings::changed, this, &ClockSession::apply);
+    // The wall clock set, the computer woken or the zone changed: the world time window draws and
+    // wakes anew.
+    connect(&m_window, &ClockWindow::wallClockChanged, &m_worldTime, &WorldTimeWindow::refresh);
     // However a skin came (chosen, or at random on the hour), the setting names it and the world
     // time window takes it.
     connect(&m_window, &ClockWindow::skinActivated, this, [this] {
@@ -140,6 +145,11 @@ void ClockSession::apply(Setting setting)
             m_worldTime.open();
         else
             m_worldTime.closeWindow();
+        break;
+    case Setting::WorldTimes:
+    case Setting::Scroll:
+        // The world time window draws and wakes anew: scrolling, or at the minute.
+        m_worldTime.refresh();
         break;
     default: // read where they are used
         break;

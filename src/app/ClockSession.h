@@ -31,7 +31,7 @@ class ClockSession final : public QObject {
 
 public:
     // Without a store nothing is loaded or saved. Without makeOutput chimes play through Qt
-    // Multimedia, made at the first chime.
+    // Multimedia, loaded at the first chime.
     ClockSession(const Clock& clock, SettingsStore* store, Roots roots,
         std::function<SoundOutput&()> makeOutput = {});
     ~ClockSession() override;

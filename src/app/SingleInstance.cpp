@@ -4,14 +4,18 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QUrl>
 
 #include <cerrno>
+#include <cstring>
+#include <optional>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +41,18 @@ const char* policyWord(Conflict policy)
     return "ask";
 }
 
+// The socket's address; nothing for a path too long for one.
+std::optional<sockaddr_un> address(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        return std::nullopt;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    return address;
+}
+
 QString defaultFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -50,15 +66,14 @@ QString defaultFolder()
 }
 
 // Whether the other end of a connection runs as this user.
-bool fromOwner(const QLocalSocket* socket)
+bool fromOwner(int fd)
 {
 #ifdef SO_PEERCRED
     ucred peer {};
     socklen_t size = sizeof peer;
-    return ::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0
-        && peer.uid == geteuid();
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == geteuid();
 #else
-    Q_UNUSED(socket);
+    Q_UNUSED(fd);
     return true;
 #endif
 }
@@ -68,24 +83,14 @@ bool fromOwner(const QLocalSocket* socket)
 SingleInstance::SingleInstance(QString folder, QObject* parent)
     : QObject(parent)
     , m_folder(folder.isEmpty() ? defaultFolder() : std::move(folder))
-{
-    // Only the owner may ask this clock for anything.
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            if (!fromOwner(socket)) {
-                qCWarning(lcMain) << "a connection from another user was refused";
-                socket->abort();
-                continue;
-            }
-            socket->setProperty("lines", 0);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
-        }
-    });
-}
+{ }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    delete m_listening;
+    if (m_listener >= 0)
+        ::close(m_listener);
+}
 
 QString SingleInstance::notPrivate(const QString& folder, uid_t owner)
 {
@@ -141,30 +146,45 @@ bool SingleInstance::claim(const QStringList& install, Conflict policy)
 bool SingleInstance::askRunningClock(const QByteArray& message)
 {
     // The other clock may have just taken the lock and not listen yet: a short retry.
+    const std::optional<sockaddr_un> to = address(m_folder + QStringLiteral("/horolan.socket"));
+    if (!to)
+        return false;
     const QDeadlineTimer deadline(800);
     do {
-        QLocalSocket socket;
-        socket.connectToServer(m_folder + QStringLiteral("/horolan.socket"));
-        if (socket.waitForConnected(200)) {
-            socket.write(message);
-            while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(300)) { }
-            return socket.bytesToWrite() == 0;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&*to), sizeof *to) == 0) {
+            qsizetype sent = 0;
+            for (ssize_t n = 0; sent < message.size(); sent += n) {
+                n = ::send(
+                    fd, message.constData() + sent, size_t(message.size() - sent), MSG_NOSIGNAL);
+                if (n < 0 && errno == EINTR)
+                    n = 0;
+                else if (n <= 0)
+                    break;
+            }
+            ::close(fd);
+            return sent == message.size();
         }
+        if (fd >= 0)
+            ::close(fd);
         QThread::msleep(50);
     } while (!deadline.hasExpired());
     return false;
 }
 
-void SingleInstance::read(QLocalSocket* socket)
+bool SingleInstance::read(int fd, QByteArray& pending, int& lines)
 {
-    while (socket->canReadLine()) {
-        const int lines = socket->property("lines").toInt() + 1;
-        socket->setProperty("lines", lines);
-        const QByteArray line = socket->readLine(maxLineBytes).chopped(1);
+    char chunk[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, chunk, sizeof chunk, 0)) > 0)
+        pending.append(chunk, n);
+    for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
+        const QByteArray line = pending.left(end);
+        pending.remove(0, end + 1);
         const QList<QByteArray> words = line.split(' ');
         if (line == forwardMessage) {
             emit forwardRequested();
-        } else if (words.size() == 3 && words[0] == installMessage && lines <= maxLines) {
+        } else if (words.size() == 3 && words[0] == installMessage && ++lines <= maxLines) {
             const Conflict policy = words[1] == "replace" ? Conflict::Replace
                 : words[1] == "keep-both"                 ? Conflict::KeepBoth
                 : words[1] == "cancel"                    ? Conflict::Cancel
@@ -172,21 +192,62 @@ void SingleInstance::read(QLocalSocket* socket)
             emit installRequested({ QUrl::fromPercentEncoding(words[2]) }, policy);
         } else {
             qCWarning(lcMain) << "the channel heard what it does not know; closed";
-            socket->abort();
-            return;
+            return false;
         }
     }
     // A line longer than any the clock sends.
-    if (socket->bytesAvailable() > maxLineBytes)
-        socket->abort();
+    if (pending.size() > maxLineBytes)
+        return false;
+    // Closed by the other end, or broken; more is still to come after EAGAIN.
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
 void SingleInstance::listen()
 {
     const QString path = m_folder + QStringLiteral("/horolan.socket");
+    const std::optional<sockaddr_un> at = address(path);
     // A socket file left by a killed clock would refuse the name; the lock says it is ours now.
-    QLocalServer::removeServer(path);
-    if (!m_server.listen(path))
-        qCWarning(lcMain) << "cannot listen on" << path << "-" << m_server.errorString()
+    QFile::remove(path);
+    m_listener = at ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
+    // Only the owner may ask this clock for anything.
+    const mode_t mask = ::umask(0077);
+    const bool bound = m_listener >= 0
+        && ::bind(m_listener, reinterpret_cast<const sockaddr*>(&*at), sizeof *at) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(m_listener, 4) != 0) {
+        qCWarning(lcMain) << "cannot listen on" << path << "-" << std::strerror(errno)
                           << "- a second start will not bring this clock forward";
+        if (m_listener >= 0)
+            ::close(m_listener);
+        m_listener = -1;
+        return;
+    }
+    m_listening = new QSocketNotifier(m_listener, QSocketNotifier::Read, this);
+    connect(m_listening, &QSocketNotifier::activated, this, &SingleInstance::accept);
+}
+
+void SingleInstance::accept()
+{
+    for (int fd;
+         (fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+        if (!fromOwner(fd)) {
+            qCWarning(lcMain) << "a connection from another user was refused";
+            ::close(fd);
+            continue;
+        }
+        // Read as the lines come, until the other end closes.
+        struct Connection {
+            QByteArray pending;
+            int lines = 0;
+        };
+        auto connection = std::make_shared<Connection>();
+        auto* reading = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(reading, &QSocketNotifier::activated, this, [this, reading, fd, connection] {
+            if (read(fd, connection->pending, connection->lines))
+                return;
+            reading->setEnabled(false);
+            reading->deleteLater();
+            ::close(fd);
+        });
+    }
 }

@@ -2,11 +2,12 @@
 
 #include "core/install/Installer.h"
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 
 #include <memory>
+
+class QSocketNotifier;
 
 #include <sys/types.h>
 
@@ -15,7 +16,8 @@
 // asks it to come forward) and ends. The lock is the kernel's record of a live process (QLockFile
 // checks the holder's pid and name), so the lock of a killed clock never keeps a new one from
 // starting. As the socket carries file paths, both live in a folder that is the user's alone,
-// and the socket answers its owner only.
+// and the socket answers its owner only. The socket is a plain Unix one: Qt's local sockets would
+// load its network library, and with it Kerberos, for a few lines of text.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -43,9 +45,12 @@ signals:
 private:
     bool askRunningClock(const QByteArray& message);
     void listen();
-    void read(class QLocalSocket* socket);
+    void accept();
+    // Reads what a connection has sent; false once it is done with (closed, or refused).
+    bool read(int fd, QByteArray& pending, int& lines);
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    int m_listener = -1;
+    QSocketNotifier* m_listening = nullptr;
 };

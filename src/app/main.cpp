@@ -3,14 +3,19 @@
 #include "app/SingleInstance.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
-#include "ui/audio/QtSoundOutput.h"
+#include "ui/audio/SoundLoader.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstring>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -68,6 +73,13 @@ void choosePlatform(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 // The files to install, each by a path that means the same to the running clock.
 QStringList filesToInstall(const QCommandLineParser& parser)
 {
@@ -91,6 +103,10 @@ int main(int argc, char* argv[])
         return 0;
     }
     choosePlatform(argc, argv);
+    // A clock's frames are small: sent over the X connection they need no round trip to learn
+    // that the shared memory is free again, which woke the X reader thread and this one each frame.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     describe(app, parser);
@@ -124,9 +140,11 @@ int main(int argc, char* argv[])
     // exit, not quit: quit would ask the windows first, and the clock's window leaves closing to
     // the session.
     QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });
-    QtSoundOutput::removeOldCopies();
+    SoundLoader::removeOldCopies();
     session.start();
     if (!files.isEmpty())
         session.install(files, policy);
+    // What the start-up read and threw away goes back to the system once the clock shows.
+    QTimer::singleShot(0, [] { releaseFreedMemory(); });
     return app.exec();
 }

@@ -138,6 +138,26 @@ inline double match(const QImage& shot, const QImage& picture, int tolerance = 4
     return own ? double(same) / own : -1;
 }
 
+// How often a process's threads went to sleep and woke again, a second, over ms: its wakeups.
+inline double wakeupsPerSecond(qint64 pid, int ms)
+{
+    const auto count = [pid] {
+        qint64 total = 0;
+        const QDir tasks(u"/proc/%1/task"_s.arg(pid));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString status = readFile(tasks.filePath(task + u"/status"_s));
+            total += QRegularExpression(u"\\nvoluntary_ctxt_switches:\\s*(\\d+)"_s)
+                         .match(status)
+                         .captured(1)
+                         .toLongLong();
+        }
+        return total;
+    };
+    const qint64 before = count();
+    QTest::qWait(ms);
+    return (count() - before) * 1000.0 / ms;
+}
+
 struct Window {
     quint64 id = 0; // none when it is not shown
     QRect geometry; // on the root
@@ -189,6 +209,7 @@ public:
                   m_dir.path(), env("DISPLAY"), env("TZ"), env("PATH"), env("PULSE_SERVER"))
             + environment;
         const QDateTime fake = QDateTime::fromString(fakeStart, u"yyyy-MM-dd HH:mm:ss"_s);
+        m_fakeEpochMs = fake.isValid() ? fake.toMSecsSinceEpoch() : 0;
         if (fake.isValid())
             m_command
                 += u"LD_PRELOAD=" HOROLAN_FAKECLOCK_LIB
@@ -206,6 +227,14 @@ public:
         if (m_app && QTest::currentTestFailed())
             qWarning().noquote() << u"settings:\n"_s + settings() + u"\noutput:\n"_s + output();
     }
+
+    // One more variable of its environment ("NAME=value"), before it starts.
+    void setEnv(const QString& assignment)
+    {
+        m_command.insert(m_command.lastIndexOf(u'"', m_command.size() - 2), assignment + u' ');
+    }
+    // The offset of its faked wall clock from the real one, in ms, once started.
+    qint64 fakeOffsetMs() const { return m_fakeEpochMs - startedAt; }
 
     // The same clock started once more, as a user who forgot it runs, or with files to install;
     // ends with the test.
@@ -263,6 +292,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_command;
+    qint64 m_fakeEpochMs = 0;
     mutable std::optional<Helper> m_app;
 };
 

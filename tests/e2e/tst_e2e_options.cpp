@@ -112,6 +112,10 @@ private slots:
         CHECK(keys(options(clock), u"Left Left"_s));
         QCOMPARE(options(clock).geometry, again.geometry);
         QCOMPARE(shot(again.geometry), before);
+        // The slides are over: nothing runs on at the screen's rate, the clock ticks on alone.
+        const double wakeups = wakeupsPerSecond(clock.pid, 3000);
+        qInfo() << wakeups << "wakeups a second after the slides";
+        QVERIFY2(wakeups <= 3, qPrintable(u"%1 wakeups a second"_s.arg(wakeups)));
         CHECK(clock.key(u"ctrl+q"_s) && clock.closed() && clock.saved(u"UseChimes=False"_s));
     }
 };

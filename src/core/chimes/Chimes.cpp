@@ -101,13 +101,18 @@ void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
 
 void Chimes::approachHour()
 {
-    const QTime now = m_clock.now().time();
+    const QDateTime at = m_clock.now();
+    const QTime now = at.time();
     const int secondsLeft = 3600 - (now.minute() * 60 + now.second());
     if (secondsLeft > prepareSeconds || !m_settings.useChimes || m_pack.kind() == ChimeKind::Silent)
         return;
     // Nothing opens the sound server for an hour that stays quiet.
     if (m_settings.quietHours.contains(now.addSecs(secondsLeft)))
         return;
+    if (const qint64 hour = at.date().toJulianDay() * 24 + now.hour(); hour != m_approachedHour) {
+        m_approachedHour = hour;
+        emit hourApproaching();
+    }
     output().prepare();
 }
 

@@ -64,6 +64,9 @@ public:
 signals:
     // A stroke of a counting chime has sounded; the face ticks before the next one.
     void strokeEnded();
+    // An hour that will chime comes in a few seconds, once for each: time to ask the desktop
+    // whether its user is busy.
+    void hourApproaching();
 
 private:
     SoundOutput& output();
@@ -90,6 +93,7 @@ private:
     SoundPackInfo m_pack;
     // No hour yet: a clock started before midnight chimes at its first midnight.
     int m_lastChimeHour = -1;
+    qint64 m_approachedHour = -1; // counted from the epoch's day
     QString m_strokePath;
     int m_strokesLeft = -1; // -1: no counting chime runs
     int m_sequence = 0; // which counting chime, so a stroke's end finds the one it belongs to

@@ -77,7 +77,7 @@ void ClockFace::remakeBuffer()
     m_buffer.fill(Qt::transparent);
     QPainter painter(&m_buffer);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), m_scaled);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
 }
 
 bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bool animated)
@@ -91,6 +91,10 @@ bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bo
     // Most ticks fall within a second already drawn: they cost a comparison, not a frame.
     if (m_buffer.isNull() || wanted == m_drawn)
         return false;
+    // Only the hands move on a face that shows no texts, drawn over the picture it was drawn on.
+    const bool handsOnly = !animated && !skin.digital && m_drawn
+        && m_drawn->buffer == m_buffer.cacheKey() && m_drawn->skin == skin
+        && m_drawn->twelveHour == twelveHour;
     {
         QPainter painter(&m_buffer);
         FacePainter face(painter);
@@ -100,6 +104,8 @@ bool ClockFace::draw(const Skin& skin, bool twelveHour, const QDateTime& now, bo
             face.drawDigitalTime(skin, twelveHour, now, m_locale);
             face.drawHands(skin, now);
         }
+        m_changed = handsOnly ? (m_handsArea | face.handsArea()).toAlignedRect() : QRect();
+        m_handsArea = face.handsArea();
     }
     wanted.buffer = m_buffer.cacheKey();
     m_drawn = std::move(wanted);

@@ -33,6 +33,10 @@ public:
     // frame replaces the buffer). False when nothing it shows has changed: not drawn.
     bool draw(const Skin& skin, bool twelveHour, const QDateTime& now, bool animated);
 
+    // The part of the face the last draw changed, in logical pixels: where the hands were and
+    // are now; empty when it may be all of it (a new picture, texts, an animation).
+    QRect changed() const { return m_changed; }
+
     // The logical size of the picture.
     QSize size() const { return m_background.picture.size(); }
     const QImage& buffer() const { return m_buffer; }
@@ -67,4 +71,6 @@ private:
     qsizetype m_frameBytes = 0;
     QImage m_buffer;
     std::optional<Drawn> m_drawn;
+    QRectF m_handsArea; // of the face drawn last
+    QRect m_changed;
 };

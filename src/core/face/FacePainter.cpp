@@ -3,6 +3,7 @@
 #include "core/base/Logging.h"
 #include "core/base/Twips.h"
 #include "core/face/TimeText.h"
+#include "core/shape/PictureScaling.h"
 #include "core/text/NumberReading.h"
 
 #include <QFontMetricsF>
@@ -154,7 +155,7 @@ void FacePainter::drawBackground(const QImage& picture)
     m_painter.setCompositionMode(QPainter::CompositionMode_Source);
     const bool scaled = m_painter.deviceTransform().type() > QTransform::TxTranslate;
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, scaled);
-    m_painter.drawImage(QRectF(QPointF(0, 0), picture.deviceIndependentSize()), picture);
+    PictureScaling::drawInBands(m_painter, QPointF(0, 0), picture);
     m_painter.restore();
 }
 
@@ -256,6 +257,12 @@ void FacePainter::drawHand(const QRectF& box, double degrees, const Hand& hand)
     // A hand pivots on the centre of its pixel, as the old pixel-grid drawing did: a thin upright
     // hand then covers one column in full instead of two columns at half strength.
     m_painter.drawLine(line->translated(0.5, 0.5));
+    // The round caps and the antialiased edge reach past the line by half the pen and a pixel.
+    const double reach = penWidth / 2 + 2;
+    m_handsArea |= QRectF(line->p1(), line->p2())
+                       .normalized()
+                       .translated(0.5, 0.5)
+                       .adjusted(-reach, -reach, reach, reach);
 }
 
 QRectF FacePainter::visibleRect() const

@@ -63,6 +63,8 @@ public:
     void drawDigitalTime(
         const Skin& skin, bool twelveHour, const QDateTime& now, const QLocale& locale);
     void drawHands(const Skin& skin, const QDateTime& now);
+    // Where the hands drawn so far may have touched a pixel, in logical pixels.
+    const QRectF& handsArea() const { return m_handsArea; }
 
     // The print model: where the next text starts, and in which colour and font.
     struct Pen {
@@ -86,4 +88,5 @@ private:
 
     QPainter& m_painter;
     Pen m_pen;
+    QRectF m_handsArea;
 };

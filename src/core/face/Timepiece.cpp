@@ -4,6 +4,7 @@
 #include "core/base/Logging.h"
 #include "core/base/Random.h"
 #include "core/face/TimeText.h"
+#include "core/face/Wakeups.h"
 #include "core/files/FileList.h"
 #include "core/files/Roots.h"
 #include "core/settings/Settings.h"
@@ -49,6 +50,17 @@ int Timepiece::tickIntervalMs(float speed, int shortestMs)
         speed = 88;
     const double wanted = std::trunc((100 - double(speed)) * 449 / 100) + 1;
     return std::max(int(std::clamp(wanted, 1.0, 450.0)), shortestMs);
+}
+
+int Timepiece::msToNextTick(bool shown, int refreshPeriodMs) const
+{
+    Wakeups::Needs needs;
+    needs.shown = shown;
+    needs.moving
+        = (m_skin.smooth && m_skin.analog) || m_skin.background == BackgroundKind::Animated;
+    needs.motionMs = tickIntervalMs(m_settings.speed, refreshPeriodMs);
+    needs.approachSeconds = Chimes::prepareSeconds;
+    return Wakeups::msToNext(m_clock.now().time(), needs);
 }
 
 int Timepiece::hourNow12() const
@@ -187,16 +199,30 @@ FaceUpdate Timepiece::show(const Background& background)
     m_shownForSkin = true;
     FaceUpdate update;
     update.background = background;
-    update.merge(tick(true));
+    update.merge(tick(true, true));
     return update;
 }
 
-FaceUpdate Timepiece::tick()
+FaceUpdate Timepiece::tick(bool shown)
 {
-    return tick(false);
+    return tick(false, shown);
 }
 
-FaceUpdate Timepiece::tick(bool afterBackground)
+bool Timepiece::hourMayStrike(qint64 hourStamp)
+{
+    if (!m_struckHours.isEmpty() && m_struckHours.last() == hourStamp)
+        return true; // its second tick, or a step back within its first two seconds
+    if (m_struckHours.contains(hourStamp)) {
+        qCDebug(lcMain) << "the wall clock came back to an hour already struck: nothing again";
+        return false;
+    }
+    m_struckHours.append(hourStamp);
+    if (m_struckHours.size() > 24)
+        m_struckHours.removeFirst();
+    return true;
+}
+
+FaceUpdate Timepiece::tick(bool afterBackground, bool shown)
 {
     // One reading of the clock serves every part of the tick.
     const QDateTime now = m_clock.now();
@@ -207,7 +233,7 @@ FaceUpdate Timepiece::tick(bool afterBackground)
         update.trayTip = QStringLiteral(" - ") + TimeText::format(pattern, now, m_locale);
     }
     const bool animated = m_skin.background == BackgroundKind::Animated;
-    update.redrawn = m_face.draw(m_skin, m_settings.twelveHour, now, animated);
+    update.redrawn = shown && m_face.draw(m_skin, m_settings.twelveHour, now, animated);
     if (!now.isValid()) {
         qCDebug(lcMain) << "tick: the clock gave no valid time";
         return update;
@@ -216,7 +242,8 @@ FaceUpdate Timepiece::tick(bool afterBackground)
     if (animated) {
         if (!afterBackground)
             update.merge(changeBackground(hour, true));
-    } else if (now.time().second() < 2 && now.time().minute() == 0) {
+    } else if (now.time().second() < 2 && now.time().minute() == 0
+        && hourMayStrike(now.date().toJulianDay() * 24 + now.time().hour())) {
         const qint64 hourStamp = now.date().toJulianDay() * 24 + now.time().hour();
         if (m_settings.randomSkin && hourStamp != m_randomHour) {
             m_randomHour = hourStamp;

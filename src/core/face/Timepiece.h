@@ -64,12 +64,16 @@ public:
     // minute of a skin. A picture that cannot be loaded changes nothing.
     FaceUpdate changeBackground(int hour, bool anyWay);
     // With RandomSkin set, the first tick of an hour activates a skin at random before the
-    // chime it asks for.
-    FaceUpdate tick();
+    // chime it asks for. A hidden clock (shown false) draws nothing but keeps the hour's events.
+    FaceUpdate tick(bool shown = true);
 
     // The tick's interval for a Speed from 0 to 100: 450 ms down to 1 ms, never below shortestMs
     // (the screen's refresh period: a faster tick draws frames no one sees).
     static int tickIntervalMs(float speed, int shortestMs);
+    // Milliseconds from now to the next tick: just after the next second of the wall clock for a
+    // face that steps, Speed's interval where a hand sweeps or the background is animated; for a
+    // hidden clock the next tray tip or the hour's approach.
+    int msToNextTick(bool shown, int refreshPeriodMs) const;
 
     // Tests hand in exact text widths for the Tyme layout.
     void setTextWidth(TextWidth textWidth) { m_textWidth = std::move(textWidth); }
@@ -77,7 +81,10 @@ public:
 private:
     FaceUpdate changeBackground(int hour, bool anyWay, bool activating, bool activationFailed);
     FaceUpdate show(const Background& background);
-    FaceUpdate tick(bool afterBackground);
+    FaceUpdate tick(bool afterBackground, bool shown);
+    // Whether the hour's events may come: not for an hour struck before another one was, which
+    // a wall clock set back would otherwise strike twice.
+    bool hourMayStrike(qint64 hourStamp);
     int hourNow12() const;
 
     const Clock& m_clock;
@@ -99,4 +106,5 @@ private:
     int m_lastMinute = 0;
     QString m_lastSkin;
     qint64 m_randomHour = -1; // the hour, counted from the epoch's day, of the last random skin
+    QList<qint64> m_struckHours; // the last day's hours whose events came, the latest last
 };

@@ -2,6 +2,8 @@
 
 #include "core/shape/TraceShape.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <array>
 
@@ -88,3 +90,16 @@ ScreenPicture forScreen(
 }
 
 } // namespace PictureScaling
+
+void PictureScaling::drawInBands(QPainter& painter, const QPointF& at, const QImage& picture)
+{
+    constexpr int bandRows = 32;
+    if (painter.deviceTransform().type() > QTransform::TxTranslate
+        || !qFuzzyCompare(picture.devicePixelRatio(), 1.0)) {
+        painter.drawImage(at, picture);
+        return;
+    }
+    for (int y = 0; y < picture.height(); y += bandRows)
+        painter.drawImage(at + QPointF(0, y), picture,
+            QRect(0, y, picture.width(), std::min(bandRows, picture.height() - y)));
+}

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QRegion>
 
+class QPainter;
+
 // Skin pictures for a high-DPI screen, at the screen's own pixels. The transparent colour must
 // not bleed into the outline: smooth scaling would blend the key colour (magenta, say) into the
 // edge pixels and leave a coloured fringe inside the window's shape.
@@ -20,5 +22,10 @@ struct ScreenPicture {
 // inside. At a ratio of 1, the picture and its outline as they are.
 ScreenPicture forScreen(
     const QImage& picture, const QRegion& outline, const QImage& companion, QRgb key, qreal dpr);
+
+// Draws the picture with its top left at `at`, in its own size, as drawImage does, but a few rows
+// at a time where nothing scales it: Qt's raster engine hands a blit of 96 rows or more to its
+// thread pool, and a clock that wakes one thread for its frame would wake three.
+void drawInBands(QPainter& painter, const QPointF& at, const QImage& picture);
 
 } // namespace PictureScaling

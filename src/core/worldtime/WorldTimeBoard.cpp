@@ -90,6 +90,7 @@ bool WorldTimeBoard::setDevicePixelRatio(qreal ratio)
 
 void WorldTimeBoard::remakeBuffer()
 {
+    m_strip = QImage();
     const QImage& picture = m_background.picture;
     PictureScaling::ScreenPicture screen = m_background.forScreen(m_ratio);
     m_scaled = std::move(screen.picture);
@@ -110,7 +111,11 @@ void WorldTimeBoard::tick(const QList<WorldTimeEntry>& entries, const QDateTime&
         m_scrollTwips -= scrollStepTwips;
     // Brought back within one column, also when the table has just shrunk under it.
     m_scrollTwips = total > 0 ? std::fmod(m_scrollTwips, total) : 0;
-    draw(entries, now);
+    // A column that stands still is drawn as it always was; one that scrolls, from its strip.
+    if (!scroll || entries.isEmpty() || !drawFromStrip(entries, now)) {
+        m_strip = QImage();
+        draw(entries, now);
+    }
 }
 
 void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime& now)
@@ -122,12 +127,62 @@ void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime&
     painter.setClipRect(
         box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), m_scaled);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.translate(box.topLeft());
+    drawColumn(painter, entries, now, m_scrollTwips, Twips::fromPixels(box.height()));
+}
+
+bool WorldTimeBoard::drawFromStrip(const QList<WorldTimeEntry>& entries, const QDateTime& now)
+{
+    const QRectF box = m_look.box;
+    const auto whole = [this](double px) {
+        const double device = px * m_ratio;
+        return std::abs(device - std::round(device)) < 1e-9;
+    };
+    if (m_buffer.isNull() || !whole(Twips::toPixels(scrollStepTwips)) || !whole(box.left())
+        || !whole(box.top()) || box.isEmpty())
+        return false;
+    // How far the column has moved since the strip was drawn; a wrap moves it back.
+    const double moved = m_stripTwips - m_scrollTwips;
+    const qint64 minute = now.toSecsSinceEpoch() / 60;
+    if (m_strip.isNull() || moved < 0 || moved > m_stripSpanTwips || minute != m_stripMinute
+        || entries != m_stripEntries) {
+        const double total = entryTwips * double(entries.size());
+        // Down to the column's wrap, within a few screens.
+        m_stripSpanTwips = std::min(m_scrollTwips + total, Twips::fromPixels(2048));
+        m_stripTwips = m_scrollTwips;
+        m_stripMinute = minute;
+        m_stripEntries = entries;
+        const QSizeF size(box.width(), box.height() + Twips::toPixels(m_stripSpanTwips));
+        m_strip = QImage((size * m_ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        m_strip.setDevicePixelRatio(m_ratio);
+        m_strip.fill(Qt::transparent);
+        QPainter painter(&m_strip);
+        drawColumn(painter, entries, now, m_scrollTwips, Twips::fromPixels(size.height()));
+        qCDebug(lcWorldTime) << "world time column drawn into a strip of" << m_strip.size();
+    }
+    const double shiftDevice = std::round(Twips::toPixels(m_stripTwips - m_scrollTwips) * m_ratio);
+    QPainter painter(&m_buffer);
+    painter.setClipRect(
+        box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // A band at a time, as drawInBands does.
+    const int rows = int(std::lround(box.height() * m_ratio));
+    for (int y = 0; y < rows; y += 32)
+        painter.drawImage(box.topLeft() + QPointF(0, y / m_ratio), m_strip,
+            QRectF(0, shiftDevice + y, box.width() * m_ratio, std::min(32, rows - y)));
+    return true;
+}
+
+void WorldTimeBoard::drawColumn(QPainter& painter, const QList<WorldTimeEntry>& entries,
+    const QDateTime& now, double scrollTwips, double heightTwips)
+{
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(nameFont());
     const QFontMetricsF metrics(painter.font());
-    painter.translate(box.topLeft());
     const auto px = [](double twips) { return Twips::toPixels(twips); };
 
     if (entries.isEmpty()) {
@@ -140,12 +195,11 @@ void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime&
         return;
     }
 
-    const double heightTwips = Twips::fromPixels(box.height());
     const double total = entryTwips * double(entries.size());
     const int copies = int(std::round(heightTwips) / total) + 2;
     for (int k = 0; k < copies; ++k) {
         for (qsizetype i = 0; i < entries.size(); ++i) {
-            const double y = radiusTwips + entryTwips * double(i) + m_scrollTwips + total * k;
+            const double y = radiusTwips + entryTwips * double(i) + scrollTwips + total * k;
             if (y <= -radiusTwips || y >= heightTwips + radiusTwips)
                 continue;
             const WorldTimeEntry& entry = entries.at(i);

@@ -38,7 +38,9 @@ public:
     qreal devicePixelRatio() const { return m_ratio; }
     // The window's outline at the device-pixel ratio, in device pixels.
     const QRegion& screenOutline() const { return m_outline; }
-    // One tick: the column moves up a step while scrolling, and the box is drawn anew.
+    // One tick: the column moves up a step while scrolling, and the box is drawn anew. While it
+    // scrolls the column is drawn once into a strip (again when a minute turns, an entry or the
+    // skin changes, or it has scrolled through) and a tick only moves the strip.
     void tick(const QList<WorldTimeEntry>& entries, const QDateTime& now, bool scroll);
     // The whole window: the picture with the box drawn on it.
     const QImage& buffer() const { return m_buffer; }
@@ -46,7 +48,13 @@ public:
 
 private:
     void remakeBuffer();
+    // Draws the column as it stands at scrollTwips into painter, from the box's top left, for a
+    // box heightTwips high.
+    void drawColumn(QPainter& painter, const QList<WorldTimeEntry>& entries, const QDateTime& now,
+        double scrollTwips, double heightTwips);
     void draw(const QList<WorldTimeEntry>& entries, const QDateTime& now);
+    // False where a step is no whole number of the buffer's pixels: then each tick draws.
+    bool drawFromStrip(const QList<WorldTimeEntry>& entries, const QDateTime& now);
 
     Background m_background;
     WorldTimeSkin m_look;
@@ -55,5 +63,12 @@ private:
     QRegion m_outline;
     QImage m_buffer;
     double m_scrollTwips = 0; // how far the column has moved up: 0 or below
+    // The column drawn once for scrolling: from where the column stood (m_stripTwips) down to
+    // where the strip has scrolled through.
+    QImage m_strip;
+    double m_stripTwips = 0;
+    double m_stripSpanTwips = 0;
+    QList<WorldTimeEntry> m_stripEntries;
+    qint64 m_stripMinute = -1;
     WorldTimeTable::ZoneClock m_zoneClock;
 };

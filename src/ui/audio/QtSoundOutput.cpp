@@ -6,19 +6,16 @@
 #include <QApplication>
 #include <QAudioDevice>
 #include <QAudioSink>
-#include <QDir>
 #include <QFileInfo>
 #include <QMediaDevices>
-#include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <numbers>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
 #endif
 
 namespace {
@@ -40,19 +37,6 @@ DecodedSound ding()
     return tone;
 }
 
-// Empties a folder of earlier versions' padded copies (<40 hex digits>.wav, and a save's
-// temporary <that>.<anything>), then removes it if nothing else is left in it.
-void removeCopies(const QString& folder)
-{
-    static const QRegularExpression copy(QStringLiteral("^[0-9a-f]{40}\\.wav(\\..+)?$"));
-    QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (copy.match(name).hasMatch())
-            dir.remove(name);
-    if (QDir().rmdir(folder))
-        qCDebug(lcSound) << "removed the old folder of padded copies" << folder;
-}
-
 } // namespace
 
 QtSoundOutput::QtSoundOutput(QObject* parent)
@@ -71,28 +55,21 @@ QtSoundOutput::QtSoundOutput(QObject* parent)
         closeSink();
         finish();
     });
-    connect(&m_idle, &QTimer::timeout, this, &QtSoundOutput::closeSink);
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        closeSink();
+        // Nothing sounds for a while: the decoded sounds go, and the heap they held goes back.
+        m_held.clear();
+        m_beep.clear();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
+    });
 }
 
 QtSoundOutput::~QtSoundOutput()
 {
     cut();
     closeSink();
-}
-
-void QtSoundOutput::removeOldCopies()
-{
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (!cache.isEmpty() && QFileInfo::exists(cache + QStringLiteral("/horolan/sounds"))) {
-        removeCopies(cache + QStringLiteral("/horolan/sounds"));
-        QDir().rmdir(cache + QStringLiteral("/horolan"));
-    }
-#ifdef Q_OS_UNIX
-    // The fallback in the temporary folder, only if it is this user's own.
-    const QFileInfo temp(QDir::tempPath() + QStringLiteral("/horolan-%1-sounds").arg(::getuid()));
-    if (temp.isDir() && !temp.isSymLink() && temp.ownerId() == ::getuid())
-        removeCopies(temp.filePath());
-#endif
 }
 
 void QtSoundOutput::play(const QString& path)

@@ -49,9 +49,6 @@ public:
     void beep() override;
     void prepare() override;
 
-    // Earlier versions kept padded copies of the sounds in the cache; their folder goes.
-    static void removeOldCopies();
-
 protected:
     void setVolume(double volume) override;
     // Asked at each play; tests without a sound server say there is none.

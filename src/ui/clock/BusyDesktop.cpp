@@ -14,38 +14,14 @@
 #include <algorithm>
 
 namespace {
-
-// Long enough for a slow bus, short enough that the answer describes the hour.
-constexpr int askBeforeHourMs = 3000;
-// A wall clock that jumps leaves a long wait wrong: never wait longer than this.
-constexpr int longestWaitMs = 5 * 60 * 1000;
-
+const QString sessionName = QStringLiteral("horolan-busy-session");
+const QString systemName = QStringLiteral("horolan-busy-system");
 } // namespace
 
-BusyDesktop::BusyDesktop(const Clock& clock, const Settings& settings, QObject* parent)
+BusyDesktop::BusyDesktop(const Clock&, const Settings& settings, QObject* parent)
     : QObject(parent)
-    , m_clock(clock)
     , m_settings(settings)
-{
-    m_beforeHour.setSingleShot(true);
-    connect(&m_beforeHour, &QTimer::timeout, this, [this] {
-        if (m_clock.now().time().minute() == 59)
-            refresh();
-        scheduleNext();
-    });
-    scheduleNext();
-}
-
-void BusyDesktop::scheduleNext()
-{
-    const QTime now = m_clock.now().time();
-    const int msIntoHour
-        = now.isValid() ? (now.minute() * 60 + now.second()) * 1000 + now.msec() : 0;
-    int wait = 3600 * 1000 - askBeforeHourMs - msIntoHour;
-    if (wait <= 0)
-        wait += 3600 * 1000;
-    m_beforeHour.start(std::min(wait, longestWaitMs));
-}
+{ }
 
 QString BusyDesktop::reason()
 {
@@ -61,18 +37,33 @@ QString BusyDesktop::reason()
 
 void BusyDesktop::refresh()
 {
+    if (m_waiting > 0)
+        return; // the last questions are still out
     if (m_settings.quietWhenLocked) {
         askScreenSaver();
-        ask(QDBusConnection::systemBus(), QStringLiteral("org.freedesktop.login1"),
+        ask(QDBusConnection::connectToBus(QDBusConnection::SystemBus, systemName),
+            QStringLiteral("org.freedesktop.login1"),
             QStringLiteral("/org/freedesktop/login1/session/auto"),
             QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("LockedHint"),
             m_lockedHint);
     }
     if (m_settings.quietWhenDoNotDisturb)
-        ask(QDBusConnection::sessionBus(), QStringLiteral("org.freedesktop.Notifications"),
+        ask(QDBusConnection::connectToBus(QDBusConnection::SessionBus, sessionName),
+            QStringLiteral("org.freedesktop.Notifications"),
             QStringLiteral("/org/freedesktop/Notifications"),
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Inhibited"),
             m_inhibited);
+    if (m_waiting == 0)
+        answered();
+}
+
+void BusyDesktop::answered()
+{
+    if (m_waiting > 0 && --m_waiting > 0)
+        return;
+    // Nothing is asked of the buses until the next hour: their connections go.
+    QDBusConnection::disconnectFromBus(sessionName);
+    QDBusConnection::disconnectFromBus(systemName);
 }
 
 void BusyDesktop::missing(const QString& source, const QString& why)
@@ -85,7 +76,7 @@ void BusyDesktop::missing(const QString& source, const QString& why)
 
 void BusyDesktop::askScreenSaver()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, sessionName);
     const QString source = QStringLiteral("the screen saver");
     if (!bus.isConnected())
         return missing(source, QStringLiteral("no session bus"));
@@ -93,7 +84,8 @@ void BusyDesktop::askScreenSaver()
         = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
             QStringLiteral("/org/freedesktop/ScreenSaver"),
             QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("GetActive"));
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, askBeforeHourMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, askTimeoutMs), this);
+    ++m_waiting;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, source](QDBusPendingCallWatcher* w) {
             const QDBusPendingReply<bool> reply = *w;
@@ -104,6 +96,7 @@ void BusyDesktop::askScreenSaver()
                 m_screenSaver = reply.value();
             }
             w->deleteLater();
+            answered();
         });
 }
 
@@ -116,7 +109,8 @@ void BusyDesktop::ask(const QDBusConnection& bus, const QString& service, const 
     QDBusMessage call = QDBusMessage::createMethodCall(
         service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << interface << property;
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, askBeforeHourMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, askTimeoutMs), this);
+    ++m_waiting;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, source, &answer](QDBusPendingCallWatcher* w) {
             const QDBusPendingReply<QDBusVariant> reply = *w;
@@ -129,6 +123,7 @@ void BusyDesktop::ask(const QDBusConnection& bus, const QString& service, const 
                     reply.isError() ? reply.error().message() : QStringLiteral("not a boolean"));
             }
             w->deleteLater();
+            answered();
         });
 }
 

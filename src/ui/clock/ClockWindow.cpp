@@ -6,6 +6,7 @@
 #include "core/face/TimeText.h"
 #include "core/face/Timepiece.h"
 #include "core/settings/UserSettings.h"
+#include "core/shape/PictureScaling.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
@@ -88,17 +89,13 @@ ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& set
     connect(&m_tray, &TrayIcon::doubleClicked, this, &ClockWindow::toggleVisible);
     connect(&m_tray, &TrayIcon::rightPressed, this, [this](QPoint at) { m_menu.popup(at); });
 
-    // The first tick sets the interval from the speed.
-    m_ticker.setInterval(100);
-    connect(&m_ticker, &QTimer::timeout, this, &ClockWindow::tick);
-    m_compositorWatch.setInterval(5000);
-    connect(&m_compositorWatch, &QTimer::timeout, this, [this] {
-        if (const bool now = DesktopIntegration::composited(); now != m_composited) {
-            qCDebug(lcMain) << (now ? "a compositing manager came"
-                                    : "the compositing manager went");
-            m_composited = now;
-            tick();
-        }
+    m_ticker.setSingleShot(true);
+    m_ticker.setTimerType(Qt::PreciseTimer);
+    connect(&m_ticker, &QTimer::timeout, this, &ClockWindow::wake);
+    connect(&m_wallClock, &WallClockWatch::changed, this, [this] {
+        if (m_running)
+            wake();
+        emit wallClockChanged();
     });
     // The face moves on between the strokes of a counting chime.
     connect(&m_chimes, &Chimes::strokeEnded, this, &ClockWindow::tick);
@@ -137,29 +134,74 @@ void ClockWindow::start()
     // The face is drawn before the window maps, so its first frame already shows the time.
     tick();
     showClock();
-    m_ticker.start();
-    m_compositorWatch.start();
+    m_running = true;
+    DesktopIntegration::watchCompositor(this, [this] { compositorChanged(); });
+    aim();
 }
 
 void ClockWindow::shutDown()
 {
+    m_running = false;
     m_ticker.stop();
-    m_compositorWatch.stop();
     m_chimes.stop();
     m_tray.remove();
 }
 
 void ClockWindow::tick()
 {
-    const int intervalMs
-        = Timepiece::tickIntervalMs(m_settings->speed, DesktopIntegration::refreshPeriodMs());
-    if (m_ticker.interval() != intervalMs)
-        m_ticker.setInterval(intervalMs);
     // The screen, and so the device-pixel ratio, may have changed since the last tick.
     m_timepiece.face().setDevicePixelRatio(devicePixelRatioF());
     m_timepiece.face().setSoftEdges(m_composited);
-    apply(m_timepiece.tick());
+    apply(m_timepiece.tick(seen()));
     m_chimes.approachHour();
+}
+
+void ClockWindow::wake()
+{
+    tick();
+    aim();
+}
+
+void ClockWindow::aim()
+{
+    if (!m_running)
+        return;
+    m_aimedMs = m_timepiece.msToNextTick(seen(), DesktopIntegration::refreshPeriodMs());
+    m_ticker.start(m_aimedMs);
+}
+
+void ClockWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Hidden, it drew nothing: the face is brought up to date before it is seen.
+    if (m_running)
+        wake();
+}
+
+void ClockWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    aim();
+}
+
+void ClockWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !m_running)
+        return;
+    if (seen())
+        wake();
+    else
+        aim();
+}
+
+void ClockWindow::compositorChanged()
+{
+    if (const bool now = DesktopIntegration::composited(); now != m_composited) {
+        qCDebug(lcMain) << (now ? "a compositing manager came" : "the compositing manager went");
+        m_composited = now;
+        tick();
+    }
 }
 
 void ClockWindow::apply(const FaceUpdate& update)
@@ -186,8 +228,13 @@ void ClockWindow::apply(const FaceUpdate& update)
     }
     if (update.trayTip)
         m_tray.setTip(*update.trayTip);
-    if (update.redrawn || update.background)
+    if (update.background)
         this->update();
+    else if (update.redrawn)
+        // Only where the hands were and are: the X server is sent that much of the face. Painted
+        // at once, as a posted request would wake the clock a second time for each frame.
+        m_timepiece.face().changed().isEmpty() ? this->repaint()
+                                               : this->repaint(m_timepiece.face().changed());
     if (update.chimeHour)
         m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
     if (update.skinChanged)
@@ -237,7 +284,7 @@ void ClockWindow::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     WindowShape::clip(painter, event, m_outline, m_timepiece.face().devicePixelRatio());
-    painter.drawImage(QPointF(0, 0), m_timepiece.face().buffer());
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_timepiece.face().buffer());
 }
 
 void ClockWindow::keyPressEvent(QKeyEvent* event)

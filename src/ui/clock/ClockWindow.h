@@ -2,6 +2,7 @@
 
 #include "ui/clock/TrayIcon.h"
 #include "ui/clock/WindowPlacement.h"
+#include "core/base/WallClockWatch.h"
 #include "ui/commands/ClockCommands.h"
 
 #include <QMenu>
@@ -43,7 +44,8 @@ public:
     void shutDown();
     // One tick of the timepiece.
     void tick();
-    int tickIntervalMs() const { return m_ticker.interval(); }
+    // How long the last aim of the next tick waited, in ms.
+    int aimedMs() const { return m_aimedMs; }
     // Shown if hidden, raised and given the focus: the user started the clock once more.
     void bringForward();
     // Where the window really is, for saving: a window manager may have moved it without Qt
@@ -61,11 +63,16 @@ signals:
     // A skin was activated, chosen or at random on the hour: the clock's other windows take it
     // too.
     void skinActivated();
+    // The wall clock was set, the computer woke or the zone changed: times shown are read anew.
+    void wallClockChanged();
     // Files or folders were dropped on the clock, to install.
     void filesDropped(const QStringList& paths);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -76,6 +83,12 @@ protected:
 
 private:
     void apply(const FaceUpdate& update);
+    // Ticks, then aims the next tick from the wall clock read anew.
+    void wake();
+    void aim();
+    void compositorChanged();
+    // Shown and not minimised: its face is seen.
+    bool seen() const { return isVisible() && !isMinimized(); }
     void run(Command command);
     void toggleVisible();
     void showClock();
@@ -88,9 +101,10 @@ private:
     ClockCommands m_commands;
     QMenu m_menu;
     TrayIcon m_tray;
-    QTimer m_ticker;
-    // A compositing manager may come or go while the clock runs.
-    QTimer m_compositorWatch;
+    QTimer m_ticker; // one shot, aimed anew after every tick
+    int m_aimedMs = 0;
+    bool m_running = false;
+    WallClockWatch m_wallClock;
     bool m_composited = false;
     WindowDrag m_drag;
     QRegion m_outline;

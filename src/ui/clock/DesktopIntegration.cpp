@@ -2,14 +2,19 @@
 
 #include "core/base/Logging.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QList>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace DesktopIntegration {
 
@@ -125,6 +130,67 @@ bool composited()
     const bool owned = reply && reply->owner != XCB_NONE;
     free(reply);
     return owned;
+}
+
+namespace {
+// Qt's own connection already asks XFixes to report who owns the compositor's selection; its
+// events pass through here.
+class CompositorFilter final : public QAbstractNativeEventFilter {
+public:
+    CompositorFilter(
+        QObject* context, std::function<void()> changed, uint8_t firstEvent, xcb_atom_t selection)
+        : m_context(context)
+        , m_changed(std::move(changed))
+        , m_firstEvent(firstEvent)
+        , m_selection(selection)
+    { }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t" || !m_context)
+            return false;
+        // XFixes' SelectionNotify: its first event; the selection's atom after the window and
+        // the owner.
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != m_firstEvent)
+            return false;
+        quint32 selection = 0;
+        std::memcpy(&selection, reinterpret_cast<const char*>(event) + 12, sizeof selection);
+        if (selection == m_selection)
+            m_changed();
+        return false;
+    }
+
+private:
+    QPointer<QObject> m_context;
+    std::function<void()> m_changed;
+    uint8_t m_firstEvent;
+    xcb_atom_t m_selection;
+};
+} // namespace
+
+void watchCompositor(QObject* context, std::function<void()> changed)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const char name[] = "XFIXES";
+    xcb_query_extension_reply_t* xfixes = xcb_query_extension_reply(
+        connection, xcb_query_extension(connection, sizeof name - 1, name), nullptr);
+    const xcb_atom_t selection = atom(connection, "_NET_WM_CM_S0");
+    if (!xfixes || !xfixes->present || selection == XCB_ATOM_NONE) {
+        qCDebug(lcMain) << "a compositing manager that comes later is not seen (no XFixes)";
+        free(xfixes);
+        return;
+    }
+    auto* filter
+        = new CompositorFilter(context, std::move(changed), xfixes->first_event, selection);
+    free(xfixes);
+    QCoreApplication::instance()->installNativeEventFilter(filter);
+    QObject::connect(context, &QObject::destroyed, [filter] {
+        QCoreApplication::instance()->removeNativeEventFilter(filter);
+        delete filter;
+    });
 }
 
 std::optional<bool> activeWindowFullScreen()

@@ -4,8 +4,10 @@
 #include <QPoint>
 #include <QRect>
 
+#include <functional>
 #include <optional>
 
+class QObject;
 class QWidget;
 
 // What a desktop clock asks of the window system beyond Qt's own flags. Platform code stays here.
@@ -32,6 +34,10 @@ bool clientPlacesWindows();
 // Whether a compositing manager blends windows with what lies behind them (on X11 one holds the
 // _NET_WM_CM_S0 selection; Wayland always composites).
 bool composited();
+
+// Calls changed while context lives whenever a compositing manager comes or goes (on X11 the
+// _NET_WM_CM_S0 selection changes owner); nothing is polled.
+void watchCompositor(QObject* context, std::function<void()> changed);
 
 // Whether the window the user works in fills the screen (a video, a presentation, a game):
 // _NET_WM_STATE_FULLSCREEN of _NET_ACTIVE_WINDOW. Nothing where that cannot be asked.

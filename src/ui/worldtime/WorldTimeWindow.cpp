@@ -4,7 +4,9 @@
 #include "core/base/Logging.h"
 #include "core/base/Random.h"
 #include "core/face/Timepiece.h"
+#include "core/face/Wakeups.h"
 #include "core/settings/UserSettings.h"
+#include "core/shape/PictureScaling.h"
 #include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/WindowShape.h"
@@ -37,6 +39,9 @@ WorldTimeWindow::WorldTimeWindow(UserSettings& settings, const Timepiece& timepi
     setFocusPolicy(Qt::StrongFocus);
     m_ticker.setInterval(100);
     connect(&m_ticker, &QTimer::timeout, this, &WorldTimeWindow::tick);
+    m_nextMinute.setSingleShot(true);
+    m_nextMinute.setTimerType(Qt::PreciseTimer);
+    connect(&m_nextMinute, &QTimer::timeout, this, &WorldTimeWindow::refresh);
 }
 
 void WorldTimeWindow::open()
@@ -53,7 +58,7 @@ void WorldTimeWindow::open()
     m_board.tick(m_settings->worldTimes, m_clock.now(), false);
     show();
     ClockWindow::keepOnTop(this, m_settings->onTop);
-    m_ticker.start();
+    aim();
     qCDebug(lcWorldTime) << "world time window opened at" << pos();
 }
 
@@ -63,6 +68,7 @@ void WorldTimeWindow::closeWindow()
         return;
     m_settings.set(&Settings::worldTimePosition, savedPosition());
     m_ticker.stop();
+    m_nextMinute.stop();
     m_drag.release();
     hide();
 }
@@ -105,12 +111,40 @@ void WorldTimeWindow::tick()
     update(m_board.box().toAlignedRect());
 }
 
+void WorldTimeWindow::refresh()
+{
+    if (!isVisible())
+        return;
+    m_board.setDevicePixelRatio(devicePixelRatioF());
+    m_board.tick(m_settings->worldTimes, m_clock.now(), false);
+    update(m_board.box().toAlignedRect());
+    aim();
+}
+
+void WorldTimeWindow::aim()
+{
+    const bool scrolling = isVisible() && m_settings->scroll && !m_settings->worldTimes.isEmpty()
+        && !m_drag.dragging();
+    if (scrolling) {
+        m_nextMinute.stop();
+        if (!m_ticker.isActive())
+            m_ticker.start();
+        return;
+    }
+    m_ticker.stop();
+    // The dials show minutes: one standing still is drawn again when the next one begins.
+    if (isVisible() && !m_settings->worldTimes.isEmpty() && !m_drag.dragging())
+        m_nextMinute.start(Wakeups::msToNextMinute(m_clock.now().time()));
+    else
+        m_nextMinute.stop();
+}
+
 void WorldTimeWindow::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     WindowShape::clip(painter, event, m_board.screenOutline(), m_board.devicePixelRatio());
-    painter.drawImage(QPointF(0, 0), m_board.buffer());
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_board.buffer());
 }
 
 void WorldTimeWindow::keyPressEvent(QKeyEvent* event)
@@ -145,11 +179,11 @@ void WorldTimeWindow::mousePressEvent(QMouseEvent* event)
             (event->globalPosition() - event->position()).toPoint(), m_settings->lockPosition);
         // The dials stand still while the window moves.
         if (m_drag.dragging()) {
-            m_ticker.stop();
+            aim();
             if (!DesktopIntegration::clientPlacesWindows() && windowHandle()) {
                 m_drag.release();
                 windowHandle()->startSystemMove();
-                m_ticker.start();
+                aim();
             }
         }
         break;
@@ -178,8 +212,8 @@ void WorldTimeWindow::mouseReleaseEvent(QMouseEvent*)
         m_drag.release();
         m_settings.set(&Settings::worldTimePosition, pos());
     }
-    if (isVisible() && !m_ticker.isActive())
-        m_ticker.start();
+    if (isVisible())
+        aim();
 }
 
 void WorldTimeWindow::closeEvent(QCloseEvent* event)

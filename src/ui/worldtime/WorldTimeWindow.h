@@ -31,6 +31,9 @@ public:
     // Where it is now when shown, else where it was last: for saving.
     QPoint savedPosition();
     const WorldTimeBoard& board() const { return m_board; }
+    // A setting (scrolling, the entries) or the wall clock changed: drawn anew, and it wakes
+    // only as often as it now needs to.
+    void refresh();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,6 +45,8 @@ protected:
 
 private:
     void tick();
+    // Scrolling: every 100 ms; standing still: when the next minute turns; hidden: never.
+    void aim();
 
     UserSettings& m_settings;
     const Timepiece& m_timepiece;
@@ -51,5 +56,6 @@ private:
     QMenu& m_menu;
     WorldTimeBoard m_board;
     QTimer m_ticker;
+    QTimer m_nextMinute;
     WindowDrag m_drag;
 };

@@ -108,6 +108,7 @@ void tst_Chimes::strikes()
         else
             QFAIL(qPrintable("unknown step " + step));
     };
+    connect(&chimes, &Chimes::hourApproaching, this, [&] { output.calls << "ask desktop"; });
     connect(&chimes, &Chimes::strokeEnded, this, [&] {
         output.calls << "tick";
         if (!atTick.isEmpty())

@@ -13,6 +13,8 @@ private slots:
     void steps();
     void tickInterval_data();
     void tickInterval();
+    void nextTick_data();
+    void nextTick();
 };
 
 // Steps in, the picture shown after each and the fields after the last out (timepiece.rows).
@@ -47,7 +49,9 @@ void TstTimepiece::steps()
     FaceUpdate last;
     for (const QString& step : row[2].split(u' ')) {
         const bool bKey = step.size() > 1 && step[0] == u'B' && step[1].isDigit();
-        if (step.contains(u':'))
+        if (step.contains(u':') && step.contains(u'-'))
+            c.clock.set(QDateTime::fromString(step, Qt::ISODateWithMs));
+        else if (step.contains(u':'))
             c.clock.set(QTime::fromString(step, Qt::ISODateWithMs));
         else if (step == u"12h")
             c.settings.twelveHour = true;
@@ -115,6 +119,63 @@ void TstTimepiece::tickInterval()
     QFETCH(int, shortestMs);
     QFETCH(int, intervalMs);
     QCOMPARE(Timepiece::tickIntervalMs(speed, shortestMs), intervalMs);
+}
+
+void TstTimepiece::nextTick_data()
+{
+    QTest::addColumn<QString>("ini"); // Skin.ini of the active skin; empty: the built-in one
+    QTest::addColumn<float>("speed");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<int>("ms");
+    const QString smooth = QStringLiteral("[setting]\nsmooth=yes");
+    const QString digital = QStringLiteral("[setting]\nsmooth=yes\nuseanalog=no");
+    const QString animated = QStringLiteral("[setting]\nbacktype=Animated");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    // A face that steps: just after the next second, at any Speed.
+    QTest::newRow("steps, Speed 88") << QString() << 88.f << true << "10:00:00.000" << 1002;
+    QTest::newRow("steps, Speed 0, late in a second")
+        << QString() << 0.f << true << "10:00:00.990" << 12;
+    QTest::newRow("steps, Speed 100") << QString() << 100.f << true << "23:59:59.500" << 502;
+    QTest::newRow("woke early: the turn again") << QString() << 88.f << true << "10:00:00.999" << 3;
+    QTest::newRow("a sweep, Speed 88: 54 ms") << smooth << 88.f << true << "10:00:00.000" << 54;
+    QTest::newRow("a sweep meets the second's turn")
+        << smooth << 88.f << true << "10:00:00.980" << 22;
+    QTest::newRow("a sweep, Speed 0: 450 ms") << smooth << 0.f << true << "10:00:00.460" << 440;
+    QTest::newRow("a sweep, Speed NaN reads 88") << smooth << nan << true << "10:00:00.100" << 8;
+    QTest::newRow("Speed 100: the screen's refresh")
+        << smooth << 100.f << true << "10:00:00.000" << 17;
+    QTest::newRow("Speed above 100: as 100") << smooth << 1000.f << true << "10:00:00.000" << 17;
+    QTest::newRow("no hands to sweep: steps") << digital << 88.f << true << "10:00:00.000" << 1002;
+    QTest::newRow("an animation, Speed 88") << animated << 88.f << true << "10:00:00.300" << 24;
+    // Hidden: the tray's tip at seconds 0, 20 and 40, and 3 s before the hour.
+    QTest::newRow("hidden: the next tray tip")
+        << QString() << 88.f << false << "10:00:00.001" << 20001;
+    QTest::newRow("hidden sweep: the tray tip")
+        << smooth << 100.f << false << "10:20:41.500" << 18502;
+    QTest::newRow("hidden: the hour's approach")
+        << QString() << 88.f << false << "10:59:50.000" << 7002;
+    QTest::newRow("hidden: from the approach, the hour")
+        << QString() << 88.f << false << "10:59:57.002" << 3000;
+}
+
+void TstTimepiece::nextTick()
+{
+    QFETCH(QString, ini);
+    QFETCH(float, speed);
+    QFETCH(bool, shown);
+    QFETCH(QString, now);
+    QFETCH(int, ms);
+    test::Clockwork c;
+    if (!ini.isEmpty()) {
+        c.folders.write(QStringLiteral("Skins/S/Skin.ini"), ini.toUtf8());
+        c.folders.picture(
+            QStringLiteral("Skins/S/back1.bmp"), { 20, 20 }, Qt::darkCyan, Qt::magenta);
+    }
+    c.timepiece.activateSkin(ini.isEmpty() ? builtInSkinName : QStringLiteral("S"));
+    c.settings.speed = speed;
+    c.clock.set(QTime::fromString(now, Qt::ISODateWithMs));
+    QCOMPARE(c.timepiece.msToNextTick(shown, 17), ms);
 }
 
 QTEST_MAIN(TstTimepiece)

@@ -1,10 +1,13 @@
 // Zone time of day and the world time table's entries, as the editor makes and lists them.
+#include "core/skin/BuiltInSkin.h"
 #include "core/worldtime/WorldTimeBoard.h"
 #include "core/worldtime/WorldTimeTable.h"
 #include "core/worldtime/ZoneTime.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
+
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -172,6 +175,43 @@ private slots:
         QVERIFY(board.scrollTwips() > -WorldTimeBoard::entryTwips && board.scrollTwips() <= 0);
         board.tick({}, now, true);
         QCOMPARE(board.scrollTwips(), 0);
+    }
+
+    // Scrolling moves a strip drawn once: every step, through wraps, shows what drawing the column
+    // at that place does, but for a faint fringe where a dial leaves or enters the box.
+    void stripScrolls()
+    {
+        Skin skin;
+        WorldTimeSkin look;
+        BuiltInSkin::applyValues(skin, look, true);
+        test::SequenceRandom random;
+        WorldTimeBoard scrolled, drawn;
+        scrolled.applySkin({}, look, skin.transparent, random);
+        drawn.applySkin({}, look, skin.transparent, random);
+        QList<WorldTimeEntry> entries;
+        for (int i = 0; i < 7; ++i)
+            entries << WorldTimeEntry {
+                QStringLiteral("+%1Zone %2").arg(i * 90, 3, 10, QChar(u'0')).arg(i), {}
+            };
+        const QDateTime now = at("UTC", july);
+        const QRect box = look.box.toAlignedRect();
+        int worst = 0;
+        for (int step = 0; step < 80; ++step) {
+            scrolled.tick(entries, now, true);
+            drawn.tick(entries, now, true);
+            drawn.tick(entries, now, false); // standing still: drawn, not moved
+            QCOMPARE(scrolled.scrollTwips(), drawn.scrollTwips());
+            int differing = 0;
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    const QRgb a = scrolled.buffer().pixel(x, y), b = drawn.buffer().pixel(x, y);
+                    differing += std::abs(qRed(a) - qRed(b)) > 8
+                        || std::abs(qGreen(a) - qGreen(b)) > 8 || std::abs(qBlue(a) - qBlue(b)) > 8;
+                }
+            worst = std::max(worst, differing);
+        }
+        qInfo() << "most pixels differing in a step:" << worst;
+        QVERIFY2(worst <= box.width(), qPrintable(QString::number(worst)));
     }
 
     // A WTT picture's @2x companion comes with it, never by itself (0.9 would pick the second
