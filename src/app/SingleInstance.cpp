@@ -55,7 +55,7 @@ std::optional<sockaddr_un> address(const QString& path)
 
 QString defaultFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
         const QString problem = SingleInstance::notPrivate(runtime, geteuid());
         if (problem.isEmpty())

@@ -7,8 +7,8 @@
 
 #include <limits>
 
-ClockFace::ClockFace(QLocale locale)
-    : m_locale(std::move(locale))
+ClockFace::ClockFace(const QLocale& locale)
+    : m_locale(locale)
 {
     remakeBuffer();
 }

@@ -15,7 +15,7 @@
 // Drawing skips a face that would look as the one already drawn.
 class ClockFace {
 public:
-    explicit ClockFace(QLocale locale = QLocale());
+    explicit ClockFace(const QLocale& locale = QLocale());
 
     // The picture shown from now on; the buffer starts as a copy of it.
     void setBackground(const Background& background);

@@ -27,14 +27,14 @@ void FaceUpdate::merge(const FaceUpdate& later)
 }
 
 Timepiece::Timepiece(const Clock& clock, Random& random, const Roots& roots,
-    const Settings& settings, QLocale locale)
+    const Settings& settings, const QLocale& locale)
     : m_clock(clock)
     , m_random(random)
     , m_roots(roots)
     , m_settings(settings)
     , m_locale(locale)
     , m_backgrounds(random)
-    , m_face(std::move(locale))
+    , m_face(locale)
 {
     m_face.setBackground(builtInBackground(QStringLiteral("nothing shown yet")));
 }

@@ -36,7 +36,7 @@ struct FaceUpdate {
 class Timepiece {
 public:
     Timepiece(const Clock& clock, Random& random, const Roots& roots, const Settings& settings,
-        QLocale locale = QLocale());
+        const QLocale& locale = QLocale());
 
     const Skin& skin() const { return m_skin; }
     const WorldTimeSkin& worldTimeSkin() const { return m_worldTime; }
@@ -50,7 +50,7 @@ public:
     // Makes a skin folder the look of the clock: the built-in values, then its Skin.ini over
     // them, then the background for the hour. "< none >", or a folder without Skin.ini, is the
     // built-in skin. The skin already active is not read again.
-    FaceUpdate activateSkin(const QString& name);
+    FaceUpdate activateSkin(const QString& requested);
     // The next activation reads the skin afresh, though its name is the active one's: its folder
     // was replaced.
     void forgetSkin() { m_name.clear(); }

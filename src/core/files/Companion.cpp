@@ -48,7 +48,7 @@ QImage load(const QString& picturePath, QSize pictureSize, const QString& within
     if (path.isEmpty())
         return QImage();
     // The loader says why it refuses a file; that is the one line.
-    const QImage companion = PictureLoader::load(path, within, formatNamed(path));
+    QImage companion = PictureLoader::load(path, within, formatNamed(path));
     if (companion.isNull())
         return QImage();
     if (companion.size() != pictureSize * 2) {

@@ -104,7 +104,7 @@ QString FileList::findFile(const QString& folder, const QString& name)
 {
     if (folder.isEmpty() || name.isEmpty() || name.contains(u'/') || name.contains(u'\\'))
         return QString();
-    const QString exact = folder + u'/' + name;
+    QString exact = folder + u'/' + name;
     if (QFileInfo(exact).isFile())
         return exact;
     QString best;

@@ -15,9 +15,9 @@ inline constexpr int maxDecodedMiB = 64;
 // frame); or a null image, with a warning in horolan.skin saying why. When within is given, a path
 // that leads outside that folder (through a link, say) is refused. Never opens a FIFO or device.
 // Lowers Qt's process-wide QImageReader::allocationLimit() to maxDecodedMiB when it is higher.
-// When format is given (as formatOf names it), a file of another format is refused too.
+// When wanted is given (a format as formatOf names it), a file of another format is refused too.
 QImage load(const QString& path, const QString& within = QString(),
-    const QByteArray& format = QByteArray());
+    const QByteArray& wanted = QByteArray());
 
 // "bmp", "png", "jpeg", "gif" from the first bytes; empty for anything else.
 QByteArray formatOf(const QByteArray& head);

@@ -119,7 +119,7 @@ QString Installer::kindText(InstallKind kind)
 QString Installer::baseName(const QString& source)
 {
     const QFileInfo info(source);
-    const QString name = info.fileName();
+    QString name = info.fileName();
     if (info.isDir())
         return name;
     for (const QLatin1StringView suffix :
@@ -157,7 +157,7 @@ bool Installer::isTaken(InstallKind kind, const QString& name, const QStringList
 QString Installer::freeName(InstallKind kind, const QString& name, const QStringList& batch) const
 {
     for (int n = 2;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
+        QString candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
         if (!isTaken(kind, candidate, batch))
             return candidate;
     }

@@ -58,7 +58,7 @@ public:
     { }
 
     // The first step, on any thread: unpacks and finds what it holds.
-    Unpacked unpack(const QString& source, const std::function<void(double)>& progress = {}) const;
+    Unpacked unpack(const QString& given, const std::function<void(double)>& progress = {}) const;
     // The second: installs what was found; choices[i] answers for items[i] if its name is taken.
     InstallReport finish(Unpacked& unpacked, const QList<Conflict>& choices) const;
     // Both, with one answer for every name that is taken.

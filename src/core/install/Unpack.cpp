@@ -132,7 +132,7 @@ QString Unpacker::open()
 
 QString Unpacker::run()
 {
-    if (const QString refused = open(); !refused.isEmpty())
+    if (QString refused = open(); !refused.isEmpty())
         return refused;
     m_buffer.resize(64 * 1024);
     const std::unique_ptr<archive_entry, EntryFree> owned(archive_entry_new());
@@ -161,7 +161,7 @@ QString Unpacker::run()
         }
         if (++m_entries > m_limits.entries)
             return QStringLiteral("it holds more than %1 files and folders").arg(m_limits.entries);
-        if (const QString refused = this->entry(entry, decodeFileName(bytes)); !refused.isEmpty())
+        if (QString refused = this->entry(entry, decodeFileName(bytes)); !refused.isEmpty())
             return refused;
         tell();
     }
@@ -180,7 +180,7 @@ QString Unpacker::entry(archive_entry* entry, const QString& stored)
     if (type != AE_IFREG && type != AE_IFDIR)
         return shown(stored) + QStringLiteral(" is a device, a FIFO or a socket");
     QStringList parts;
-    if (const QString refused = splitName(stored, parts); !refused.isEmpty())
+    if (QString refused = splitName(stored, parts); !refused.isEmpty())
         return refused;
     if (parts.isEmpty())
         return {};
@@ -280,7 +280,7 @@ QString unpack(const QString& source, const QString& into, const UnpackLimits& l
     // locale the clock runs in.
     const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
     const locale_t before = utf8 ? uselocale(utf8) : nullptr;
-    const QString refused = Unpacker(source, into, limits, progress).run();
+    QString refused = Unpacker(source, into, limits, progress).run();
     if (utf8) {
         uselocale(before);
         freelocale(utf8);

@@ -56,7 +56,8 @@ double fbm(double x, double y, unsigned seed)
 QRgb blend(QRgb a, QRgb b, double t)
 {
     t = std::clamp(t, 0.0, 1.0);
-    const auto c = [&](int (*part)(QRgb)) { return int(part(a) + (part(b) - part(a)) * t + 0.5); };
+    const auto c
+        = [&](int (*part)(QRgb)) { return int(std::lround(part(a) + (part(b) - part(a)) * t)); };
     return qRgb(c(qRed), c(qGreen), c(qBlue));
 }
 
@@ -104,8 +105,9 @@ QImage drawPicture(int scale)
             // Four samples a pixel smooth the Earth's edge against the sky.
             int red = 0, green = 0, blue = 0;
             for (int s = 0; s < 4; ++s) {
-                const QRgb e = earthAt(
-                    (x + 0.25 + 0.5 * (s % 2)) / scale, (y + 0.25 + 0.5 * (s / 2)) / scale);
+                const double dx = s % 2 == 0 ? 0.25 : 0.75;
+                const double dy = s < 2 ? 0.25 : 0.75;
+                const QRgb e = earthAt((x + dx) / scale, (y + dy) / scale);
                 const QRgb c = e ? e : sky;
                 red += qRed(c), green += qGreen(c), blue += qBlue(c);
             }

@@ -101,7 +101,7 @@ int ZoneClock::minuteOfDay(const WorldTimeEntry& entry, const QDateTime& now)
 
 } // namespace WorldTimeTable
 
-WorldTimeEditor::WorldTimeEditor(QDateTime now)
+WorldTimeEditor::WorldTimeEditor(const QDateTime& now)
     : m_choices(WorldTimeTable::zoneChoices(now))
 { }
 

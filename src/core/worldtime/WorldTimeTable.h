@@ -51,7 +51,7 @@ private:
 // what Enter and Del do. The page only moves texts and keys between its controls and this.
 class WorldTimeEditor {
 public:
-    explicit WorldTimeEditor(QDateTime now);
+    explicit WorldTimeEditor(const QDateTime& now);
 
     const QList<ZoneChoice>& choices() const { return m_choices; }
     QStringList choiceLabels() const;

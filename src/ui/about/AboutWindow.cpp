@@ -55,11 +55,11 @@ AboutWindow::AboutWindow(
     m_outline = aboutEllipseRegion(AboutPicture::size, m_ratio);
     WindowShape::apply(this, m_outline, m_ratio);
 
-    for (std::size_t i = 0; i < m_pages.size(); ++i) {
-        m_pages[i] = new AboutPage(this);
-        m_pages[i]->setGeometry(
+    for (AboutPage*& page : m_pages) {
+        page = new AboutPage(this);
+        page->setGeometry(
             0, int(hiddenTop()), AboutPicture::size.width(), int(AboutPicture::pageHeight));
-        m_pages[i]->hide();
+        page->hide();
     }
     m_pages[ReadMe]->setSubPages(AboutTexts::readMeTitles, [this](int i) { chooseReadMe(i); });
     layOutTabs();

@@ -178,7 +178,7 @@ const QByteArray* QtSoundOutput::sound(const QString& path)
         heldBytes -= oldest->pcm.size();
         m_held.erase(oldest);
     }
-    const auto held = m_held.insert(key, std::move(made));
+    const auto held = m_held.insert(key, made);
     return held->pcm.isEmpty() ? nullptr : &held->pcm;
 }
 

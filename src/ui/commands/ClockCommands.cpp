@@ -23,7 +23,7 @@ ClockCommands::ClockCommands(QObject* parent)
         action(windowed)->setEnabled(false);
 }
 
-void ClockCommands::run(Command command)
+void ClockCommands::run(Command command) const
 {
     if (command != Command::None)
         action(command)->trigger();

@@ -36,7 +36,7 @@ public:
 
     QAction* action(Command command) const { return m_actions[std::size_t(command)]; }
     // Triggers the command's action; nothing for Command::None.
-    void run(Command command);
+    void run(Command command) const;
 
 signals:
     void triggered(Command command);
