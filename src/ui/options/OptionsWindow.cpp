@@ -207,9 +207,8 @@ OptionsWindow::OptionsWindow(UserSettings& settings, const Timepiece& timepiece,
 
     for (OptionsPage* page : m_pages)
         connect(page, &OptionsPage::windowKey, this, &OptionsWindow::handleWindowKey);
-    for (InstallPage* page :
-        { static_cast<InstallPage*>(m_skinPage), static_cast<InstallPage*>(m_chimesPage) })
-        connect(page, &InstallPage::installRequested, this, &OptionsWindow::installRequested);
+    connect(m_skinPage, &InstallPage::installRequested, this, &OptionsWindow::installRequested);
+    connect(m_chimesPage, &InstallPage::installRequested, this, &OptionsWindow::installRequested);
     connect(worldTimes, &WorldTimePage::dingRequested, this, &OptionsWindow::dingRequested);
     m_slide = new OptionsSlide(this, m_area);
 }
