@@ -10,19 +10,21 @@
 
 #include <QAction>
 
+#include <algorithm>
+
 ClockSession::ClockSession(
     const Clock& clock, SettingsStore* store, Roots roots, std::function<SoundOutput&()> makeOutput)
     : m_clock(clock)
     , m_store(store)
     , m_roots(std::move(roots))
+    , m_output(makeOutput ? std::move(makeOutput)
+                          : std::function<SoundOutput&()>([this]() -> SoundOutput& {
+                                if (!m_sound)
+                                    m_sound = SoundLoader::load();
+                                return *m_sound;
+                            }))
     , m_timepiece(clock, m_random, m_roots, m_settings.values())
-    , m_chimes(clock, m_random, m_roots, m_settings.values(),
-          makeOutput ? std::move(makeOutput)
-                     : std::function<SoundOutput&()>([this]() -> SoundOutput& {
-                           if (!m_sound)
-                               m_sound = SoundLoader::load();
-                           return *m_sound;
-                       }))
+    , m_chimes(clock, m_random, m_roots, m_settings.values(), m_output)
     , m_busy(clock, m_settings.values())
     , m_window(m_timepiece, m_chimes, m_settings, clock)
     , m_worldTime(m_settings, m_timepiece, clock, m_random, m_window.commands(), m_window.menu())
@@ -55,6 +57,12 @@ ClockSession::ClockSession(
             m_options = std::make_unique<OptionsWindow>(m_settings, m_timepiece, m_roots, m_clock);
             connect(m_options.get(), &OptionsWindow::installRequested, this,
                 [this](const QStringList& paths) { install(paths, Conflict::Ask); });
+            // The clock's own ding, at the chimes' volume, from the output the chimes use.
+            connect(m_options.get(), &OptionsWindow::dingRequested, this, [this] {
+                SoundOutput& output = m_output();
+                output.setVolume(std::clamp(m_settings->chimeVolume, 0, 100) / 100.0);
+                output.beep();
+            });
         }
         m_options->open();
     });

@@ -65,6 +65,7 @@ private:
     Random m_random;
     UserSettings m_settings;
     std::unique_ptr<SoundOutput> m_sound;
+    std::function<SoundOutput&()> m_output; // the one output, made when first asked for
     Timepiece m_timepiece;
     Chimes m_chimes;
     BusyDesktop m_busy;

@@ -1,30 +1,26 @@
 #pragma once
 
-#include "core/install/Installer.h"
 #include "core/options/PageWalk.h"
+#include "ui/options/OptionsPage.h"
 
-#include <QElapsedTimer>
 #include <QList>
-#include <QTimer>
 #include <QWidget>
 
+class ChimesPage;
 class Clock;
-class QCheckBox;
-class QPushButton;
-class QSlider;
-class QTimeEdit;
-class QComboBox;
-class QLabel;
+class FreaksPage;
+class OptionsSlide;
 class Roots;
-class SpeedSliderWidget;
+class SkinPage;
 class Timepiece;
 class UserSettings;
 class WorldTimePage;
 
 // "The Options": the skin, the sound pack, the chimes, the twelve-hour display, staying on top,
-// the speed and the world time table, on four pages behind tabs. It keeps no settings of its own:
-// it shows the settings when it opens and changes them the moment the user does; the clock hears
-// of it from the settings.
+// the speed and the world time table, on four pages behind tabs. This is the chrome: the tab
+// strip, the area the pages slide in, the OK bar and the keys that walk the pages; each page owns
+// its controls. It keeps no settings of its own: the pages show the settings when it opens and
+// change them the moment the user does; the clock hears of it from the settings.
 class OptionsWindow final : public QWidget {
     Q_OBJECT
 
@@ -45,57 +41,21 @@ public:
 signals:
     // Files or folders to install: dropped on the Skin or Chimes page, or chosen by "Install...".
     void installRequested(const QStringList& paths);
+    // The clock's own short ding: the world time page added nothing, as no zone was chosen.
+    void dingRequested();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* makeSkinPage();
-    QWidget* makeChimesPage();
-    QWidget* makeFreaksPage();
-    void fill();
-    void showSkinInfo();
-    QPushButton* addInstallButtons(QWidget* page, InstallKind kind, QComboBox* list);
-    void remove(InstallKind kind, const QString& name);
-    bool handleKey(const QKeyEvent* event);
-    void slideStep();
+    void handleWindowKey(OptionsPage::WindowKey key);
 
     UserSettings& m_settings;
-    const Timepiece& m_timepiece;
-    const Roots& m_roots;
-
     PageWalk m_walk { PageCount };
     QWidget* m_tabs = nullptr;
     QWidget* m_area = nullptr;
-    QList<QWidget*> m_pages;
-    QComboBox* m_skins = nullptr;
-    QComboBox* m_packs = nullptr;
-    QPushButton* m_removeSkin = nullptr;
-    QPushButton* m_removePack = nullptr;
-    QLabel* m_skinInfo = nullptr;
-    QCheckBox* m_randomSkin = nullptr;
-    QCheckBox* m_useChimes = nullptr;
-    QCheckBox* m_countChimes = nullptr;
-    QCheckBox* m_quietHours = nullptr;
-    QTimeEdit* m_quietFrom = nullptr;
-    QTimeEdit* m_quietTo = nullptr;
-    QCheckBox* m_quietLocked = nullptr;
-    QCheckBox* m_quietDoNotDisturb = nullptr;
-    QCheckBox* m_quietFullScreen = nullptr;
-    QSlider* m_volume = nullptr;
-    QLabel* m_volumeValue = nullptr;
-    QCheckBox* m_onTop = nullptr;
-    QCheckBox* m_twelveHour = nullptr;
-    QCheckBox* m_startAtLogin = nullptr;
-    QLabel* m_speedValue = nullptr;
-    SpeedSliderWidget* m_speed = nullptr;
-    ::WorldTimePage* m_worldTimes = nullptr;
-
-    // The slide between two pages, a frame at each refresh of the screen.
-    QTimer m_slideTimer;
-    QElapsedTimer m_slideClock;
-    QList<double> m_slide;
-    QWidget* m_slidingOut = nullptr;
-    QWidget* m_slidingIn = nullptr;
+    ::SkinPage* m_skinPage = nullptr;
+    ::ChimesPage* m_chimesPage = nullptr;
+    QList<OptionsPage*> m_pages;
+    OptionsSlide* m_slide = nullptr;
 };

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 WorldTimePage::WorldTimePage(UserSettings& settings, const Clock& clock, QWidget* parent)
-    : QWidget(parent)
+    : OptionsPage(parent)
     , m_settings(settings)
     , m_clock(clock)
     , m_editor(clock.now())
@@ -43,9 +43,7 @@ WorldTimePage::WorldTimePage(UserSettings& settings, const Clock& clock, QWidget
         m_entries->fontMetrics().height() * 3 + 2 * m_entries->frameWidth());
     m_entries->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     column->addWidget(m_entries, 1);
-    for (QWidget* control : { static_cast<QWidget*>(m_zones), static_cast<QWidget*>(m_name),
-             static_cast<QWidget*>(m_entries) })
-        control->installEventFilter(this);
+    watchKeys();
 }
 
 void WorldTimePage::fill()
@@ -55,11 +53,8 @@ void WorldTimePage::fill()
     showEntries();
 }
 
-bool WorldTimePage::eventFilter(QObject* watched, QEvent* event)
+bool WorldTimePage::pageKey(QObject* watched, const QKeyEvent* key)
 {
-    if (event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
     // An open list's popup keeps its keys.
     if (key->modifiers() & ~Qt::KeypadModifier || QApplication::activePopupWidget())
         return false;
@@ -76,7 +71,7 @@ bool WorldTimePage::add()
     QList<WorldTimeEntry> table = m_settings->worldTimes;
     if (!m_editor.add(table, m_zones->currentIndex(), m_name->text(), m_clock.now())) {
         qCDebug(lcWorldTime) << "no zone chosen: nothing added";
-        QApplication::beep();
+        emit dingRequested();
         return false;
     }
     m_settings.set(&Settings::worldTimes, table);

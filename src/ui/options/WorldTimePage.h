@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/worldtime/WorldTimeTable.h"
-
-#include <QWidget>
+#include "ui/options/OptionsPage.h"
 
 class Clock;
 class QComboBox;
@@ -13,17 +12,21 @@ class UserSettings;
 // The options window's "WTT" page: a zone chooser, a name field and the world time table. It owns
 // its keys: Enter in the chooser or the field adds an entry, Del in the list removes the selected
 // one, and the table changes through the settings.
-class WorldTimePage final : public QWidget {
+class WorldTimePage final : public OptionsPage {
     Q_OBJECT
 
 public:
     WorldTimePage(UserSettings& settings, const Clock& clock, QWidget* parent = nullptr);
 
     // The table as it is, no zone chosen, no name, no row selected.
-    void fill();
+    void fill() override;
+
+signals:
+    // Enter with no zone chosen: the clock's own short ding says nothing was added.
+    void dingRequested();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool pageKey(QObject* watched, const QKeyEvent* event) override;
 
 private:
     bool add();

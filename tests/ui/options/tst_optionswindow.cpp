@@ -31,10 +31,11 @@ private slots:
         QTest::addColumn<QString>(
             "input"); // space, down, end, value:N, time:HH:mm, zone:LABEL, del
         QTest::addColumn<QString>("stored"); // Group/Key=text once the clock closes
-        const auto row
-            = [](const char* name, const char* control, const char* input, const char* stored) {
-                  QTest::newRow(name) << QString(control) << QString(input) << QString(stored);
-              };
+        QTest::addColumn<QStringList>("heard"); // what the sound output was asked for
+        const auto row = [](const char* name, const char* control, const char* input,
+                             const char* stored, QStringList heard = {}) {
+            QTest::newRow(name) << QString(control) << QString(input) << QString(stored) << heard;
+        };
         row("skin list", "skins", "down", "Setting/Skin=Green");
         row("sound pack list", "packs", "down", "Setting/SoundPack=Bells");
         row("random skin", "randomSkin", "space", "Setting/RandomSkin=True");
@@ -54,12 +55,15 @@ private slots:
         row("speed", "speed", "end", "Setting/Speed=0");
         row("zone added", "zones", "zone:+05:30", "WTT/Item2=+330Kolkata");
         row("entry removed", "entries", "del", "WTT/Count=0");
+        // Nothing added, and the clock's own ding says so.
+        row("no zone chosen", "zones", "zone:", "WTT/Count=1", { "beep" });
     }
     void controls()
     {
         QFETCH(QString, control);
         QFETCH(QString, input);
         QFETCH(QString, stored);
+        QFETCH(QStringList, heard);
         test::Folders folders;
         folders.write("Skins/Green/Skin.ini", "[setting]\ntranscolor=000255000\n");
         folders.picture("Skins/Green/back.png", QSize(80, 60), Qt::darkBlue, Qt::green);
@@ -67,7 +71,9 @@ private slots:
         folders.write("Quarnet.conf", "[WTT]\nCount=1\nItem1=+060Paris\n");
         FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
         SettingsStore store(folders.path("Quarnet.conf"), clock);
-        ClockSession session(clock, &store, folders.roots());
+        test::RecordingOutput output;
+        ClockSession session(
+            clock, &store, folders.roots(), [&]() -> SoundOutput& { return output; });
         session.start();
         session.window().commands().action(Command::ShowOptions)->trigger();
         QWidget* options = nullptr;
@@ -100,7 +106,8 @@ private slots:
             entries->setCurrentRow(0);
             QTest::keyClick(entries, Qt::Key_Delete);
         }
-        QVERIFY2(!(session.settings().values() == before), "the setting did not change");
+        QCOMPARE(session.settings().values() == before, !heard.isEmpty());
+        QCOMPARE(output.calls, heard);
 
         // What the clock does with it at once.
         const Settings& now = session.settings().values();
