@@ -7,7 +7,6 @@
 #include "core/options/SpeedSlider.h"
 #include "core/settings/Autostart.h"
 #include "core/settings/UserSettings.h"
-#include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/TrayIcon.h"
 #include "ui/install/Installations.h"
@@ -492,7 +491,7 @@ void OptionsWindow::open()
         activateWindow();
         return;
     }
-    ClockWindow::keepOnTop(this, m_settings->onTop);
+    DesktopIntegration::keepOnTop(this, m_settings->onTop);
     fill();
     // Closed and opened again, it starts afresh: no page chosen.
     m_slideTimer.stop();

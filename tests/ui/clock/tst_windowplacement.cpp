@@ -4,7 +4,7 @@
 
 using namespace WindowPlacement;
 
-// Where the clock's window goes; the end-to-end tests drag it to every edge of one screen.
+// Where a window of the clock goes; the end-to-end tests drag both to a corner of one screen.
 class TestWindowPlacement : public QObject {
     Q_OBJECT
 
@@ -46,6 +46,12 @@ private slots:
         QVERIFY(!drag.move(Qt::LeftButton | Qt::RightButton, QPoint(190, 150), window, screen));
         drag.release();
         QVERIFY(!drag.move(Qt::LeftButton, QPoint(190, 150), window, screen));
+        // Two screens: kept on the one under the pointer, past the edge they share.
+        const QRect second(1024, 0, 800, 600);
+        drag.press(Qt::LeftButton, Qt::NoModifier, QPoint(150, 150), window.topLeft(), false);
+        const QPoint pointer(1500, 700);
+        QCOMPARE(drag.move(Qt::LeftButton, pointer, window, screenAt(pointer, { screen, second })),
+            QPoint(1450, 500));
     }
 };
 
