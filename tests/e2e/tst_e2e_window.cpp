@@ -16,10 +16,14 @@ class TestE2eWindow : public QObject {
     Q_OBJECT
     XServer m_x;
 
-    static bool placedAt(const Clock& clock, QPoint topLeft)
+    static QRect shown(const Clock& clock, bool worldTime)
     {
-        return qWaitFor([&] { return clock.at() == topLeft; }, 3000)
-            || fail(QDebug::toString(clock.at()));
+        return worldTime ? clock.worldTime().geometry : e2e::window(clock.window.id).geometry;
+    }
+    static bool placedAt(const Clock& clock, QPoint topLeft, bool worldTime = false)
+    {
+        return qWaitFor([&] { return shown(clock, worldTime).topLeft() == topLeft; }, 3000)
+            || fail(QDebug::toString(shown(clock, worldTime)));
     }
     // An open menu of the clock: override-redirect, not a tooltip, not the tray icon.
     static QRect menu(const Clock& clock, quint64 icon = 0)
@@ -223,27 +227,21 @@ private slots:
                 ? u"[Setting]\nLeft=9000\nTop=7500\n"_s + lock + u"[WTT]\nLeft=4500\nTop=3000\n"_s
                 : placed + lock);
         CHECK(clock.start());
-        const auto shown = [&] {
-            return worldTime ? clock.worldTime().geometry : e2e::window(clock.window.id).geometry;
-        };
-        const auto settled = [&](QPoint topLeft) {
-            return qWaitFor([&] { return shown().topLeft() == topLeft; }, 3000)
-                || fail(QDebug::toString(shown()));
-        };
-        CHECK((!worldTime || clock.key(u"w"_s)) && settled({ 300, 200 }));
+        CHECK((!worldTime || clock.key(u"w"_s)) && placedAt(clock, { 300, 200 }, worldTime));
+        const QSize size = shown(clock, worldTime).size();
         if (place.isNull()) // kept whole on the screen
-            place = QPoint(1024, 768) - QPoint(shown().width(), shown().height());
+            place = QPoint(1024 - size.width(), 768 - size.height());
         if (to.isNull()) {
             for (int i = 1; i <= 8; ++i) {
                 const QPoint from(i % 2 ? 350 : 390, 250), by(i % 2 ? 40 : -40, 0);
                 CHECK(e2e::drag(from, from + by, true, 40, 0));
                 QTest::qWait(300);
-                CHECK(settled(from + by - QPoint(50, 50)));
+                CHECK(placedAt(clock, from + by - QPoint(50, 50), worldTime));
             }
         } else {
             CHECK(e2e::drag({ 350, 250 }, to));
             QTest::qWait(500); // a window that should stay is not merely late
-            CHECK(settled(place));
+            CHECK(placedAt(clock, place, worldTime));
         }
         CHECK(clock.key(u"ctrl+q"_s) && clock.closed()
             && clock.saved(u"Left=%1"_s.arg(place.x() * 15)));

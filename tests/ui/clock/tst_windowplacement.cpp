@@ -31,11 +31,9 @@ private slots:
         const QRect screen(0, 0, 1024, 768);
         const QRect window(100, 100, 100, 100);
         WindowDrag drag;
-        for (const auto modifiers :
-            { Qt::KeyboardModifiers(), Qt::ControlModifier | Qt::ShiftModifier }) {
-            drag.press(Qt::LeftButton, modifiers, QPoint(150, 150), window.topLeft(), true);
-            QVERIFY(!drag.dragging()); // locked: Ctrl alone only
-        }
+        // Locked, Ctrl alone only (the end-to-end rows press nothing and Ctrl).
+        drag.press(Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, {}, {}, true);
+        QVERIFY(!drag.dragging());
         drag.press(Qt::RightButton, Qt::NoModifier, QPoint(150, 150), window.topLeft(), false);
         QVERIFY(!drag.dragging());
         drag.press(Qt::LeftButton, Qt::ControlModifier, QPoint(150, 150), window.topLeft(), true);
