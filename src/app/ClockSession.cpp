@@ -6,6 +6,7 @@
 #include "core/settings/SettingsStore.h"
 #include "ui/about/AboutWindow.h"
 #include "ui/audio/SoundLoader.h"
+#include "ui/clock/DesktopIntegration.h"
 #include "ui/commands/DateTimeSettings.h"
 
 #include <QAction>
@@ -26,8 +27,8 @@ ClockSession::ClockSession(
     , m_timepiece(clock, m_random, m_roots, m_settings.values())
     , m_chimes(clock, m_random, m_roots, m_settings.values(), m_output)
     , m_busy(clock, m_settings.values())
-    , m_window(m_timepiece, m_chimes, m_settings, clock)
-    , m_worldTime(m_settings, m_timepiece, clock, m_random, m_window.commands(), m_window.menu())
+    , m_window(m_timepiece, m_chimes, m_settings, clock, m_commands, m_menu)
+    , m_worldTime(m_settings, m_timepiece, clock, m_random, m_commands, m_menu)
     , m_saver([this] { save(); })
     , m_installs(m_roots, m_window.tray())
 {
@@ -44,28 +45,7 @@ ClockSession::ClockSession(
         if (m_worldTime.isVisible())
             m_worldTime.updateSkin();
     });
-    QAction* toggleWorldTime = m_window.commands().action(Command::ToggleWorldTime);
-    connect(toggleWorldTime, &QAction::triggered, this,
-        [this] { m_settings.set(&Settings::showWorldTime, !m_settings->showWorldTime); });
-    toggleWorldTime->setEnabled(true);
-    connect(&m_window, &ClockWindow::closeRequested, this, &ClockSession::close);
-
-    QAction* options = m_window.commands().action(Command::ShowOptions);
-    options->setEnabled(true);
-    connect(options, &QAction::triggered, this, [this] {
-        if (!m_options) {
-            m_options = std::make_unique<OptionsWindow>(m_settings, m_timepiece, m_roots, m_clock);
-            connect(m_options.get(), &OptionsWindow::installRequested, this,
-                [this](const QStringList& paths) { install(paths, Conflict::Ask); });
-            // The clock's own ding, at the chimes' volume, from the output the chimes use.
-            connect(m_options.get(), &OptionsWindow::dingRequested, this, [this] {
-                SoundOutput& output = m_output();
-                output.setVolume(std::clamp(m_settings->chimeVolume, 0, 100) / 100.0);
-                output.beep();
-            });
-        }
-        m_options->open();
-    });
+    connectCommands();
 
     connect(&m_window, &ClockWindow::filesDropped, this,
         [this](const QStringList& paths) { install(paths, Conflict::Ask); });
@@ -75,19 +55,65 @@ ClockSession::ClockSession(
                                                    : &m_window;
     });
     connect(&m_installs, &Installations::finished, this, &ClockSession::activateInstalled);
-    DateTimeSettings::connect(m_window.commands().action(Command::ChangeTime));
-
-    QAction* about = m_window.commands().action(Command::ShowAbout);
-    connect(about, &QAction::triggered, this, [this] {
-        if (!m_about)
-            m_about = std::make_unique<AboutWindow>(
-                m_timepiece, m_settings.values(), m_random, m_clock);
-        m_about->open(&m_window);
-    });
-    about->setEnabled(true);
 }
 
 ClockSession::~ClockSession() = default;
+
+void ClockSession::connectCommands()
+{
+    const auto on = [this](Command command, auto handler) {
+        connect(m_commands.action(command), &QAction::triggered, this, handler);
+    };
+    on(Command::ShowAbout, [this] { showAbout(); });
+    on(Command::Close, [this] { close(); });
+    on(Command::StopChime, [this] { m_chimes.stop(); });
+    // Under the window the key was pressed in.
+    on(Command::ShowMenu, [this] {
+        (m_worldTime.isActiveWindow() ? static_cast<DraggableWindow&>(m_worldTime) : m_window)
+            .popUpMenuBelow();
+    });
+    on(Command::ToggleVisible, [this] { m_window.toggleVisible(); });
+    on(Command::Chime, [this] { m_window.chimeNow(); });
+    on(Command::ChangeBackground, [this] { m_window.changeBackground(); });
+    on(Command::ShowOptions, [this] { showOptions(); });
+    on(Command::ToggleWorldTime,
+        [this] { m_settings.set(&Settings::showWorldTime, !m_settings->showWorldTime); });
+    on(Command::ToggleScroll, [this] { m_settings.set(&Settings::scroll, !m_settings->scroll); });
+    on(Command::ToggleLock,
+        [this] { m_settings.set(&Settings::lockPosition, !m_settings->lockPosition); });
+    on(Command::UnlockPosition, [this] { m_settings.set(&Settings::lockPosition, false); });
+    DateTimeSettings::connect(m_commands.action(Command::ChangeTime));
+
+    for (const Command item : { Command::UnlockPosition, Command::ChangeTime,
+             Command::ToggleWorldTime, Command::ShowOptions, Command::Close })
+        m_menu.addAction(m_commands.action(item));
+    m_menu.addSeparator();
+    m_menu.addAction(m_commands.action(Command::ShowAbout));
+}
+
+void ClockSession::showOptions()
+{
+    if (!m_options) {
+        m_options = std::make_unique<OptionsWindow>(m_settings, m_timepiece, m_roots, m_clock);
+        connect(m_options.get(), &OptionsWindow::installRequested, this,
+            [this](const QStringList& paths) { install(paths, Conflict::Ask); });
+        // The clock's own ding, at the chimes' volume, from the output the chimes use.
+        connect(m_options.get(), &OptionsWindow::dingRequested, this, [this] {
+            SoundOutput& output = m_output();
+            output.setVolume(std::clamp(m_settings->chimeVolume, 0, 100) / 100.0);
+            output.beep();
+        });
+    }
+    m_options->open();
+}
+
+void ClockSession::showAbout()
+{
+    if (!m_about)
+        m_about
+            = std::make_unique<AboutWindow>(m_timepiece, m_settings.values(), m_random, m_clock);
+    m_about->open(&m_window);
+}
 
 void ClockSession::start()
 {
@@ -170,12 +196,12 @@ void ClockSession::apply(Setting setting)
 void ClockSession::keepWindowsOnTop()
 {
     const bool onTop = m_settings->onTop;
-    ClockWindow::keepOnTop(&m_window, onTop);
-    ClockWindow::keepOnTop(&m_worldTime, onTop);
+    DesktopIntegration::keepOnTop(&m_window, onTop);
+    DesktopIntegration::keepOnTop(&m_worldTime, onTop);
     if (m_about)
-        ClockWindow::keepOnTop(m_about.get(), onTop);
+        DesktopIntegration::keepOnTop(m_about.get(), onTop);
     if (m_options) {
-        ClockWindow::keepOnTop(m_options.get(), onTop);
+        DesktopIntegration::keepOnTop(m_options.get(), onTop);
         m_options->raise();
     }
 }
@@ -204,8 +230,8 @@ void ClockSession::save()
     // A window manager may have moved a window without Qt knowing: the place saved is the real
     // one.
     m_saving = true;
-    m_settings.set(&Settings::position, m_window.savedPosition());
-    m_settings.set(&Settings::worldTimePosition, m_worldTime.savedPosition());
+    m_window.storePlace();
+    m_worldTime.storePlace();
     m_saving = false;
     saveSettings(*m_store, m_settings.values());
 }

@@ -8,10 +8,12 @@
 #include "core/settings/UserSettings.h"
 #include "ui/clock/BusyDesktop.h"
 #include "ui/clock/ClockWindow.h"
+#include "ui/commands/ClockCommands.h"
 #include "ui/install/Installations.h"
 #include "ui/options/OptionsWindow.h"
 #include "ui/worldtime/WorldTimeWindow.h"
 
+#include <QMenu>
 #include <QObject>
 
 #include <functional>
@@ -23,9 +25,9 @@ class SettingsStore;
 class SoundOutput;
 
 // One run of the clock: loads the settings and applies them (place, skin, sound pack), shows the
-// clock, and is where a change of a setting reaches the clock's parts: each is applied where the
-// objects it needs meet, and saved a moment later, and once more when the clock closes, however
-// it is closed.
+// clock, and is where a change of a setting or a command reaches the clock's parts: each is
+// applied where the objects it needs meet; settings are saved a moment later, and once more when
+// the clock closes, however it is closed.
 class ClockSession final : public QObject {
     Q_OBJECT
 
@@ -47,6 +49,7 @@ public:
     UserSettings& settings() { return m_settings; }
     Timepiece& timepiece() { return m_timepiece; }
     Chimes& chimes() { return m_chimes; }
+    ClockCommands& commands() { return m_commands; }
     ClockWindow& window() { return m_window; }
     WorldTimeWindow& worldTime() { return m_worldTime; }
 
@@ -54,6 +57,10 @@ signals:
     void closed();
 
 private:
+    // Each command's action to its handler, and the menu.
+    void connectCommands();
+    void showOptions();
+    void showAbout();
     void apply(Setting setting);
     void activateInstalled(const InstallReport& report);
     void keepWindowsOnTop();
@@ -69,6 +76,8 @@ private:
     Timepiece m_timepiece;
     Chimes m_chimes;
     BusyDesktop m_busy;
+    ClockCommands m_commands;
+    QMenu m_menu; // of both windows and the tray
     ClockWindow m_window;
     WorldTimeWindow m_worldTime;
     SaveCoalescer m_saver;

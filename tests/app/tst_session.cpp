@@ -3,6 +3,7 @@
 #include "core/base/Clock.h"
 #include "core/face/Wakeups.h"
 #include "core/settings/SettingsStore.h"
+#include "ui/clock/DesktopIntegration.h"
 #include "support/TestSupport.h"
 
 #include <QScreen>
@@ -30,7 +31,7 @@ private slots:
         ClockWindow& window = session.window();
         // Asked again, it raises the window once more: another window may have covered it.
         QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");
-        ClockWindow::keepOnTop(&window, true);
+        DesktopIntegration::keepOnTop(&window, true);
         // Speed 100, but a face that steps: drawn once a second, just after it turns.
         QCOMPARE(window.aimedMs(), 1000 + Wakeups::lateMs);
 
@@ -60,7 +61,7 @@ private slots:
         session.window().activateSkin(QStringLiteral("< none >"));
         QCOMPARE(worldTime.size(), QSize(100, 130));
         QVERIFY(!worldTime.mask().contains(QPoint(0, 0)) && worldTime.mask().contains({ 6, 0 }));
-        session.window().commands().run(Command::ToggleWorldTime);
+        session.commands().run(Command::ToggleWorldTime);
         QVERIFY(!worldTime.isVisible());
         session.close();
         const QSettings saved(folders.path("Quarnet.conf"), QSettings::IniFormat);

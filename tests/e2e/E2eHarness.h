@@ -264,6 +264,13 @@ public:
     }
     bool shown() const { return e2e::window(window.id).id; }
     QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
+    Window worldTime() const // its world time window, when shown
+    {
+        for (const Window& w : windows(pid))
+            if (x(u"xprop -id %1 WM_NAME"_s.arg(w.id)).contains(u"World Time"_s))
+                return w;
+        return {};
+    }
     bool running() const { return m_app && !m_app->waitForFinished(0) && m_app->state(); }
     bool signal(int number) const { return running() && ::kill(pid_t(pid), number) == 0; }
 

@@ -16,10 +16,14 @@ class TestE2eWindow : public QObject {
     Q_OBJECT
     XServer m_x;
 
-    static bool placedAt(const Clock& clock, QPoint topLeft)
+    static QRect shown(const Clock& clock, bool worldTime)
     {
-        return qWaitFor([&] { return clock.at() == topLeft; }, 3000)
-            || fail(QDebug::toString(clock.at()));
+        return worldTime ? clock.worldTime().geometry : e2e::window(clock.window.id).geometry;
+    }
+    static bool placedAt(const Clock& clock, QPoint topLeft, bool worldTime = false)
+    {
+        return qWaitFor([&] { return shown(clock, worldTime).topLeft() == topLeft; }, 3000)
+            || fail(QDebug::toString(shown(clock, worldTime)));
     }
     // An open menu of the clock: override-redirect, not a tooltip, not the tray icon.
     static QRect menu(const Clock& clock, quint64 icon = 0)
@@ -171,9 +175,6 @@ private slots:
         QTest::addColumn<QString>("line"); // saved by itself
         QTest::newRow("L") << placed << QPoint() << QPoint(300, 200) << u"LockPos=True"_s;
         QTest::newRow("drag") << placed << QPoint(470, 360) << QPoint(420, 310) << u"Left=6300"_s;
-        const QPoint corner(1023, 767);
-        QTest::newRow("past the corner") << placed << corner << QPoint(924, 668) << u"Left=13860"_s;
-        QTest::newRow("locked: no drag") << locked << corner << QPoint(300, 200) << u"Left=4500"_s;
     }
     void change()
     {
@@ -183,7 +184,7 @@ private slots:
         QFETCH(QString, line);
         Clock clock(settings);
         CHECK(clock.start() && placedAt(clock, { 300, 200 }));
-        CHECK(to.isNull() ? clock.key(u"l"_s) : drag({ 350, 250 }, to));
+        CHECK(to.isNull() ? clock.key(u"l"_s) : e2e::drag({ 350, 250 }, to));
         QTest::qWait(500); // a window that should stay is not merely late
         CHECK(placedAt(clock, place) && qWaitFor([&] { return clock.saved(line); }, 8000));
         // A hard kill runs no closing: the file keeps what the save wrote. At each start openbox
@@ -195,17 +196,55 @@ private slots:
                 && clock.closed() && clock.saved(line));
     }
 
-    void quickCtrlDrag()
+    // The drag rules of both windows, the clock's and the world time window's (opened by W, the
+    // clock then out of the way): each at 300,200, held at 350,250.
+    void drag_data()
     {
-        // Locked, so Ctrl moves it; quick motion once took it past the pointer or short of it.
-        Clock clock(locked);
-        CHECK(clock.start() && placedAt(clock, { 300, 200 }));
-        for (int i = 1; i <= 8; ++i) {
-            const QPoint from(i % 2 ? 350 : 390, 250), by(i % 2 ? 40 : -40, 0);
-            CHECK(drag(from, from + by, true, 40, 0));
-            QTest::qWait(300);
-            CHECK(placedAt(clock, from + by - QPoint(50, 50)));
+        QTest::addColumn<bool>("worldTime");
+        QTest::addColumn<bool>("lockPos");
+        QTest::addColumn<QPoint>("to"); // one drag there; none: eight quick Ctrl drags of 40 px
+        QTest::addColumn<QPoint>("place"); // the window's top-left then, saved; none: in the corner
+        const QPoint corner(1023, 767);
+        for (const bool worldTime : { false, true }) {
+            const QString name = worldTime ? u"world time: "_s : u"clock: "_s;
+            const auto row = [&](const char* what) -> QTestData& {
+                return QTest::newRow(qPrintable(name + what));
+            };
+            row("past the corner") << worldTime << false << corner << QPoint();
+            row("locked: no drag") << worldTime << true << corner << QPoint(300, 200);
+            // Locked, so Ctrl moves it; quick motion once took it past the pointer or short of it.
+            row("locked, quick Ctrl drags") << worldTime << true << QPoint() << QPoint(300, 200);
         }
+    }
+    void drag()
+    {
+        QFETCH(bool, worldTime);
+        QFETCH(bool, lockPos);
+        QFETCH(QPoint, to);
+        QFETCH(QPoint, place);
+        const QString lock = lockPos ? u"LockPos=True\n"_s : QString();
+        Clock clock(worldTime
+                ? u"[Setting]\nLeft=9000\nTop=7500\n"_s + lock + u"[WTT]\nLeft=4500\nTop=3000\n"_s
+                : placed + lock);
+        CHECK(clock.start());
+        CHECK((!worldTime || clock.key(u"w"_s)) && placedAt(clock, { 300, 200 }, worldTime));
+        const QSize size = shown(clock, worldTime).size();
+        if (place.isNull()) // kept whole on the screen
+            place = QPoint(1024 - size.width(), 768 - size.height());
+        if (to.isNull()) {
+            for (int i = 1; i <= 8; ++i) {
+                const QPoint from(i % 2 ? 350 : 390, 250), by(i % 2 ? 40 : -40, 0);
+                CHECK(e2e::drag(from, from + by, true, 40, 0));
+                QTest::qWait(300);
+                CHECK(placedAt(clock, from + by - QPoint(50, 50), worldTime));
+            }
+        } else {
+            CHECK(e2e::drag({ 350, 250 }, to));
+            QTest::qWait(500); // a window that should stay is not merely late
+            CHECK(placedAt(clock, place, worldTime));
+        }
+        CHECK(clock.key(u"ctrl+q"_s) && clock.closed()
+            && clock.saved(u"Left=%1"_s.arg(place.x() * 15)));
     }
 
     void contextMenu()

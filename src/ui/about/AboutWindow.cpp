@@ -9,9 +9,7 @@
 #include "core/shape/Regions.h"
 #include "ui/about/AboutPage.h"
 #include "ui/about/AboutPicture.h"
-#include "ui/clock/ClockWindow.h"
 #include "ui/clock/DesktopIntegration.h"
-#include "ui/clock/WindowShape.h"
 #include "ui/commands/HotKeys.h"
 
 #include <QKeyEvent>
@@ -47,13 +45,10 @@ AboutWindow::AboutWindow(
     setObjectName(QStringLiteral("about"));
     setWindowTitle(QStringLiteral("About Horolan"));
     setWindowFlag(Qt::Dialog, true);
-    WindowShape::prepare(this);
     setWindowModality(Qt::ApplicationModal);
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(AboutPicture::size);
-    m_ratio = devicePixelRatioF();
-    m_outline = aboutEllipseRegion(AboutPicture::size, m_ratio);
-    WindowShape::apply(this, m_outline, m_ratio);
+    setOutline(aboutEllipseRegion(AboutPicture::size, devicePixelRatioF()), devicePixelRatioF());
 
     for (AboutPage*& page : m_pages) {
         page = new AboutPage(this);
@@ -78,7 +73,7 @@ void AboutWindow::open(QWidget* over)
         return;
     }
     m_random.seed(m_clock.secondsSinceMidnight());
-    ClockWindow::keepOnTop(this, m_settings.onTop);
+    DesktopIntegration::keepOnTop(this, m_settings.onTop);
     const auto place = std::min(std::size_t(std::floor(m_random.next() * 3)), std::size_t(2));
     m_clockPlace = AboutPicture::clockPlaces[place];
     initiateInfo();
@@ -243,7 +238,7 @@ void AboutWindow::paintEvent(QPaintEvent* event)
     if (m_picture.isNull() || m_picture.devicePixelRatio() != devicePixelRatioF())
         m_picture = AboutPicture::draw(devicePixelRatioF());
     QPainter p(this);
-    WindowShape::clip(p, event, m_outline, m_ratio);
+    clipToOutline(p, event);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QPointF(0, 0), m_picture);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);

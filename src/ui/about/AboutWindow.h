@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/about/Ornament.h"
+#include "ui/clock/ShapedWindow.h"
 
 #include <QImage>
 #include <QList>
@@ -19,7 +20,7 @@ struct Settings;
 // The About window: an oval window with the help pages, the hot keys, the credits, the active
 // skin's description and a toy clock that runs while the "Horolan" tab is current. It is modal to
 // the clock's windows but only shown: the clock ticks on meanwhile.
-class AboutWindow final : public QWidget {
+class AboutWindow final : public ShapedWindow {
     Q_OBJECT
 
 public:
@@ -62,8 +63,6 @@ private:
     Random& m_random;
     const Clock& m_clock;
     QImage m_picture;
-    QRegion m_outline; // in device pixels at m_ratio
-    qreal m_ratio = 1;
     std::array<AboutPage*, 4> m_pages {};
     std::array<QRectF, TabCount> m_tabRects;
     QFont m_tabFont;

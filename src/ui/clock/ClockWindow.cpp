@@ -6,22 +6,14 @@
 #include "core/face/TimeText.h"
 #include "core/face/Timepiece.h"
 #include "core/settings/UserSettings.h"
-#include "core/shape/PictureScaling.h"
 #include "ui/clock/DesktopIntegration.h"
-#include "ui/clock/WindowShape.h"
-#include "ui/commands/HotKeys.h"
 #include "ui/install/Installations.h"
 
 #include <QAction>
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPaintEvent>
-#include <QScreen>
-#include <QWindow>
+#include <QMenu>
 
 #include <cmath>
 #include <optional>
@@ -56,29 +48,18 @@ std::optional<qint64> msSinceProcessStart()
 } // namespace
 
 ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& settings,
-    const Clock& clock, QWidget* parent)
-    : QWidget(parent)
+    const Clock& clock, ClockCommands& commands, QMenu& menu, QWidget* parent)
+    : DraggableWindow(settings, commands, menu, &Settings::position, HotKeys::Window::Clock,
+        Command::ToggleWorldTime, parent)
     , m_timepiece(timepiece)
     , m_chimes(chimes)
-    , m_settings(settings)
     , m_clock(clock)
 {
     setObjectName(QStringLiteral("clock"));
     setWindowTitle(QStringLiteral("Horolan"));
     setWindowIcon(TrayIcon::clockIcon());
-    // A desktop clock is a utility: no frame, no task bar entry.
-    setWindowFlag(Qt::Tool, true);
-    WindowShape::prepare(this);
-    setFocusPolicy(Qt::StrongFocus);
     // A skin or sound pack dropped on the clock is installed.
     setAcceptDrops(true);
-
-    for (const Command item : { Command::UnlockPosition, Command::ChangeTime,
-             Command::ToggleWorldTime, Command::ShowOptions, Command::Close })
-        m_menu.addAction(m_commands.action(item));
-    m_menu.addSeparator();
-    m_menu.addAction(m_commands.action(Command::ShowAbout));
-    connect(&m_commands, &ClockCommands::triggered, this, &ClockWindow::run);
 
     connect(&m_tray, &TrayIcon::leftPressed, this, [this] {
         if (isVisible()) {
@@ -87,7 +68,7 @@ ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& set
         }
     });
     connect(&m_tray, &TrayIcon::doubleClicked, this, &ClockWindow::toggleVisible);
-    connect(&m_tray, &TrayIcon::rightPressed, this, [this](QPoint at) { m_menu.popup(at); });
+    connect(&m_tray, &TrayIcon::rightPressed, this, [this](QPoint at) { this->menu().popup(at); });
 
     m_ticker.setSingleShot(true);
     m_ticker.setTimerType(Qt::PreciseTimer);
@@ -117,17 +98,14 @@ void ClockWindow::showTwelveHour()
 
 void ClockWindow::showLock()
 {
-    m_commands.action(Command::UnlockPosition)->setVisible(m_settings->lockPosition);
+    commands().action(Command::UnlockPosition)->setVisible(settings()->lockPosition);
 }
 
 void ClockWindow::start()
 {
     // A position saved on a screen that is gone comes back onto one.
-    const QPoint onScreen
-        = WindowPlacement::bringOnScreen(geometry(), DesktopIntegration::screenRects());
-    if (onScreen != pos())
-        move(onScreen);
-    keepOnTop(this, m_settings->onTop);
+    placeOnScreen(pos());
+    DesktopIntegration::keepOnTop(this, settings()->onTop);
     showLock();
     m_tray.show(QString());
     m_composited = DesktopIntegration::composited();
@@ -170,29 +148,15 @@ void ClockWindow::aim()
     m_ticker.start(m_aimedMs);
 }
 
-void ClockWindow::showEvent(QShowEvent* event)
+bool ClockWindow::event(QEvent* event)
 {
-    QWidget::showEvent(event);
+    const bool handled = DraggableWindow::event(event);
+    const QEvent::Type type = event->type();
     // Hidden, it drew nothing: the face is brought up to date before it is seen.
-    if (m_running)
-        wake();
-}
-
-void ClockWindow::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    aim();
-}
-
-void ClockWindow::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !m_running)
-        return;
-    if (seen())
-        wake();
-    else
-        aim();
+    if (m_running
+        && (type == QEvent::Show || type == QEvent::Hide || type == QEvent::WindowStateChange))
+        seen() ? wake() : aim();
+    return handled;
 }
 
 void ClockWindow::compositorChanged()
@@ -206,26 +170,10 @@ void ClockWindow::compositorChanged()
 
 void ClockWindow::apply(const FaceUpdate& update)
 {
-    // Frames of an animation mostly share one outline: the X server need not hear it again. A
-    // new picture or a screen of another device-pixel ratio changes it.
-    const ClockFace& face = m_timepiece.face();
-    if (face.screenOutline() != m_outline || !m_outlineApplied) {
-        m_outline = face.screenOutline();
-        WindowShape::apply(this, m_outline, face.devicePixelRatio());
-        m_outlineApplied = true;
-    }
-    if (update.background) {
-        const QSize size = update.background->picture.size();
-        if (this->size() != size)
-            setFixedSize(size);
-        const QScreen* screen = this->screen();
-        const QPoint kept = WindowPlacement::keepOnScreen(
-            QRect(pos(), size), screen ? screen->geometry() : QRect());
-        if (kept != pos()) {
-            qCDebug(lcMain) << "window moved onto the screen:" << pos() << "->" << kept;
-            move(kept);
-        }
-    }
+    // A new picture or a screen of another device-pixel ratio changes the outline.
+    setOutline(m_timepiece.face().screenOutline(), m_timepiece.face().devicePixelRatio());
+    if (update.background)
+        resizeOnScreen(update.background->picture.size());
     if (update.trayTip)
         m_tray.setTip(*update.trayTip);
     if (update.background)
@@ -241,37 +189,6 @@ void ClockWindow::apply(const FaceUpdate& update)
         emit skinActivated();
 }
 
-void ClockWindow::keepOnTop(QWidget* window, bool onTop)
-{
-    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
-        const Qt::WindowFlags flags
-            = window->windowFlags().setFlag(Qt::WindowStaysOnTopHint, onTop);
-        if (QWindow* handle = window->windowHandle()) {
-            // Changed on the native window in place: QWidget::setWindowFlags would hide the
-            // window and forget where it was.
-            window->overrideWindowFlags(flags);
-            handle->setFlags(flags);
-        } else {
-            window->setWindowFlags(flags);
-        }
-    }
-    if (onTop && window->isVisible())
-        window->raise();
-}
-
-QPoint ClockWindow::savedPosition()
-{
-    // After a window manager has reparented the window, Qt may still think it is where it was
-    // first mapped; the saved place must be the real one.
-    if (isVisible()) {
-        if (const auto real = DesktopIntegration::windowPosition(this); real && *real != pos()) {
-            qCDebug(lcMain) << "window is at" << *real << "not" << pos();
-            move(*real);
-        }
-    }
-    return pos();
-}
-
 void ClockWindow::paintEvent(QPaintEvent* event)
 {
     if (!m_firstFrameLogged) {
@@ -281,116 +198,23 @@ void ClockWindow::paintEvent(QPaintEvent* event)
             = lcMain().isDebugEnabled() ? msSinceProcessStart() : std::nullopt)
             qCDebug(lcMain).nospace() << "first frame " << *ms << " ms after start";
     }
-    QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    WindowShape::clip(painter, event, m_outline, m_timepiece.face().devicePixelRatio());
-    PictureScaling::drawInBands(painter, QPointF(0, 0), m_timepiece.face().buffer());
+    paintPicture(event, m_timepiece.face().buffer());
 }
 
-void ClockWindow::keyPressEvent(QKeyEvent* event)
+void ClockWindow::chimeNow()
 {
-    m_commands.run(HotKeys::command(event->key(), event->modifiers()));
+    m_chimes.playChime(twelveHourNow(), true, m_timepiece.skinChimes());
 }
 
-void ClockWindow::run(Command command)
+void ClockWindow::changeBackground()
 {
-    switch (command) {
-    case Command::None:
-        return;
-    case Command::Close:
-        emit closeRequested();
-        return;
-    case Command::StopChime:
-        m_chimes.stop();
-        return;
-    case Command::ShowMenu: {
-        // Centred under the window.
-        const QPoint below = mapToGlobal(QPoint(width() / 2, height()));
-        m_menu.popup(below - QPoint(m_menu.sizeHint().width() / 2, 0));
-        return;
-    }
-    case Command::ToggleVisible:
-        toggleVisible();
-        return;
-    case Command::Chime:
-        m_chimes.playChime(twelveHourNow(), true, m_timepiece.skinChimes());
-        return;
-    case Command::ChangeBackground:
-        apply(m_timepiece.changeBackground(twelveHourNow(), true));
-        return;
-    case Command::ToggleScroll:
-        m_settings.set(&Settings::scroll, !m_settings->scroll);
-        return;
-    case Command::ToggleLock:
-        m_settings.set(&Settings::lockPosition, !m_settings->lockPosition);
-        return;
-    case Command::UnlockPosition:
-        m_settings.set(&Settings::lockPosition, false);
-        return;
-    case Command::ShowAbout:
-    case Command::ShowOptions:
-    case Command::ToggleWorldTime:
-    case Command::ChangeTime:
-        // Their windows' owners act on these.
-        return;
-    }
+    apply(m_timepiece.changeBackground(twelveHourNow(), true));
 }
 
 int ClockWindow::twelveHourNow() const
 {
     const QTime now = m_clock.now().time();
     return TimeText::twelveHour(now.isValid() ? now.hour() : 0);
-}
-
-void ClockWindow::mousePressEvent(QMouseEvent* event)
-{
-    switch (event->button()) {
-    case Qt::LeftButton: {
-        // The pointer tells where the window really is; Qt's idea of it can be stale.
-        const QPoint real = (event->globalPosition() - event->position()).toPoint();
-        if (real != pos())
-            move(real);
-        m_drag.press(event->button(), event->modifiers(), event->globalPosition().toPoint(), pos(),
-            m_settings->lockPosition);
-        // Where clients cannot place their windows, the compositor moves it (unclamped).
-        if (m_drag.dragging() && !DesktopIntegration::clientPlacesWindows() && windowHandle()) {
-            m_drag.release();
-            windowHandle()->startSystemMove();
-        }
-        break;
-    }
-    case Qt::RightButton:
-        m_menu.popup(event->globalPosition().toPoint());
-        break;
-    case Qt::MiddleButton:
-        m_commands.run(Command::ToggleWorldTime);
-        break;
-    default:
-        break;
-    }
-}
-
-void ClockWindow::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPoint pointer = event->globalPosition().toPoint();
-    const QRect screen = WindowPlacement::screenAt(pointer, DesktopIntegration::screenRects());
-    if (const auto to = m_drag.move(event->buttons(), pointer, geometry(), screen))
-        move(*to);
-}
-
-void ClockWindow::mouseReleaseEvent(QMouseEvent*)
-{
-    if (m_drag.dragging())
-        m_settings.set(&Settings::position, pos());
-    m_drag.release();
-}
-
-void ClockWindow::closeEvent(QCloseEvent* event)
-{
-    // The window manager's close (Alt+F4 on most desktops) ends the clock like Ctrl+Q; the
-    // closing sequence decides when the window goes.
-    event->ignore();
-    emit closeRequested();
 }
 
 void ClockWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -410,9 +234,10 @@ void ClockWindow::dropEvent(QDropEvent* event)
 
 void ClockWindow::toggleVisible()
 {
-    if (isVisible())
+    if (isVisible()) {
+        storePlace();
         hide();
-    else
+    } else
         showClock();
 }
 

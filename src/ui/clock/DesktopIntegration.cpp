@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -31,6 +32,24 @@ int refreshPeriodMs(const QWidget* window)
     const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
     const double hz = screen ? screen->refreshRate() : 0;
     return hz >= 1 ? int(std::ceil(1000 / hz)) : 16;
+}
+
+void keepOnTop(QWidget* window, bool onTop)
+{
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
+        const Qt::WindowFlags flags
+            = window->windowFlags().setFlag(Qt::WindowStaysOnTopHint, onTop);
+        if (QWindow* handle = window->windowHandle()) {
+            // Changed on the native window in place: QWidget::setWindowFlags would hide the
+            // window and forget where it was.
+            window->overrideWindowFlags(flags);
+            handle->setFlags(flags);
+        } else {
+            window->setWindowFlags(flags);
+        }
+    }
+    if (onTop && window->isVisible())
+        window->raise();
 }
 
 namespace {

@@ -24,6 +24,10 @@ int refreshPeriodMs(const QWidget* window = nullptr);
 // before the window is first shown; elsewhere it does nothing.
 void keepOffTaskbar(QWidget* window);
 
+// Puts a window of the clock above all others, or lets others cover it. Called again with the
+// same wish it raises the window once more: another window set to stay on top may have covered it.
+void keepOnTop(QWidget* window, bool onTop);
+
 // Where the window really is on the screen, asked of the X server. Qt's own idea of it can stay
 // behind after a window manager has reparented the window. Nothing where it cannot be asked.
 std::optional<QPoint> windowPosition(QWidget* window);

@@ -12,7 +12,7 @@ enum class Command {
     ShowAbout, // F1
     Close, // Alt+F4, Ctrl+Q, Ctrl+X, "Exit": the closing sequence
     StopChime, // X without Ctrl alone
-    ShowMenu, // the menu key: the menu centred under the clock
+    ShowMenu, // the menu key: the menu centred under the window the key was pressed in
     ToggleVisible, // M
     Chime, // C: the chime of the hour now
     ChangeBackground, // B
@@ -24,10 +24,9 @@ enum class Command {
     ChangeTime, // the menu's item: the desktop's own date and time settings
 };
 
-// The clock's commands, one QAction each, shared by the hot keys, the popup menu and the tray.
-// The commands that open a window of their own start disabled: whoever owns that window
-// connects to the action and enables it, so that a key or item without a window is visibly off
-// rather than silent.
+// The clock's commands, one QAction each, shared by the hot keys of both windows, the popup menu
+// and the tray. Each action is connected to its one handler where the objects it needs meet
+// (ClockSession).
 class ClockCommands : public QObject {
     Q_OBJECT
 
@@ -37,9 +36,6 @@ public:
     QAction* action(Command command) const { return m_actions[std::size_t(command)]; }
     // Triggers the command's action; nothing for Command::None.
     void run(Command command) const;
-
-signals:
-    void triggered(Command command);
 
 private:
     std::array<QAction*, std::size_t(Command::ChangeTime) + 1> m_actions {};

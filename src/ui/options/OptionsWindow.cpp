@@ -1,7 +1,7 @@
 #include "ui/options/OptionsWindow.h"
 
 #include "core/settings/UserSettings.h"
-#include "ui/clock/ClockWindow.h"
+#include "ui/clock/DesktopIntegration.h"
 #include "ui/clock/TrayIcon.h"
 #include "ui/options/ChimesPage.h"
 #include "ui/options/FreaksPage.h"
@@ -220,7 +220,7 @@ void OptionsWindow::open()
         activateWindow();
         return;
     }
-    ClockWindow::keepOnTop(this, m_settings->onTop);
+    DesktopIntegration::keepOnTop(this, m_settings->onTop);
     for (OptionsPage* page : m_pages)
         page->fill();
     // Closed and opened again, it starts afresh: no page chosen.

@@ -75,7 +75,7 @@ private slots:
         ClockSession session(
             clock, &store, folders.roots(), [&]() -> SoundOutput& { return output; });
         session.start();
-        session.window().commands().action(Command::ShowOptions)->trigger();
+        session.commands().action(Command::ShowOptions)->trigger();
         QWidget* options = nullptr;
         for (QWidget* window : QApplication::topLevelWidgets())
             options = window->objectName() == "options" ? window : options;
@@ -134,7 +134,7 @@ private slots:
         FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
         ClockSession session(clock, nullptr, folders.roots());
         session.start();
-        session.window().commands().action(Command::ShowOptions)->trigger();
+        session.commands().action(Command::ShowOptions)->trigger();
         QComboBox* skins = nullptr;
         for (QWidget* window : QApplication::topLevelWidgets())
             skins = skins ? skins : window->findChild<QComboBox*>("skins");
