@@ -236,7 +236,7 @@ void ClockWindow::apply(const FaceUpdate& update)
         m_timepiece.face().changed().isEmpty() ? this->repaint()
                                                : this->repaint(m_timepiece.face().changed());
     if (update.chimeHour)
-        m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
+        m_chimes.playChime(*update.chimeHour, HourEvent::OnTheHour, m_timepiece.skinChimes());
     if (update.skinChanged)
         emit skinActivated();
 }
@@ -313,10 +313,10 @@ void ClockWindow::run(Command command)
         toggleVisible();
         return;
     case Command::Chime:
-        m_chimes.playChime(twelveHourNow(), true, m_timepiece.skinChimes());
+        m_chimes.playChime(twelveHourNow(), HourEvent::Forced, m_timepiece.skinChimes());
         return;
     case Command::ChangeBackground:
-        apply(m_timepiece.changeBackground(twelveHourNow(), true));
+        apply(m_timepiece.changeBackground(twelveHourNow(), HourEvent::Forced));
         return;
     case Command::ToggleScroll:
         m_settings.set(&Settings::scroll, !m_settings->scroll);
