@@ -64,7 +64,8 @@ private slots:
                 files << name;
                 const QDateTime time = QFileInfo(path).lastModified();
                 root.write(name + ".wav",
-                    what.startsWith("bad") ? QByteArray(wav(100).size(), 'x') : wav(what.toInt()));
+                    what.startsWith("bad") ? QByteArray(wav(100).size(), 'x')
+                                           : wav(what.section('@', 0, 0).toInt()));
                 QFile file(path);
                 QVERIFY(!time.isValid()
                     || (file.open(QIODevice::ReadWrite)
