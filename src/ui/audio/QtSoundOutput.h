@@ -55,7 +55,7 @@ protected:
 
 private:
     // What is written to the sink (or, without one, stands in for it).
-    //   Silence     --start-->  Sound or Stroke
+    //   any         --start-->  Sound or Stroke, cutting what plays
     //   Sound       --finish--> Silence
     //   Stroke      --finish--> AfterStroke on an open stream; Silence without one
     //   AfterStroke --start of a stroke--> Stroke, after the silence asked for since the last
