@@ -77,7 +77,7 @@ void runAnimation(benchmark::State& bench, bool retrace, qreal ratio = 1)
         return;
     }
     for (auto _ : bench) {
-        const FaceUpdate update = timepiece.changeBackground(10, true);
+        const FaceUpdate update = timepiece.changeBackground(10, HourEvent::Forced);
         // Re-tracing stands for an animation that keeps no outlines.
         if (retrace)
             benchmark::DoNotOptimize(TraceShape(update.background->picture, key));

@@ -3,7 +3,7 @@
 #include "app/SingleInstance.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
-#include "ui/audio/SoundLoader.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -140,7 +140,6 @@ int main(int argc, char* argv[])
     // exit, not quit: quit would ask the windows first, and the clock's window leaves closing to
     // the session.
     QObject::connect(&session, &ClockSession::closed, &app, [] { QCoreApplication::exit(0); });
-    SoundLoader::removeOldCopies();
     session.start();
     if (!files.isEmpty())
         session.install(files, policy);

@@ -72,7 +72,7 @@ void TstBrokenSkins::cases()
         actual["companion"] = companion.isNull() ? QString("none") : size(companion.size());
         static const QRegularExpression stopped(QStringLiteral("stopped at line (\\d+)"));
         actual["stop"] = stopped.match(log.lines.join(u'\n')).captured(1).rightJustified(1, u'0');
-        c.timepiece.changeBackground(7, true);
+        c.timepiece.changeBackground(7, HourEvent::Forced);
         actual["next"] = c.shown();
         // An ini: case keeps its first line, and its last where the reading gets there.
         if (row[2].startsWith(u"ini:"))

@@ -55,7 +55,7 @@ private slots:
         HearingOutput output;
         QSignalSpy ended(&output, &SoundOutput::strokeEnded);
         Chimes chimes(clock, random, roots, settings, [&]() -> SoundOutput& { return output; });
-        row[1] == "pack" ? (chimes.activatePack("Case"), chimes.playChime(3, true, {}))
+        row[1] == "pack" ? (chimes.activatePack("Case"), chimes.playChime(3, HourEvent::Forced, {}))
                          : (output.play(made), output.playStroke(made));
         QTRY_VERIFY_WITH_TIMEOUT(
             !chimes.isCounting() && ended.size() == output.said.filter("stroke ").size(), 4000);

@@ -50,10 +50,10 @@ void Chimes::activatePack(const QString& name)
     qCDebug(lcSound) << "sound pack" << name << "active, type" << m_pack.type;
 }
 
-void Chimes::playChime(int hour, bool anyWay, const SkinChimes& skin)
+void Chimes::playChime(int hour, HourEvent event, const SkinChimes& skin)
 {
     m_random.seed(m_clock.secondsSinceMidnight());
-    if (!anyWay) {
+    if (event == HourEvent::OnTheHour) {
         if (hour == m_lastChimeHour)
             return; // every tick of the hour's first two seconds asks
         if (!m_settings.useChimes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/HourEvent.h"
 #include "core/chimes/SoundPack.h"
 
 #include <QObject>
@@ -47,9 +48,9 @@ public:
     const QString& packName() const { return m_packName; }
     const SoundPackInfo& pack() const { return m_pack; }
 
-    // Strikes the chime of an hour (0 to 12). Not anyWay: the automatic chime, once for each hour
-    // and only while chimes are on.
-    void playChime(int hour, bool anyWay, const SkinChimes& skin);
+    // Strikes the chime of an hour (0 to 12). On the hour: once for each hour and only while
+    // chimes are on.
+    void playChime(int hour, HourEvent event, const SkinChimes& skin);
     // Asked at every tick: in the last seconds before an hour that will chime, the output gets
     // ready, so the first stroke sounds on the hour.
     void approachHour();

@@ -116,7 +116,7 @@ FaceUpdate Timepiece::activateSkin(const QString& requested)
         m_skin.background = BackgroundKind::Tyme;
     m_backgrounds.prepare(folder, m_skin);
 
-    FaceUpdate update = changeBackground(hourNow12(), false, true, failed);
+    FaceUpdate update = changeBackground(hourNow12(), HourEvent::OnTheHour, true, failed);
     update.skinChanged = true;
     if (m_skin.tyme) {
         // The time text is placed within the width of the Tyme picture, then drawn again.
@@ -153,15 +153,15 @@ FaceUpdate Timepiece::placeTymeTime()
     return update;
 }
 
-FaceUpdate Timepiece::changeBackground(int hour, bool anyWay)
+FaceUpdate Timepiece::changeBackground(int hour, HourEvent event)
 {
-    return changeBackground(hour, anyWay, false, false);
+    return changeBackground(hour, event, false, false);
 }
 
 FaceUpdate Timepiece::changeBackground(
-    int hour, bool anyWay, bool activating, bool activationFailed)
+    int hour, HourEvent event, bool activating, bool activationFailed)
 {
-    if (m_skin.background != BackgroundKind::Animated && !anyWay) {
+    if (m_skin.background != BackgroundKind::Animated && event == HourEvent::OnTheHour) {
         const int minute = m_clock.now().time().minute();
         // Every tick of an hour's first two seconds asks. An activation always shows its skin.
         if (!activating && hour == m_lastHour && m_name == m_lastSkin && minute == m_lastMinute)
@@ -241,7 +241,7 @@ FaceUpdate Timepiece::tick(bool afterBackground, bool shown)
     const int hour = now.time().hour() > 12 ? now.time().hour() - 12 : now.time().hour();
     if (animated) {
         if (!afterBackground)
-            update.merge(changeBackground(hour, true));
+            update.merge(changeBackground(hour, HourEvent::Forced));
     } else if (now.time().second() < 2 && now.time().minute() == 0
         && hourMayStrike(now.date().toJulianDay() * 24 + now.time().hour())) {
         const qint64 hourStamp = now.date().toJulianDay() * 24 + now.time().hour();
@@ -250,7 +250,7 @@ FaceUpdate Timepiece::tick(bool afterBackground, bool shown)
             update.merge(activateRandomSkin(skinChoices()));
         }
         update.chimeHour = hour;
-        update.merge(changeBackground(hour, false));
+        update.merge(changeBackground(hour, HourEvent::OnTheHour));
     }
     return update;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/HourEvent.h"
 #include "core/chimes/Chimes.h"
 #include "core/face/ClockFace.h"
 #include "core/face/TymeLayout.h"
@@ -60,9 +61,9 @@ public:
     QStringList skinChoices() const;
     // Twelve-hour display was switched: a Tyme skin's time is placed again and drawn.
     FaceUpdate placeTymeTime();
-    // A new background for the hour (0 to 12). Not anyWay: at most one change for an hour and
+    // A new background for the hour (0 to 12). On the hour: at most one change for an hour and
     // minute of a skin. A picture that cannot be loaded changes nothing.
-    FaceUpdate changeBackground(int hour, bool anyWay);
+    FaceUpdate changeBackground(int hour, HourEvent event);
     // With RandomSkin set, the first tick of an hour activates a skin at random before the
     // chime it asks for. A hidden clock (shown false) draws nothing but keeps the hour's events.
     FaceUpdate tick(bool shown = true);
@@ -79,7 +80,7 @@ public:
     void setTextWidth(TextWidth textWidth) { m_textWidth = std::move(textWidth); }
 
 private:
-    FaceUpdate changeBackground(int hour, bool anyWay, bool activating, bool activationFailed);
+    FaceUpdate changeBackground(int hour, HourEvent event, bool activating, bool activationFailed);
     FaceUpdate show(const Background& background);
     FaceUpdate tick(bool afterBackground, bool shown);
     // Whether the hour's events may come: not for an hour struck before another one was, which

@@ -263,24 +263,26 @@ bool Reading::setting(const QString& key, const QString& value, int line)
         h.color = nineDigitColor(value);
         return true;
     }
-    static const std::array<std::pair<QStringView, int>, 9> handKeys { {
-        { u"secwidth", 0 },
-        { u"minwidth", 1 },
-        { u"hurwidth", 2 },
-        { u"seclenght", 3 },
-        { u"minlenght", 4 },
-        { u"hurlenght", 5 },
-        { u"secstart", 6 },
-        { u"minstart", 7 },
-        { u"hurstart", 8 },
+    // A hand's width is a byte, its length and start 16-bit numbers.
+    struct HandKey {
+        QStringView key;
+        Hand Skin::*hand;
+        int Hand::*field;
+    };
+    static constexpr std::array<HandKey, 9> handKeys { {
+        { u"secwidth", &Skin::secondHand, &Hand::width },
+        { u"minwidth", &Skin::minuteHand, &Hand::width },
+        { u"hurwidth", &Skin::hourHand, &Hand::width },
+        { u"seclenght", &Skin::secondHand, &Hand::length },
+        { u"minlenght", &Skin::minuteHand, &Hand::length },
+        { u"hurlenght", &Skin::hourHand, &Hand::length },
+        { u"secstart", &Skin::secondHand, &Hand::start },
+        { u"minstart", &Skin::minuteHand, &Hand::start },
+        { u"hurstart", &Skin::hourHand, &Hand::start },
     } };
-    for (const auto& [name, index] : handKeys) {
-        if (key != name)
-            continue;
-        const std::array hands { &s.secondHand, &s.minuteHand, &s.hourHand };
-        const std::array fields { &Hand::width, &Hand::length, &Hand::start };
-        return hand(*hands[std::size_t(index % 3)], fields[std::size_t(index / 3)], index < 3);
-    }
+    for (const HandKey& entry : handKeys)
+        if (key == entry.key)
+            return hand(s.*entry.hand, entry.field, entry.field == &Hand::width);
     if (key == u"chimestype") {
         const QString w = word(value, 6);
         s.chimes = w == u"random" ? ChimeKind::Random

@@ -11,6 +11,7 @@
 #include "ui/about/AboutPicture.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/commands/HotKeys.h"
+#include "Version.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -76,7 +77,7 @@ void AboutWindow::open(QWidget* over)
     DesktopIntegration::keepOnTop(this, m_settings.onTop);
     const auto place = std::min(std::size_t(std::floor(m_random.next() * 3)), std::size_t(2));
     m_clockPlace = AboutPicture::clockPlaces[place];
-    initiateInfo();
+    fillPages();
 
     m_frames.clear();
     m_queued = -1;
@@ -95,7 +96,7 @@ void AboutWindow::open(QWidget* over)
             << "," << m_tabRects[i].center().toPoint().y();
 }
 
-void AboutWindow::initiateInfo()
+void AboutWindow::fillPages()
 {
     m_version = AboutTexts::version(QStringLiteral(HOROLAN_VERSION));
     m_pages[ReadMe]->setTexts({ tabTitles[ReadMe], AboutTexts::readMe(0), {}, {}, {} });

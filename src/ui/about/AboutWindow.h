@@ -49,7 +49,9 @@ private:
         double top; // the page's top; below zero: the tab changes here
     };
 
-    void initiateInfo();
+    // The pages' texts afresh: the version, the read-me at its first sub-page, the hot keys, the
+    // credits and the skin shown now.
+    void fillPages();
     void nextFrame();
     void switchTo(int tab);
     void runOrnament();

@@ -1,43 +1,13 @@
 #include "ui/audio/QtSoundOutput.h"
 
 #include "core/base/Logging.h"
-#include "ui/audio/SoundDecoder.h"
 
 #include <QApplication>
 #include <QAudioDevice>
 #include <QAudioSink>
-#include <QFileInfo>
 #include <QMediaDevices>
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
-#include <numbers>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-namespace {
-
-constexpr int beepMs = 200;
-
-// The desktop's beep as the sink plays it: a short ding, so it is heard where the X bell is not.
-DecodedSound ding()
-{
-    DecodedSound tone;
-    tone.sampleRate = 44100;
-    tone.channels = 1;
-    const int frames = tone.sampleRate * beepMs / 1000;
-    for (int i = 0; i < frames; ++i) {
-        const double t = double(i) / tone.sampleRate;
-        tone.samples.push_back(
-            float(0.5 * std::sin(2 * std::numbers::pi * 1000 * t) * std::exp(-t / 0.06)));
-    }
-    return tone;
-}
-
-} // namespace
 
 QtSoundOutput::QtSoundOutput(QObject* parent)
     : SoundOutput(parent)
@@ -58,11 +28,7 @@ QtSoundOutput::QtSoundOutput(QObject* parent)
     connect(&m_idle, &QTimer::timeout, this, [this] {
         closeSink();
         // Nothing sounds for a while: the decoded sounds go, and the heap they held goes back.
-        m_held.clear();
-        m_beep.clear();
-#ifdef __GLIBC__
-        malloc_trim(0);
-#endif
+        m_sounds.clear();
     });
 }
 
@@ -76,7 +42,8 @@ void QtSoundOutput::play(const QString& path)
 {
     if (path.isEmpty())
         return cut();
-    if (const QByteArray* pcm = sound(path))
+    useDeviceFormat();
+    if (const QByteArray* pcm = m_sounds.sound(path))
         start(*pcm, false);
     else
         beep();
@@ -84,7 +51,8 @@ void QtSoundOutput::play(const QString& path)
 
 void QtSoundOutput::playStroke(const QString& path)
 {
-    if (const QByteArray* pcm = sound(path))
+    useDeviceFormat();
+    if (const QByteArray* pcm = m_sounds.sound(path))
         return start(*pcm, true);
     // A file that cannot be played ends its stroke at once, and silently.
     cut();
@@ -98,9 +66,9 @@ void QtSoundOutput::stop()
 
 void QtSoundOutput::prepare()
 {
-    if (m_busy || !hasAudioOutput())
+    if (playing() || !hasAudioOutput())
         return;
-    sound(QString());
+    useDeviceFormat();
     if (!openSink())
         return;
     // The stream, there before the chime and fed silence, keeps the server working in short
@@ -120,10 +88,8 @@ void QtSoundOutput::beep()
 {
     if (!hasAudioOutput())
         return QApplication::beep();
-    sound(QString()); // the output's format, which may have changed
-    if (m_beep.isEmpty())
-        m_beep = ding().convert(m_format);
-    start(m_beep, false);
+    useDeviceFormat();
+    start(m_sounds.ding(), false);
 }
 
 bool QtSoundOutput::hasAudioOutput() const
@@ -131,7 +97,7 @@ bool QtSoundOutput::hasAudioOutput() const
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-const QByteArray* QtSoundOutput::sound(const QString& path)
+void QtSoundOutput::useDeviceFormat()
 {
     QAudioFormat format;
     if (hasAudioOutput())
@@ -141,58 +107,19 @@ const QByteArray* QtSoundOutput::sound(const QString& path)
         format.setChannelCount(2);
         format.setSampleFormat(QAudioFormat::Int16);
     }
-    if (format != m_format) {
+    if (m_sounds.setFormat(format))
         qCDebug(lcSound) << "sounds are played as" << format;
-        m_held.clear();
-        m_beep.clear();
-        m_format = format;
-    }
-    if (path.isEmpty())
-        return nullptr;
-
-    const QFileInfo file(path);
-    const QString key = file.absoluteFilePath();
-    if (const auto held = m_held.find(key); held != m_held.end()) {
-        if (held->fileBytes == file.size() && held->modified == file.lastModified()) {
-            held->lastUse = ++m_uses;
-            return held->pcm.isEmpty() ? nullptr : &held->pcm; // refused and logged before
-        }
-        qCDebug(lcSound) << "decoding" << path << "again: it changed on disk";
-        m_held.erase(held);
-    }
-    QString whyNot;
-    const std::optional<DecodedSound> decoded = DecodedSound::decodeFile(path, &whyNot);
-    Held made { decoded ? decoded->convert(m_format) : QByteArray(), file.size(),
-        file.lastModified(), ++m_uses };
-    if (!decoded)
-        qCWarning(lcSound).noquote() << "not playing" << path << "-" << whyNot;
-    else
-        qCDebug(lcSound) << "decoded" << path << "-" << decoded->durationMs() << "ms at"
-                         << decoded->sampleRate << "Hz," << decoded->channels << "channels";
-    qint64 heldBytes = made.pcm.size();
-    for (const Held& held : std::as_const(m_held))
-        heldBytes += held.pcm.size();
-    while (!m_held.isEmpty() && (m_held.size() >= maxSounds || heldBytes > maxSoundBytes)) {
-        const auto oldest = std::min_element(m_held.cbegin(), m_held.cend(),
-            [](const Held& a, const Held& b) { return a.lastUse < b.lastUse; });
-        heldBytes -= oldest->pcm.size();
-        m_held.erase(oldest);
-    }
-    const auto held = m_held.insert(key, made);
-    return held->pcm.isEmpty() ? nullptr : &held->pcm;
 }
 
 void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
 {
     // The next stroke of a count goes on the stream that played the last, after as much silence
     // as the time it was asked for after that one's end.
-    const bool follows = stroke && m_sink && m_sinceStroke.isValid();
+    const bool follows = stroke && m_state == State::AfterStroke;
     const qint64 sinceStrokeUs = follows ? m_sinceStroke.nsecsElapsed() / 1000 : 0;
     if (!follows)
         cut();
-    m_sinceStroke.invalidate();
-    m_stroke = stroke;
-    m_busy = true;
+    m_state = stroke ? State::Stroke : State::Sound;
     m_idle.stop();
     const qint64 durationMs = usFor(pcm.size()) / 1000;
     if (!hasAudioOutput() || !openSink()) {
@@ -224,13 +151,13 @@ void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
 
 bool QtSoundOutput::openSink()
 {
-    if (m_sink && m_sink->format() == m_format && m_sink->error() == QAudio::NoError
+    if (m_sink && m_sink->format() == m_sounds.format() && m_sink->error() == QAudio::NoError
         && m_sink->state() != QAudio::StoppedState)
         return true;
     closeSink();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    m_sink = new QAudioSink(device, m_format, this);
-    m_sink->setBufferSize(m_format.bytesForDuration(bufferMs * 1000));
+    m_sink = new QAudioSink(device, m_sounds.format(), this);
+    m_sink->setBufferSize(m_sounds.format().bytesForDuration(bufferMs * 1000));
     m_sink->setVolume(m_volume);
     m_io = m_sink->start();
     if (!m_io || m_sink->error() != QAudio::NoError) {
@@ -247,14 +174,14 @@ bool QtSoundOutput::openSink()
 
 qint64 QtSoundOutput::bytesFor(qint64 us) const
 {
-    return us * m_format.sampleRate() / 1000000 * m_format.bytesPerFrame();
+    return us * m_sounds.format().sampleRate() / 1000000 * m_sounds.format().bytesPerFrame();
 }
 
 qint64 QtSoundOutput::usFor(qint64 bytes) const
 {
-    const qint64 frameBytes = m_format.bytesPerFrame();
-    return frameBytes && m_format.sampleRate()
-        ? bytes / frameBytes * 1000000 / m_format.sampleRate()
+    const qint64 frameBytes = m_sounds.format().bytesPerFrame();
+    return frameBytes && m_sounds.format().sampleRate()
+        ? bytes / frameBytes * 1000000 / m_sounds.format().sampleRate()
         : 0;
 }
 
@@ -272,9 +199,9 @@ void QtSoundOutput::feed()
         closeSink();
         return finish();
     }
-    const qint64 frameBytes = m_format.bytesPerFrame();
+    const qint64 frameBytes = m_sounds.format().bytesPerFrame();
     qint64 room = m_sink->bytesFree();
-    if (m_busy) {
+    if (playing()) {
         room = std::min(room, m_playing.size() - m_written);
         room -= room % frameBytes;
         if (room > 0) {
@@ -288,7 +215,7 @@ void QtSoundOutput::feed()
     }
     // After a stroke, no more silence than the time since its end: the next one starts after
     // just that.
-    if (m_sinceStroke.isValid())
+    if (m_state == State::AfterStroke)
         room = std::min(
             room, m_strokeEnd + bytesFor(m_sinceStroke.nsecsElapsed() / 1000) - m_streamBytes);
     room -= room % frameBytes;
@@ -299,7 +226,7 @@ void QtSoundOutput::feed()
 QByteArray QtSoundOutput::silence(qint64 bytes) const
 {
     return QByteArray(std::max<qint64>(bytes, 0),
-        m_format.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
+        m_sounds.format().sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : char(0));
 }
 
 void QtSoundOutput::finish()
@@ -307,13 +234,16 @@ void QtSoundOutput::finish()
     m_deadline.stop();
     m_playing.clear();
     m_written = 0;
-    if (!std::exchange(m_busy, false))
+    if (!playing())
         return;
+    const bool stroke = m_state == State::Stroke;
+    m_state = State::Silence;
     if (m_sink)
         m_idle.start();
-    if (!m_stroke)
+    if (!stroke)
         return;
     if (m_sink) {
+        m_state = State::AfterStroke;
         m_strokeEnd = m_streamBytes;
         m_sinceStroke.start();
     }
@@ -325,10 +255,9 @@ void QtSoundOutput::cut()
     m_deadline.stop();
     m_playing.clear();
     m_written = 0;
-    m_sinceStroke.invalidate();
     // What the server still holds of a sound goes too; silence plays on.
-    const bool audible
-        = std::exchange(m_busy, false) || (m_sink && m_sink->processedUSecs() < usFor(m_soundEnd));
+    const bool audible = playing() || (m_sink && m_sink->processedUSecs() < usFor(m_soundEnd));
+    m_state = State::Silence;
     if (audible)
         closeSink();
 }
@@ -337,7 +266,8 @@ void QtSoundOutput::closeSink()
 {
     m_idle.stop();
     m_feeder.stop();
-    m_sinceStroke.invalidate();
+    if (m_state == State::AfterStroke)
+        m_state = State::Silence;
     m_streamBytes = 0;
     m_soundEnd = 0;
     if (!m_sink)

@@ -1,24 +1,23 @@
 #pragma once
 
 #include "core/chimes/SoundOutput.h"
+#include "ui/audio/SoundCache.h"
 
 #include <QAudioFormat>
 #include <QByteArray>
-#include <QDateTime>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QTimer>
 
 class QAudioSink;
 class QIODevice;
 
 // Plays chimes through a Qt Multimedia audio sink fed in push mode. Each file is decoded once
-// and converted to the output device's own format; the sink holds only a short buffer, so the
-// sound server plays every stroke as it comes whatever latency its other clients ask for. Between
-// sounds the open stream runs on silence, which keeps the server working in short blocks and
-// places the strokes of a count: a stroke is over when it is all written, and the next one starts
-// in the stream exactly as long after it as it was asked for after that. Made at the first chime
-// so that a ticking clock never loads the audio stack; without a sound device chimes are the
+// and converted to the output device's own format (SoundCache); the sink holds only a short buffer,
+// so the sound server plays every stroke as it comes whatever latency its other clients ask for.
+// Between sounds the open stream runs on silence, which keeps the server working in short blocks
+// and places the strokes of a count: a stroke is over when it is all written, and the next one
+// starts in the stream exactly as long after it as it was asked for after that. Made at the first
+// chime so that a ticking clock never loads the audio stack; without a sound device chimes are the
 // desktop's beeps.
 class QtSoundOutput : public SoundOutput {
     Q_OBJECT
@@ -55,16 +54,24 @@ protected:
     virtual bool hasAudioOutput() const;
 
 private:
-    struct Held {
-        QByteArray pcm; // in m_format
-        qint64 fileBytes = 0;
-        QDateTime modified;
-        quint64 lastUse = 0;
+    // What is written to the sink (or, without one, stands in for it).
+    //   any         --start-->  Sound or Stroke, cutting what plays
+    //   Sound       --finish--> Silence
+    //   Stroke      --finish--> AfterStroke on an open stream; Silence without one
+    //   AfterStroke --start of a stroke--> Stroke, after the silence asked for since the last
+    //   AfterStroke --closeSink--> Silence
+    //   any         --cut-->    Silence
+    enum class State {
+        Silence, // nothing to play: an open stream is fed silence
+        Sound, // a sound is written; without a sink, its beep lasts as long
+        Stroke, // the same for a stroke of a count
+        AfterStroke, // a stroke was written: silence only as long as the time since its end
     };
+    bool playing() const { return m_state == State::Sound || m_state == State::Stroke; }
 
-    // The file's sound in the output's format, decoded at its first play or when it changed on
-    // disk; null when it cannot be decoded (logged).
-    const QByteArray* sound(const QString& path);
+    // The device's format now (it may have changed), or CD stereo without one; a new format
+    // drops the decoded sounds.
+    void useDeviceFormat();
     // Starts the sound, cutting what plays, or right after the silence that follows a stroke;
     // without a sink a beep that lasts as long.
     void start(const QByteArray& pcm, bool stroke);
@@ -80,22 +87,18 @@ private:
     void cut();
     void closeSink();
 
-    QAudioFormat m_format;
+    State m_state = State::Silence;
+    SoundCache m_sounds { maxSounds, maxSoundBytes };
     QAudioSink* m_sink = nullptr;
     QIODevice* m_io = nullptr;
     qint64 m_streamBytes = 0; // written to the sink since it opened
     qint64 m_soundEnd = 0; // where in the stream the last sound ends
     QByteArray m_playing; // the sound out now, after its lead of silence
     qint64 m_written = 0; // of m_playing
-    bool m_busy = false; // a sound is being written
-    bool m_stroke = false;
     qint64 m_strokeEnd = 0; // where in the stream the last stroke ended,
-    QElapsedTimer m_sinceStroke; // and since when, while the next one may follow it
+    QElapsedTimer m_sinceStroke; // and since when (in AfterStroke)
     QTimer m_feeder;
     QTimer m_deadline;
     QTimer m_idle;
-    QHash<QString, Held> m_held; // by absolute path
-    quint64 m_uses = 0;
-    QByteArray m_beep;
     bool m_noDeviceLogged = false;
 };

@@ -4,16 +4,9 @@
 #include "core/chimes/SoundOutput.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTimer>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -33,19 +26,6 @@ public:
     void stop() override { }
     void beep() override { QApplication::beep(); }
 };
-
-// Empties a folder of earlier versions' padded copies (<40 hex digits>.wav, and a save's
-// temporary <that>.<anything>), then removes it if nothing else is left in it.
-void removeCopies(const QString& folder)
-{
-    static const QRegularExpression copy(QStringLiteral("^[0-9a-f]{40}\\.wav(\\..+)?$"));
-    QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (copy.match(name).hasMatch())
-            dir.remove(name);
-    if (QDir().rmdir(folder))
-        qCDebug(lcSound) << "removed the old folder of padded copies" << folder;
-}
 
 } // namespace
 
@@ -67,19 +47,4 @@ std::unique_ptr<SoundOutput> SoundLoader::load()
     }
     qCWarning(lcSound) << "no sound output beside" << home << "- chimes are the desktop's beep";
     return std::make_unique<BeepOutput>();
-}
-
-void SoundLoader::removeOldCopies()
-{
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (!cache.isEmpty() && QFileInfo::exists(cache + QStringLiteral("/horolan/sounds"))) {
-        removeCopies(cache + QStringLiteral("/horolan/sounds"));
-        QDir().rmdir(cache + QStringLiteral("/horolan"));
-    }
-#ifdef Q_OS_UNIX
-    // The fallback in the temporary folder, only if it is this user's own.
-    const QFileInfo temp(QDir::tempPath() + QStringLiteral("/horolan-%1-sounds").arg(::getuid()));
-    if (temp.isDir() && !temp.isSymLink() && temp.ownerId() == ::getuid())
-        removeCopies(temp.filePath());
-#endif
 }

@@ -12,7 +12,4 @@ namespace SoundLoader {
 // The sound output of the library; without it (logged once), one that gives the desktop's beep.
 std::unique_ptr<SoundOutput> load();
 
-// Earlier versions kept padded copies of the sounds in the cache; their folder goes.
-void removeOldCopies();
-
 } // namespace SoundLoader

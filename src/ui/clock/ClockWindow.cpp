@@ -184,7 +184,7 @@ void ClockWindow::apply(const FaceUpdate& update)
         m_timepiece.face().changed().isEmpty() ? this->repaint()
                                                : this->repaint(m_timepiece.face().changed());
     if (update.chimeHour)
-        m_chimes.playChime(*update.chimeHour, false, m_timepiece.skinChimes());
+        m_chimes.playChime(*update.chimeHour, HourEvent::OnTheHour, m_timepiece.skinChimes());
     if (update.skinChanged)
         emit skinActivated();
 }
@@ -203,12 +203,12 @@ void ClockWindow::paintEvent(QPaintEvent* event)
 
 void ClockWindow::chimeNow()
 {
-    m_chimes.playChime(twelveHourNow(), true, m_timepiece.skinChimes());
+    m_chimes.playChime(twelveHourNow(), HourEvent::Forced, m_timepiece.skinChimes());
 }
 
 void ClockWindow::changeBackground()
 {
-    apply(m_timepiece.changeBackground(twelveHourNow(), true));
+    apply(m_timepiece.changeBackground(twelveHourNow(), HourEvent::Forced));
 }
 
 int ClockWindow::twelveHourNow() const

@@ -81,7 +81,8 @@ void tst_Chimes::strikes()
             atTick = arg;
         else if (step[0] == 'a' || step[0] == 'k') {
             ++chimesStruck;
-            chimes.playChime(step.mid(1).toInt(), step[0] == 'k', skin);
+            chimes.playChime(step.mid(1).toInt(),
+                step[0] == 'k' ? HourEvent::Forced : HourEvent::OnTheHour, skin);
         } else if (step == "off" || step == "on")
             settings.useChimes = step == "on";
         else if (step == "once")

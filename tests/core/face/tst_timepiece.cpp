@@ -64,7 +64,8 @@ void TstTimepiece::steps()
         else if (step == u"AMPM")
             c.settings.twelveHour = true, last = c.timepiece.placeTymeTime();
         else if (bKey || step[0].isDigit())
-            last = c.timepiece.changeBackground(step.mid(bKey).toInt(), bKey);
+            last = c.timepiece.changeBackground(
+                step.mid(bKey).toInt(), bKey ? HourEvent::Forced : HourEvent::OnTheHour);
         else
             last = step == u"tick" ? c.timepiece.tick()
                                    : c.timepiece.activateSkin(step == u"none" ? builtInSkinName
