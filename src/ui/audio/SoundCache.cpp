@@ -49,7 +49,7 @@ const QByteArray* SoundCache::sound(const QString& path)
         qCDebug(lcSound) << "decoded" << path << "-" << decoded->durationMs() << "ms at"
                          << decoded->sampleRate << "Hz," << decoded->channels << "channels";
     evictFor(made.pcm.size());
-    const auto held = m_held.insert(key, std::move(made));
+    const auto held = m_held.insert(key, made);
     return held->pcm.isEmpty() ? nullptr : &held->pcm;
 }
 
