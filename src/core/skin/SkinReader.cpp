@@ -9,7 +9,9 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 
 namespace SkinReader {
 
@@ -63,6 +65,18 @@ Section sectionOf(const QString& name)
 QString word(const QString& value, int width)
 {
     return trimBlanks(value.toLower().left(width));
+}
+
+// The kind a word names, from a table of words; otherwise when it names none.
+template <typename Kind>
+Kind kindNamed(
+    const QString& word, std::initializer_list<std::pair<QStringView, Kind>> names, Kind otherwise)
+{
+    for (const auto& [name, kind] : names) {
+        if (word == name)
+            return kind;
+    }
+    return otherwise;
 }
 
 // The whole text is one decimal number: "12.5", "-3", ".5"; not "12x" or "".
@@ -285,17 +299,16 @@ bool Reading::setting(const QString& key, const QString& value, int line)
             return hand(s.*entry.hand, entry.field, entry.field == &Hand::width);
     if (key == u"chimestype") {
         const QString w = word(value, 6);
-        s.chimes = w == u"random" ? ChimeKind::Random
-            : w == u"count"       ? ChimeKind::Count
-            : w == u"order"       ? ChimeKind::Order
-            : w == u"index"       ? ChimeKind::Index
-                                  : ChimeKind::Silent;
+        s.chimes = kindNamed(w,
+            { { u"random", ChimeKind::Random }, { u"count", ChimeKind::Count },
+                { u"order", ChimeKind::Order }, { u"index", ChimeKind::Index } },
+            ChimeKind::Silent);
     } else if (key == u"backtype") {
         const QString w = word(value, 6);
-        s.background = w == u"animat" ? BackgroundKind::Animated
-            : w == u"order"           ? BackgroundKind::Order
-            : w == u"tyme"            ? BackgroundKind::Tyme
-                                      : BackgroundKind::Random;
+        s.background = kindNamed(w,
+            { { u"animat", BackgroundKind::Animated }, { u"order", BackgroundKind::Order },
+                { u"tyme", BackgroundKind::Tyme } },
+            BackgroundKind::Random);
         if (w != u"random" && s.background == BackgroundKind::Random)
             note(m_report.doubtful, line, value, QStringLiteral("backtype"));
     } else if (key == u"transcolor") {
@@ -398,10 +411,10 @@ bool Reading::tymeFont(const QString& key, const QString& value)
         m_skin.hours.color = m_skin.amPm.color = tymeColor(value.left(6));
     } else if (key == u"alignment") {
         const QString w = word(value, 6);
-        m_skin.alignment = w == u"left" ? TymeAlignment::Left
-            : w == u"center"            ? TymeAlignment::Center
-            : w == u"right"             ? TymeAlignment::Right
-                                        : TymeAlignment::AsRead;
+        m_skin.alignment = kindNamed(w,
+            { { u"left", TymeAlignment::Left }, { u"center", TymeAlignment::Center },
+                { u"right", TymeAlignment::Right } },
+            TymeAlignment::AsRead);
     } else if (key == u"offset" || key == u"topoffset") {
         const auto px = pixels(leadingNumber(value), value);
         if (!px)

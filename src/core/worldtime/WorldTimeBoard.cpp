@@ -118,17 +118,22 @@ void WorldTimeBoard::tick(const QList<WorldTimeEntry>& entries, const QDateTime&
     }
 }
 
+void WorldTimeBoard::clearColumn(QPainter& painter) const
+{
+    painter.setClipRect(
+        m_look.box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
 void WorldTimeBoard::draw(const QList<WorldTimeEntry>& entries, const QDateTime& now)
 {
     if (m_buffer.isNull())
         return;
     const QRectF box = m_look.box;
     QPainter painter(&m_buffer);
-    painter.setClipRect(
-        box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    clearColumn(painter);
     painter.translate(box.topLeft());
     drawColumn(painter, entries, now, m_scrollTwips, Twips::fromPixels(box.height()));
 }
@@ -164,11 +169,7 @@ bool WorldTimeBoard::drawFromStrip(const QList<WorldTimeEntry>& entries, const Q
     }
     const double shiftDevice = std::round(Twips::toPixels(m_stripTwips - m_scrollTwips) * m_ratio);
     QPainter painter(&m_buffer);
-    painter.setClipRect(
-        box.intersected(QRectF(QPointF(0, 0), QSizeF(m_background.picture.size()))));
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    PictureScaling::drawInBands(painter, QPointF(0, 0), m_scaled);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    clearColumn(painter);
     // A band at a time, as drawInBands does.
     const int rows = int(std::lround(box.height() * m_ratio));
     for (int y = 0; y < rows; y += 32)

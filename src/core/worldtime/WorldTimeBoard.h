@@ -52,6 +52,8 @@ private:
     // box heightTwips high.
     void drawColumn(QPainter& painter, const QList<WorldTimeEntry>& entries, const QDateTime& now,
         double scrollTwips, double heightTwips);
+    // The column's box back to the background, clipped to it for what follows.
+    void clearColumn(QPainter& painter) const;
     void draw(const QList<WorldTimeEntry>& entries, const QDateTime& now);
     // False where a step is no whole number of the buffer's pixels: then each tick draws.
     bool drawFromStrip(const QList<WorldTimeEntry>& entries, const QDateTime& now);
