@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <numbers>
 

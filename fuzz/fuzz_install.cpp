@@ -3,7 +3,6 @@
 // folder gone.
 
 #include "FuzzSupport.h"
-
 #include "core/install/Installer.h"
 
 #include <QDir>

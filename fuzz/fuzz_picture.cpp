@@ -2,14 +2,12 @@
 // keeps to its caps and formats and holds nothing the decoder did not write.
 
 #include "FuzzSupport.h"
-
 #include "core/files/PictureLoader.h"
 
 #include <QFile>
 
-#include <sanitizer/allocator_interface.h>
-
 #include <cstring>
+#include <sanitizer/allocator_interface.h>
 
 namespace {
 

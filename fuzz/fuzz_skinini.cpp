@@ -2,7 +2,6 @@
 // records from the same text.
 
 #include "FuzzSupport.h"
-
 #include "core/skin/SkinReader.h"
 #include "core/text/TextDecoding.h"
 

@@ -2,7 +2,6 @@
 // and what it gives converts to an output's format at the size that format asks.
 
 #include "FuzzSupport.h"
-
 #include "ui/audio/SoundDecoder.h"
 
 #include <QAudioFormat>

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>

@@ -1,9 +1,9 @@
+#include "Version.h"
 #include "app/ClockSession.h"
 #include "app/SignalWatcher.h"
 #include "app/SingleInstance.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
-#include "Version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -4,8 +4,8 @@
 #include "core/files/FileList.h"
 #include "core/files/PictureLoader.h"
 #include "core/shape/TraceShape.h"
-#include "core/skin/BuiltInSkin.h"
 #include "core/skin/Backgrounds.h"
+#include "core/skin/BuiltInSkin.h"
 #include "core/skin/SkinReader.h"
 #include "core/text/IniText.h"
 

@@ -3,8 +3,8 @@
 #include "core/base/Clock.h"
 #include "core/face/Wakeups.h"
 #include "core/settings/SettingsStore.h"
-#include "ui/clock/DesktopIntegration.h"
 #include "support/TestSupport.h"
+#include "ui/clock/DesktopIntegration.h"
 
 #include <QScreen>
 #include <QSettings>

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <csignal>
 #include <memory>
 #include <sys/prctl.h>

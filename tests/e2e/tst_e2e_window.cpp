@@ -1,10 +1,9 @@
 #include "E2eHarness.h"
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <xcb/xcb.h>
 
 using namespace e2e;
 

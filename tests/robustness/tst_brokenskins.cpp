@@ -39,14 +39,14 @@ static QString prepare(const test::Folders& root, const QString& input)
     return input.startsWith(u"gen:") ? path : folder;
 }
 
-class TstBrokenSkins : public QObject {
+class TestBrokenSkins : public QObject {
     Q_OBJECT
 private slots:
     void cases_data() { test::addRows(QStringLiteral("broken/MANIFEST"), { "skin", "picture" }); }
     void cases();
 };
 
-void TstBrokenSkins::cases()
+void TestBrokenSkins::cases()
 {
     QFETCH(QStringList, row);
     test::Clockwork c;
@@ -91,5 +91,5 @@ void TstBrokenSkins::cases()
     }
 }
 
-QTEST_MAIN(TstBrokenSkins)
+QTEST_MAIN(TestBrokenSkins)
 #include "tst_brokenskins.moc"

@@ -21,7 +21,7 @@ struct HearingOutput final : QtSoundOutput {
     QStringList said;
 };
 
-class tst_BrokenSounds : public QObject {
+class TestBrokenSounds : public QObject {
     Q_OBJECT
 
 private slots:
@@ -70,5 +70,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_BrokenSounds)
+QTEST_MAIN(TestBrokenSounds)
 #include "tst_brokensounds.moc"

@@ -14,7 +14,7 @@ static std::pair<int, QString> run(const QStringList& arguments)
     return { ended ? tool.exitCode() : -1, QString::fromUtf8(tool.readLine()).trimmed() };
 }
 
-class TstSkinTool : public QObject {
+class TestSkinTool : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase()
@@ -49,5 +49,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstSkinTool)
+QTEST_GUILESS_MAIN(TestSkinTool)
 #include "tst_skintool.moc"

@@ -1,7 +1,6 @@
 #include "Preview.h"
 
 #include "SkinFolder.h"
-
 #include "core/face/FacePainter.h"
 #include "core/face/TymeLayout.h"
 #include "core/shape/TraceShape.h"

@@ -1,7 +1,6 @@
 #include "SampleSkins.h"
 
 #include "Art.h"
-
 #include "core/face/FacePainter.h"
 
 #include <QConicalGradient>

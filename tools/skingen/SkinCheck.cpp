@@ -2,7 +2,6 @@
 
 #include "SampleSkins.h"
 #include "SkinFolder.h"
-
 #include "core/files/Companion.h"
 
 #include <QDir>

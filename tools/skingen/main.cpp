@@ -3,7 +3,6 @@
 #include "Preview.h"
 #include "SampleSkins.h"
 #include "SkinCheck.h"
-
 #include "core/face/ClockIcon.h"
 
 #include <QBuffer>

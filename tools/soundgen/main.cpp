@@ -1,7 +1,6 @@
 // horolan-soundgen: synthesizes the sample sound packs and skin chimes, and checks committed ones.
 
 #include "SamplePacks.h"
-
 #include "core/chimes/SoundPack.h"
 #include "ui/audio/SoundDecoder.h"
 

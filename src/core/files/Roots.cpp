@@ -1,7 +1,7 @@
 #include "core/files/Roots.h"
 
-#include "core/files/FileList.h"
 #include "core/base/Logging.h"
+#include "core/files/FileList.h"
 
 #include <QCoreApplication>
 #include <QDir>

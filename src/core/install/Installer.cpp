@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -10,11 +10,9 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-
-#include <memory>
-
 #include <clocale>
 #include <locale.h>
+#include <memory>
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "ui/about/AboutWindow.h"
 
+#include "Version.h"
 #include "core/about/AboutTexts.h"
 #include "core/base/Clock.h"
 #include "core/base/Logging.h"
@@ -11,11 +12,10 @@
 #include "ui/about/AboutPicture.h"
 #include "ui/clock/DesktopIntegration.h"
 #include "ui/commands/HotKeys.h"
-#include "Version.h"
 
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 
 #include <cmath>

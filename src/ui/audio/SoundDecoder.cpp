@@ -6,11 +6,10 @@
 #include <QScopeGuard>
 #include <QtEndian>
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <sndfile.h>
 
 namespace {
 

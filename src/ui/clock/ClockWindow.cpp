@@ -17,7 +17,6 @@
 
 #include <cmath>
 #include <optional>
-
 #include <unistd.h>
 
 namespace {

@@ -12,10 +12,9 @@
 #include <QWidget>
 #include <QWindow>
 
-#include <xcb/xcb.h>
-
 #include <cmath>
 #include <cstring>
+#include <xcb/xcb.h>
 
 namespace DesktopIntegration {
 

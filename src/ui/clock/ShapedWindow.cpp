@@ -3,8 +3,8 @@
 #include "core/shape/PictureScaling.h"
 #include "ui/clock/WindowShape.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 ShapedWindow::ShapedWindow(QWidget* parent)
     : QWidget(parent)

@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <vector>
-
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 

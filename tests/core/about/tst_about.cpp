@@ -7,7 +7,7 @@
 #include <limits>
 
 // The About window's arithmetic and texts: the toy clock, the slides, the version, the skin page.
-class TstAbout : public QObject {
+class TestAbout : public QObject {
     Q_OBJECT
 
 private slots:
@@ -166,5 +166,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstAbout)
+QTEST_MAIN(TestAbout)
 #include "tst_about.moc"

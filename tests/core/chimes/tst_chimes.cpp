@@ -1,6 +1,5 @@
-#include "core/chimes/Chimes.h"
-
 #include "core/base/Clock.h"
+#include "core/chimes/Chimes.h"
 #include "core/settings/Settings.h"
 #include "support/TestSupport.h"
 
@@ -8,7 +7,7 @@
 
 #include <functional>
 
-class tst_Chimes : public QObject {
+class TestChimes : public QObject {
     Q_OBJECT
 
 private slots:
@@ -19,7 +18,7 @@ private slots:
 };
 
 // Through a file, so that the decoding of its bytes counts.
-void tst_Chimes::spIni()
+void TestChimes::spIni()
 {
     QFETCH(QStringList, row);
     test::Folders folders;
@@ -32,7 +31,7 @@ void tst_Chimes::spIni()
     QCOMPARE(report.stopLine, row[4].toInt());
 }
 
-void tst_Chimes::strikes()
+void TestChimes::strikes()
 {
     QFETCH(QStringList, row);
     test::Folders folders;
@@ -122,5 +121,5 @@ void tst_Chimes::strikes()
     QCOMPARE(made, output.calls.isEmpty() ? 0 : 1); // no audio stack until something sounds
 }
 
-QTEST_GUILESS_MAIN(tst_Chimes)
+QTEST_GUILESS_MAIN(TestChimes)
 #include "tst_chimes.moc"

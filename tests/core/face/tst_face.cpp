@@ -28,7 +28,7 @@ ClockFace face(const QString& ini, QTime time, qreal ratio = 1)
 
 } // namespace
 
-class TstFace : public QObject {
+class TestFace : public QObject {
     Q_OBJECT
 private slots:
     void geometry_data() { test::addRows(QStringLiteral("facegeometry.rows")); }
@@ -42,7 +42,7 @@ private slots:
     void highDpiFrames();
 };
 
-void TstFace::geometry()
+void TestFace::geometry()
 {
     using namespace FaceGeometry;
     QFETCH(QStringList, row);
@@ -69,7 +69,7 @@ void TstFace::geometry()
     QCOMPARE(out.isEmpty() ? QStringLiteral("none") : out.join(u' '), row[3]);
 }
 
-void TstFace::timeText()
+void TestFace::timeText()
 {
     QFETCH(QStringList, row);
     const QDateTime time(QDate(2026, 12, 5), QTime::fromString(row[2]));
@@ -77,7 +77,7 @@ void TstFace::timeText()
 }
 
 // The face's pixels (facepixels.rows); absurd skins draw quickly.
-void TstFace::pixels()
+void TestFace::pixels()
 {
     QFETCH(QStringList, row);
     const QTime time = QTime::fromString(row[2]);
@@ -117,7 +117,7 @@ void TstFace::pixels()
     }
 }
 
-void TstFace::drawsOnlyChanges_data()
+void TestFace::drawsOnlyChanges_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("drawn");
@@ -131,7 +131,7 @@ void TstFace::drawsOnlyChanges_data()
 }
 
 // A face is drawn again only when what it shows would change.
-void TstFace::drawsOnlyChanges()
+void TestFace::drawsOnlyChanges()
 {
     QFETCH(QString, change);
     QFETCH(bool, drawn);
@@ -150,7 +150,7 @@ void TstFace::drawsOnlyChanges()
 
 // At a device-pixel ratio of 2 an animation's frames are made once each: a frame shown again has
 // its own outline back, not the last frame's.
-void TstFace::highDpiFrames()
+void TestFace::highDpiFrames()
 {
     const auto makeFrame = [](int number, int width) {
         Background frame;
@@ -171,5 +171,5 @@ void TstFace::highDpiFrames()
     }
 }
 
-QTEST_MAIN(TstFace)
+QTEST_MAIN(TestFace)
 #include "tst_face.moc"

@@ -6,7 +6,7 @@
 
 #include <limits>
 
-class TstTimepiece : public QObject {
+class TestTimepiece : public QObject {
     Q_OBJECT
 private slots:
     void steps_data() { test::addRows(QStringLiteral("timepiece.rows")); }
@@ -18,7 +18,7 @@ private slots:
 };
 
 // Steps in, the picture shown after each and the fields after the last out (timepiece.rows).
-void TstTimepiece::steps()
+void TestTimepiece::steps()
 {
     QFETCH(QStringList, row);
     QList<double> numbers;
@@ -98,7 +98,7 @@ void TstTimepiece::steps()
         QCOMPARE(values.value(field.section(u'=', 0, 0), "<none>"), field.section(u'=', 1));
 }
 
-void TstTimepiece::tickInterval_data()
+void TestTimepiece::tickInterval_data()
 {
     QTest::addColumn<float>("speed");
     QTest::addColumn<int>("shortestMs");
@@ -114,7 +114,7 @@ void TstTimepiece::tickInterval_data()
     QTest::newRow("above 100, inf") << inf << 1 << 1;
 }
 
-void TstTimepiece::tickInterval()
+void TestTimepiece::tickInterval()
 {
     QFETCH(float, speed);
     QFETCH(int, shortestMs);
@@ -122,7 +122,7 @@ void TstTimepiece::tickInterval()
     QCOMPARE(Timepiece::tickIntervalMs(speed, shortestMs), intervalMs);
 }
 
-void TstTimepiece::nextTick_data()
+void TestTimepiece::nextTick_data()
 {
     QTest::addColumn<QString>("ini"); // Skin.ini of the active skin; empty: the built-in one
     QTest::addColumn<float>("speed");
@@ -160,7 +160,7 @@ void TstTimepiece::nextTick_data()
         << QString() << 88.f << false << "10:59:57.002" << 3000;
 }
 
-void TstTimepiece::nextTick()
+void TestTimepiece::nextTick()
 {
     QFETCH(QString, ini);
     QFETCH(float, speed);
@@ -179,5 +179,5 @@ void TstTimepiece::nextTick()
     QCOMPARE(c.timepiece.msToNextTick(shown, 17), ms);
 }
 
-QTEST_MAIN(TstTimepiece)
+QTEST_MAIN(TestTimepiece)
 #include "tst_timepiece.moc"

@@ -4,7 +4,7 @@
 #include <QTest>
 
 // The speed slider's arithmetic and the walk through the options window's pages.
-class TstOptions : public QObject {
+class TestOptions : public QObject {
     Q_OBJECT
 
 private slots:
@@ -159,5 +159,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstOptions)
+QTEST_MAIN(TestOptions)
 #include "tst_options.moc"

@@ -1,7 +1,7 @@
 // The settings file: its load and save rules, a row of tests/data/settings/MANIFEST each, and the
 // store's failures: refused saves, what is not a regular file, interrupted saves, kills.
-#include "core/settings/SaveCoalescer.h"
 #include "core/settings/Autostart.h"
+#include "core/settings/SaveCoalescer.h"
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsStore.h"
 #include "support/TestSupport.h"
@@ -121,7 +121,7 @@ QStringList besideTheFile(const test::Folders& dir)
 
 } // namespace
 
-class TstSettings : public QObject {
+class TestSettings : public QObject {
     Q_OBJECT
 private slots:
     void init() // no warning unless a row expects it; a fault's warnings are the row's to judge
@@ -149,7 +149,7 @@ private slots:
     void autostart();
 };
 
-void TstSettings::autostart_data()
+void TestSettings::autostart_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("exec");
@@ -169,7 +169,7 @@ void TstSettings::autostart_data()
 }
 
 // The entry written is what the desktop reads; the box shows what the entry says.
-void TstSettings::autostart()
+void TestSettings::autostart()
 {
     QFETCH(QString, program);
     QFETCH(QString, exec);
@@ -194,7 +194,7 @@ void TstSettings::autostart()
     qunsetenv("XDG_CONFIG_HOME");
 }
 
-void TstSettings::rules()
+void TestSettings::rules()
 {
     QFETCH(QStringList, row);
     QMultiMap<QString, QString> expect;
@@ -232,7 +232,7 @@ void TstSettings::rules()
     QCOMPARE(loadCopy(path), saved);
 }
 
-void TstSettings::refusedSave_data()
+void TestSettings::refusedSave_data()
 {
     QTest::addColumn<QString>("readOnly");
     QTest::newRow("folder read-only") << ".";
@@ -241,7 +241,7 @@ void TstSettings::refusedSave_data()
 
 // A refused save leaves the file as it was, says so once for the whole run of failures, and is
 // retried until it lands.
-void TstSettings::refusedSave()
+void TestSettings::refusedSave()
 {
     QFETCH(QString, readOnly);
     const test::Folders dir;
@@ -265,7 +265,7 @@ void TstSettings::refusedSave()
 
 // A configuration folder that is not there yet is made by the first save; a name QSettings
 // cannot read back as written (U+FEFF at its start) does not fail it.
-void TstSettings::missingFolder()
+void TestSettings::missingFolder()
 {
     const test::Folders dir;
     const QString path = dir.path("config/horolan/Quarnet.conf");
@@ -277,7 +277,7 @@ void TstSettings::missingFolder()
     QCOMPARE(loadCopy(path), valueSet(1));
 }
 
-void TstSettings::notAFile_data()
+void TestSettings::notAFile_data()
 {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<bool>("readOnly");
@@ -287,7 +287,7 @@ void TstSettings::notAFile_data()
 }
 
 // A FIFO would block the clock: it is moved aside, or else the store keeps to memory.
-void TstSettings::notAFile()
+void TestSettings::notAFile()
 {
     QFETCH(QString, entry);
     QFETCH(bool, readOnly);
@@ -311,7 +311,7 @@ void TstSettings::notAFile()
     QVERIFY(readOnly || loadCopy(path) == valueSet(1));
 }
 
-void TstSettings::interruptedSave_data()
+void TestSettings::interruptedSave_data()
 {
     QTest::addColumn<bool>("live");
     QTest::newRow("stale lock") << false; // its owner details never written; the kills leave others
@@ -320,7 +320,7 @@ void TstSettings::interruptedSave_data()
 
 // A save killed before its rename leaves its new file and a stale lock: the next start moves that
 // file aside, and never touches the user's copies (issue 17) or anything else.
-void TstSettings::interruptedSave()
+void TestSettings::interruptedSave()
 {
     QFETCH(bool, live);
     const test::Folders dir;
@@ -351,7 +351,7 @@ void TstSettings::interruptedSave()
 }
 
 // Killed at any moment of a save, the file holds the old set or the new one, byte for byte.
-void TstSettings::killDuringSaves()
+void TestSettings::killDuringSaves()
 {
     const test::Folders dir;
     const QString path = dir.path("Quarnet.conf");
@@ -374,7 +374,7 @@ void TstSettings::killDuringSaves()
     QVERIFY(locked > 0);
 }
 
-void TstSettings::faultDuringSave_data()
+void TestSettings::faultDuringSave_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("error");
@@ -386,7 +386,7 @@ void TstSettings::faultDuringSave_data()
 
 // Whichever call of a save fails, the file holds the old settings or the new ones, byte for byte,
 // nothing is left beside it, and the next save lands.
-void TstSettings::faultDuringSave()
+void TestSettings::faultDuringSave()
 {
     QFETCH(QString, kind);
     QFETCH(int, error);
@@ -415,7 +415,7 @@ void TstSettings::faultDuringSave()
     }
 }
 
-void TstSettings::killAtEachCall_data()
+void TestSettings::killAtEachCall_data()
 {
     QTest::addColumn<QString>("kind");
     for (const char* kind : { "write", "sync", "close", "rename" })
@@ -424,7 +424,7 @@ void TstSettings::killAtEachCall_data()
 
 // Killed at any call of a save, the file holds the old settings or the new ones; the next start
 // clears what the save left, and its save lands.
-void TstSettings::killAtEachCall()
+void TestSettings::killAtEachCall()
 {
     QFETCH(QString, kind);
     if (!armFaults)
@@ -452,7 +452,7 @@ void TstSettings::killAtEachCall()
 }
 
 // A burst of changes is saved once, a moment after its last one, or at once on flush().
-void TstSettings::burstSavedOnce()
+void TestSettings::burstSavedOnce()
 {
     int saves = 0;
     SaveCoalescer coalescer([&] { ++saves; }, 10s), quick([&] { ++saves; }, 1ms);
@@ -484,7 +484,7 @@ int main(int argc, char* argv[])
         saveSettings(store, valueSet(1));
         return 0; // not killed: the test says so
     }
-    TstSettings test;
+    TestSettings test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

@@ -18,7 +18,7 @@ static QByteArray bytes(QString text)
     return out;
 }
 
-class TstSkinReader : public QObject {
+class TestSkinReader : public QObject {
     Q_OBJECT
 private slots:
     void read_data() { test::addRows(QStringLiteral("skinreader.rows")); }
@@ -29,7 +29,7 @@ private slots:
 
 // Skin.ini in ($NEXT starts another reading into the same records); where the reading stopped
 // and the named fields out.
-void TstSkinReader::read()
+void TestSkinReader::read()
 {
     QFETCH(QStringList, row);
     QTemporaryDir dir;
@@ -54,7 +54,7 @@ void TstSkinReader::read()
     }
 }
 
-void TstSkinReader::tymeColor()
+void TestSkinReader::tymeColor()
 {
     QFETCH(QStringList, row);
     const QString text = QString::fromUtf8(bytes(row[1]));
@@ -62,5 +62,5 @@ void TstSkinReader::tymeColor()
     QCOMPARE(::tymeColor(text), QColor(row[3]));
 }
 
-QTEST_GUILESS_MAIN(TstSkinReader)
+QTEST_GUILESS_MAIN(TestSkinReader)
 #include "tst_skinreader.moc"

@@ -7,8 +7,6 @@
 
 #include <QTest>
 
-#include "support/TestSupport.h"
-
 namespace {
 
 QDateTime at(const char* zone, const char* when)
@@ -22,7 +20,7 @@ const char* const january = "2026-01-15T12:00:00";
 
 } // namespace
 
-class TstWorldTime : public QObject {
+class TestWorldTime : public QObject {
     Q_OBJECT
 private slots:
     void minuteOfDay_data()
@@ -233,5 +231,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstWorldTime)
+QTEST_MAIN(TestWorldTime)
 #include "tst_worldtime.moc"

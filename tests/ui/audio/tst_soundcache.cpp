@@ -34,7 +34,7 @@ QAudioFormat audioFormat(int channels)
 } // namespace
 
 // Without a sound device: files written on the spot, the format of the test's choosing.
-class tst_SoundCache : public QObject {
+class TestSoundCache : public QObject {
     Q_OBJECT
 
 private slots:
@@ -87,5 +87,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_SoundCache)
+QTEST_GUILESS_MAIN(TestSoundCache)
 #include "tst_soundcache.moc"

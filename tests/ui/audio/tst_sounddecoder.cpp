@@ -3,10 +3,9 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <sndfile.h>
-
 #include <cmath>
 #include <numbers>
+#include <sndfile.h>
 
 namespace {
 
@@ -59,7 +58,7 @@ float peak(const std::vector<float>& samples)
 
 } // namespace
 
-class tst_SoundDecoder : public QObject {
+class TestSoundDecoder : public QObject {
     Q_OBJECT
 
 private slots:
@@ -115,5 +114,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_SoundDecoder)
+QTEST_GUILESS_MAIN(TestSoundDecoder)
 #include "tst_sounddecoder.moc"
