@@ -7,7 +7,7 @@ using namespace e2e;
 
 namespace {
 
-constexpr QRgb day = qRgb(0, 255, 0), night = qRgb(255, 40, 40), names = qRgb(255, 255, 0);
+constexpr QRgb day = qRgb(0, 255, 0), night = qRgb(255, 40, 40);
 constexpr QRgb sky = qRgb(0, 0, 64), key = qRgb(255, 0, 255);
 const QRect box(10, 20, 80, 90); // the skin's, in the window
 
