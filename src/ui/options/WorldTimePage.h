@@ -26,7 +26,7 @@ signals:
     void dingRequested();
 
 protected:
-    bool pageKey(QObject* watched, const QKeyEvent* event) override;
+    bool pageKey(QObject* watched, const QKeyEvent* key) override;
 
 private:
     bool add();
