@@ -27,12 +27,12 @@ QList<Entry> entries(const QString& column, bool raw)
 {
     QList<Entry> list;
     for (const QString& item : column.split(u';', Qt::SkipEmptyParts)) {
-        const QString spec = test::unescaped(item.trimmed());
-        const qsizetype at = spec.indexOf(u'@'), equals = spec.indexOf(u'=');
-        const QString path = spec.left(at > 0 ? at : equals);
+        const QString written = test::unescaped(item.trimmed());
+        const qsizetype at = written.indexOf(u'@'), equals = written.indexOf(u'=');
+        const QString path = written.left(at > 0 ? at : equals);
         list.append({ raw ? path.toLatin1() : path.toUtf8(),
-            at > 0 ? spec.mid(at + 1).section(u'=', 0, 0) : QString(),
-            equals > 0 ? spec.mid(equals + 1).toUtf8() : path.toUtf8() });
+            at > 0 ? written.mid(at + 1).section(u'=', 0, 0) : QString(),
+            equals > 0 ? written.mid(equals + 1).toUtf8() : path.toUtf8() });
     }
     return list;
 }
