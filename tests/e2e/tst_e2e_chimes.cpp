@@ -289,8 +289,17 @@ private slots:
                   QTest::newRow(qPrintable(name))
                       << start << settings << count << pack << encode << server << busy;
               };
-        // PulseAudio and PipeWire, each alone and under a client at 2 s.
-        for (const QString& server : { u"pulseaudio"_s, u"pipewire"_s })
+        // PulseAudio and PipeWire, each alone and under a client at 2 s. The sanitizers look for
+        // memory faults, not timing: under them one server, and no codec rows (the decoders run
+        // under them in the unit rows and the fuzz targets); the plain build hears every row.
+#ifdef HOROLAN_E2E_SANITIZED
+        const auto servers = { u"pulseaudio"_s };
+        const bool codecs = false;
+#else
+        const auto servers = { u"pulseaudio"_s, u"pipewire"_s };
+        const bool codecs = true;
+#endif
+        for (const QString& server : servers)
             for (const bool busy : { false, true }) {
                 const QString on = u", %1%2"_s.arg(server, busy ? u", 2 s client"_s : u""_s);
                 row(u"counting: three at 03:00"_s + on, busy ? early(three) : three,
@@ -313,7 +322,8 @@ private slots:
         for (const char* encode : { "-e ima-adpcm -r 11025 -c 2", "-e ms-adpcm -r 22050",
                  "-e u-law -r 8000", "-e a-law -r 48000 -c 2", "-e unsigned -b 8 -r 22050 -c 2",
                  "-e gsm-full-rate -r 8000" })
-            row(u"three, "_s + encode, three, {}, 3, strike, QString::fromLatin1(encode));
+            if (codecs)
+                row(u"three, "_s + encode, three, {}, 3, strike, QString::fromLatin1(encode));
     }
     void chime()
     {
