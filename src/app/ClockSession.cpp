@@ -7,9 +7,13 @@
 #include "ui/about/AboutWindow.h"
 #include "ui/audio/SoundLoader.h"
 #include "ui/clock/DesktopIntegration.h"
+#include "ui/clock/DesktopNotice.h"
 #include "ui/commands/DateTimeSettings.h"
 
 #include <QAction>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
 
 #include <algorithm>
 
@@ -72,7 +76,12 @@ void ClockSession::connectCommands()
         (m_worldTime.isActiveWindow() ? static_cast<DraggableWindow&>(m_worldTime) : m_window)
             .popUpMenuBelow();
     });
-    on(Command::ToggleVisible, [this] { m_window.toggleVisible(); });
+    on(Command::ToggleVisible, [this] {
+        m_window.toggleVisible();
+        if (!m_window.isVisible())
+            explainWayBack(
+                QStringLiteral("The clock is hidden. Start Horolan again to bring it back."));
+    });
     on(Command::Chime, [this] { m_window.chimeNow(); });
     on(Command::ChangeBackground, [this] { m_window.changeBackground(); });
     on(Command::ShowOptions, [this] { showOptions(); });
@@ -82,10 +91,16 @@ void ClockSession::connectCommands()
     on(Command::ToggleLock,
         [this] { m_settings.set(&Settings::lockPosition, !m_settings->lockPosition); });
     on(Command::UnlockPosition, [this] { m_settings.set(&Settings::lockPosition, false); });
+    on(Command::ToggleClickThrough, [this](bool pass) {
+        if (!pass || askClickThrough())
+            m_settings.set(&Settings::clickThrough, pass);
+        stayOutOfTheWay(); // the item shows the setting, whatever was answered
+    });
     DateTimeSettings::connect(m_commands.action(Command::ChangeTime));
 
-    for (const Command item : { Command::UnlockPosition, Command::ChangeTime,
-             Command::ToggleWorldTime, Command::ShowOptions, Command::Close })
+    for (const Command item :
+        { Command::UnlockPosition, Command::ChangeTime, Command::ToggleWorldTime,
+            Command::ToggleClickThrough, Command::ShowOptions, Command::Close })
         m_menu.addAction(m_commands.action(item));
     m_menu.addSeparator();
     m_menu.addAction(m_commands.action(Command::ShowAbout));
@@ -107,6 +122,53 @@ void ClockSession::showOptions()
     m_options->open();
 }
 
+bool ClockSession::askClickThrough()
+{
+    if (m_wayBackExplained || QSystemTrayIcon::isSystemTrayAvailable())
+        return true;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Horolan"),
+        QStringLiteral("Clicks will pass through the clock to the windows below it, and there is "
+                       "no tray to turn this off from.\n\nTo take clicks again, start Horolan "
+                       "again, or open the options (horolan --options) and clear \"Click through\" "
+                       "on the Freaks page."),
+        QMessageBox::Cancel, &m_window);
+    QPushButton* turnOn = box.addButton(QStringLiteral("Turn on"), QMessageBox::AcceptRole);
+    box.setDefaultButton(turnOn);
+    box.exec();
+    m_wayBackExplained = box.clickedButton() == turnOn;
+    return m_wayBackExplained;
+}
+
+void ClockSession::explainWayBack(const QString& text)
+{
+    if (m_wayBackExplained || QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_wayBackExplained = true;
+    DesktopNotice::show(text, &m_window);
+}
+
+void ClockSession::stayOutOfTheWay()
+{
+    const bool pass = m_settings->clickThrough;
+    m_commands.action(Command::ToggleClickThrough)->setChecked(pass);
+    const qreal opacity = m_settings->opacity / 100.0;
+    for (DraggableWindow* window :
+        { static_cast<DraggableWindow*>(&m_window), static_cast<DraggableWindow*>(&m_worldTime) }) {
+        window->passClicks(pass);
+        // Drawn so by a compositor; without one the window stays opaque.
+        window->setWindowOpacity(opacity);
+    }
+}
+
+void ClockSession::bringForward()
+{
+    // A clock the mouse cannot reach is as good as lost: a second start gives it back.
+    if (m_settings->clickThrough)
+        qCInfo(lcMain) << "started again: clicks reach the clock again";
+    m_settings.set(&Settings::clickThrough, false);
+    m_window.bringForward();
+}
+
 void ClockSession::showAbout()
 {
     if (!m_about)
@@ -122,6 +184,7 @@ void ClockSession::start()
     m_window.move(m_settings->position);
     m_window.activateSkin(m_settings->skin);
     m_chimes.activatePack(m_settings->soundPack);
+    stayOutOfTheWay();
     m_window.start();
     if (m_settings->showWorldTime)
         m_worldTime.open();
@@ -173,6 +236,15 @@ void ClockSession::apply(Setting setting)
         break;
     case Setting::LockPosition:
         m_window.showLock();
+        break;
+    case Setting::ClickThrough:
+        stayOutOfTheWay();
+        if (m_settings->clickThrough)
+            explainWayBack(QStringLiteral("Clicks now pass through the clock. Start Horolan "
+                                          "again, or run horolan --options, to take them again."));
+        break;
+    case Setting::Opacity:
+        stayOutOfTheWay();
         break;
     case Setting::ShowWorldTime:
         if (m_settings->showWorldTime)

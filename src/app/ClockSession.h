@@ -45,6 +45,9 @@ public:
     // The closing sequence: ticking and chiming stop, the settings are saved, the tray icon goes,
     // then closed() ends the program. Runs once.
     void close();
+    // A second start: the clock comes forward and takes clicks again.
+    void bringForward();
+    void showOptions();
 
     UserSettings& settings() { return m_settings; }
     Timepiece& timepiece() { return m_timepiece; }
@@ -59,11 +62,16 @@ signals:
 private:
     // Each command's action to its handler, and the menu.
     void connectCommands();
-    void showOptions();
     void showAbout();
     void apply(Setting setting);
     void activateInstalled(const InstallReport& report);
     void keepWindowsOnTop();
+    // Click-through and opacity onto both windows, and the menu's item.
+    void stayOutOfTheWay();
+    // With no tray, turning click-through on from the menu is explained first; false: not now.
+    bool askClickThrough();
+    // With no tray, once a run: how a clock out of reach comes back.
+    void explainWayBack(const QString& text);
     void save();
 
     const Clock& m_clock;
@@ -85,5 +93,6 @@ private:
     std::unique_ptr<AboutWindow> m_about; // made when first opened
     bool m_closing = false;
     bool m_saving = false;
+    bool m_wayBackExplained = false;
     std::unique_ptr<OptionsWindow> m_options; // made when first opened
 };

@@ -21,6 +21,7 @@ namespace {
 
 const QByteArray forwardMessage = "forward";
 const QByteArray installMessage = "install";
+const QByteArray optionsMessage = "options";
 // A line of the channel, and the lines of one start, at most.
 constexpr qint64 maxLineBytes = 16 * 1024;
 constexpr int maxLines = 256;
@@ -112,7 +113,7 @@ QString SingleInstance::notPrivate(const QString& folder, uid_t owner)
     return {};
 }
 
-bool SingleInstance::claim(const QStringList& install, Conflict policy)
+bool SingleInstance::claim(const QStringList& install, Conflict policy, bool options)
 {
     ::mkdir(QFile::encodeName(m_folder).constData(), S_IRWXU);
     if (const QString problem = notPrivate(m_folder, geteuid()); !problem.isEmpty()) {
@@ -137,6 +138,8 @@ bool SingleInstance::claim(const QStringList& install, Conflict policy)
     for (const QString& path : install)
         message += installMessage + ' ' + policyWord(policy) + ' ' + QUrl::toPercentEncoding(path)
             + '\n';
+    if (options)
+        message += optionsMessage + '\n';
     if (!askRunningClock(message.isEmpty() ? forwardMessage + '\n' : message))
         qCWarning(lcMain) << "another clock holds" << m_lock->fileName() << "but did not answer";
     return false;
@@ -183,6 +186,8 @@ bool SingleInstance::read(int fd, QByteArray& pending, int& lines)
         const QList<QByteArray> words = line.split(' ');
         if (line == forwardMessage) {
             emit forwardRequested();
+        } else if (line == optionsMessage) {
+            emit optionsRequested();
         } else if (words.size() == 3 && words[0] == installMessage && ++lines <= maxLines) {
             const Conflict policy = words[1] == "replace" ? Conflict::Replace
                 : words[1] == "keep-both"                 ? Conflict::KeepBoth

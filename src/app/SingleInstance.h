@@ -29,8 +29,9 @@ public:
 
     // True when this process is now the one clock, or runs without the channel (a folder that is
     // not the user's alone). False when another holds it: that clock has been handed the files
-    // to install, or asked to come forward (if it could be reached).
-    bool claim(const QStringList& install = {}, Conflict policy = Conflict::Ask);
+    // to install, asked to open its options, or asked to come forward (if it could be reached).
+    bool claim(
+        const QStringList& install = {}, Conflict policy = Conflict::Ask, bool options = false);
 
     // Why a folder is not owner's alone (not a folder, a link, another's, open to others), or
     // empty. A folder of owner's that others cannot write to is made 0700.
@@ -39,6 +40,8 @@ public:
 signals:
     // A later start asked for the running clock.
     void forwardRequested();
+    // A later start asked for the options window.
+    void optionsRequested();
     // A later start was given a file or folder to install.
     void installRequested(const QStringList& paths, Conflict policy);
 

@@ -22,6 +22,7 @@ namespace {
 const char waylandOption[] = "wayland";
 const char replaceOption[] = "replace";
 const char keepBothOption[] = "keep-both";
+const char optionsOption[] = "options";
 
 void describe(QCoreApplication& app, QCommandLineParser& parser)
 {
@@ -32,8 +33,9 @@ void describe(QCoreApplication& app, QCommandLineParser& parser)
         "Horolan, a skinnable desktop clock that chimes the hours.\n"
         "Skins go in ~/.local/share/horolan/Skins, sound packs in ~/.local/share/horolan/Sounds;\n"
         "the settings are kept in ~/.config/Quarnet.conf. A second start brings the running\n"
-        "clock forward; given archives (zip, rar, 7z, tar) or folders, the running clock\n"
-        "installs the skins and sound packs they hold and shows the first of them.\n"
+        "clock forward, taking clicks again if they passed through it; given archives (zip,\n"
+        "rar, 7z, tar) or folders, the running clock installs the skins and sound packs they\n"
+        "hold and shows the first of them.\n"
         "Qt's own options work too: -platform NAME, -display DISPLAY, -style NAME,\n"
         "-qwindowgeometry, -reverse and the rest."));
     parser.addHelpOption();
@@ -46,6 +48,8 @@ void describe(QCoreApplication& app, QCommandLineParser& parser)
     parser.addOption({ QString::fromLatin1(keepBothOption),
         QStringLiteral("A skin or sound pack of a name you have is kept beside yours, as "
                        "\"Name (2)\" (not asked).") });
+    parser.addOption({ QString::fromLatin1(optionsOption),
+        QStringLiteral("Opens the options window (of the running clock, if one runs).") });
     parser.addPositionalArgument(QStringLiteral("FILE"),
         QStringLiteral("Archives or folders of skins and sound packs to install."),
         QStringLiteral("[FILE...]"));
@@ -122,15 +126,18 @@ int main(int argc, char* argv[])
     const Conflict policy = parser.isSet(QString::fromLatin1(replaceOption)) ? Conflict::Replace
         : parser.isSet(QString::fromLatin1(keepBothOption))                  ? Conflict::KeepBoth
                                                                              : Conflict::Ask;
+    const bool options = parser.isSet(QString::fromLatin1(optionsOption));
     SingleInstance instance;
-    if (!instance.claim(files, policy))
+    if (!instance.claim(files, policy, options))
         return 0;
 
     SystemClock clock;
     SettingsStore store(clock);
     ClockSession session(clock, &store, Roots::standard());
-    QObject::connect(&instance, &SingleInstance::forwardRequested, &session.window(),
-        &ClockWindow::bringForward);
+    QObject::connect(
+        &instance, &SingleInstance::forwardRequested, &session, &ClockSession::bringForward);
+    QObject::connect(
+        &instance, &SingleInstance::optionsRequested, &session, &ClockSession::showOptions);
     QObject::connect(
         &instance, &SingleInstance::installRequested, &session, &ClockSession::install);
     // Signals and the end of the session close the clock as Ctrl+Q does, so nothing is lost.
@@ -143,6 +150,8 @@ int main(int argc, char* argv[])
     session.start();
     if (!files.isEmpty())
         session.install(files, policy);
+    if (options)
+        session.showOptions();
     // What the start-up read and threw away goes back to the system once the clock shows.
     QTimer::singleShot(0, [] { releaseFreedMemory(); });
     return app.exec();

@@ -116,9 +116,11 @@ private slots:
             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser
                 | QFile::WriteUser | QFile::ExeUser);
         QSignalSpy asked(&first, &SingleInstance::installRequested);
+        QSignalSpy options(&first, &SingleInstance::optionsRequested);
         SingleInstance second(folder);
-        QVERIFY(!second.claim({ "/a b/Cool.zip", "/x\n%y.7z" }, Conflict::KeepBoth));
+        QVERIFY(!second.claim({ "/a b/Cool.zip", "/x\n%y.7z" }, Conflict::KeepBoth, true));
         QTRY_COMPARE(asked.size(), 2);
+        QCOMPARE(options.size(), 1);
         QCOMPARE(asked[1][0].toStringList(), QStringList { "/x\n%y.7z" });
         QCOMPARE(asked[0][1].value<Conflict>(), Conflict::KeepBoth);
     }

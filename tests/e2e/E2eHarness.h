@@ -281,11 +281,14 @@ public:
         m_app.emplace(QString(m_command).replace(u"@at"_s, QString::number(startedAt)),
             m_dir.filePath(u"log"_s));
         pid = m_app->waitForStarted() ? m_app->processId() : 0;
-        // The tray icon is the clock's too, but override-redirect like its menus.
+        // The tray icon is the clock's too, but override-redirect like its menus; the world time
+        // window may come first.
         const auto mapped = [&] {
             window = {};
             for (const Window& w : windows(pid))
-                window = w.overrideRedirect ? window : w;
+                if (!w.overrideRedirect
+                    && !x(u"xprop -id %1 WM_NAME"_s.arg(w.id)).contains(u"World Time"_s))
+                    window = w;
             return window.id || !running();
         };
         return (qWaitFor(mapped, 10000) && running()) || fail(u"no window:\n"_s + output());

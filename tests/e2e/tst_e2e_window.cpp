@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 using namespace e2e;
@@ -33,6 +34,27 @@ class TestE2eWindow : public QObject {
                 return w.geometry;
         }
         return {};
+    }
+
+    // The window's input rectangles as the X server holds them: none passes every click on.
+    static int inputRectangles(quint64 id)
+    {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        const auto disconnect = qScopeGuard([&] { xcb_disconnect(connection); });
+        xcb_shape_get_rectangles_reply_t* reply = xcb_shape_get_rectangles_reply(connection,
+            xcb_shape_get_rectangles(connection, xcb_window_t(id), XCB_SHAPE_SK_INPUT), nullptr);
+        const int count = reply ? reply->rectangles_len : -1;
+        free(reply);
+        return count;
+    }
+    // The tray icon of a clock started after trayer: its window inside trayer's panel.
+    static quint64 trayIconOf(const Clock& clock, const Helper& tray)
+    {
+        const QRect panel = windows(tray.processId()).value(0).geometry;
+        for (const Window& w : windows(clock.pid))
+            if (w.id != clock.window.id && !panel.isEmpty() && panel.contains(w.geometry))
+                return w.id;
+        return 0;
     }
 
 private slots:
@@ -358,14 +380,142 @@ private slots:
             qPrintable(u"%1 of the pixels as without"_s.arg(match(composited, plain, 0))));
     }
 
+    void clickThrough_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("wayBack"); // after the click: "again" or "tray"
+        const QString off = placed + u"ShowWTT=True\n"_s, on = off + u"ClickThrough=True\n"_s;
+        QTest::newRow("off: the clock takes the click") << off << QString();
+        QTest::newRow("on: the click reaches the window below") << on << QString();
+        QTest::newRow("on, then a second start takes clicks back") << on << u"again"_s;
+        QTest::newRow("on, then the tray's item takes clicks back") << on << u"tray"_s;
+    }
+    void clickThrough()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, wayBack);
+        const bool passes = settings.contains(u"ClickThrough=True"_s);
+        std::optional<Helper> tray;
+        if (wayBack == u"tray"_s) {
+            tray.emplace(u"trayer --edge top"_s, QDir::home().filePath(u"trayer"_s));
+            QVERIFY2(qWaitFor([&] { return !windows(tray->processId()).isEmpty(); }), "no trayer");
+        }
+        // xev's window lies under the clock (at 300,200, 100 pixels square).
+        const QString events = QDir::temp().filePath(u"xev-below"_s);
+        QFile::remove(events);
+        Helper below(u"xev -geometry 200x200+250+150 -event button"_s, events);
+        CHECK(qWaitFor([] { return !x(u"xdotool search --name ^Event.Tester$"_s).isEmpty(); }));
+        Clock clock(settings);
+        CHECK(clock.start());
+        const quint64 id = clock.window.id;
+        const auto clicks = [&] { return readFile(events).count(u"ButtonPress"_s); };
+        const auto click = [&] {
+            const QPoint centre = e2e::window(id).geometry.center();
+            return run(u"xdotool mousemove %1 %2 click 1"_s.arg(centre.x()).arg(centre.y()));
+        };
+        // The face is cut as ever; only the input shape is empty.
+        QVERIFY(x(u"xwininfo -shape -id %1"_s.arg(id))
+                    .contains(u"Window shape extents:  100x100+0+0"_s));
+        // Told again once the window manager framed the windows: a moment for it.
+        const auto passing = [&] {
+            const quint64 worldTime = clock.worldTime().id;
+            return worldTime && inputRectangles(id) == 0 && inputRectangles(worldTime) == 0;
+        };
+        CHECK(qWaitFor(passing, passes ? 3000 : 300) == passes
+            || fail(u"%1 input rectangles"_s.arg(inputRectangles(id))));
+        CHECK(click());
+        CHECK(qWaitFor([&] { return clicks() == 1; }, passes ? 3000 : 500) == passes
+            || fail(readFile(events)));
+        if (wayBack.isEmpty())
+            return;
+        if (wayBack == u"again"_s) {
+            const auto again = clock.startAgain();
+            QVERIFY(again->waitForFinished(1000 * startupFactor) && again->exitCode() == 0);
+        } else {
+            quint64 icon = 0;
+            CHECK(qWaitFor([&] { return (icon = trayIconOf(clock, *tray)) != 0; }));
+            CHECK(run(u"xdotool mousemove --window %1 4 4 click 3"_s.arg(icon)));
+            CHECK(
+                qWaitFor([&] { return !menu(clock, icon).isEmpty(); }) && run(u"xdotool key t"_s));
+        }
+        CHECK(qWaitFor(
+            [&] { return inputRectangles(id) > 0 && inputRectangles(clock.worldTime().id) > 0; },
+            3000));
+        CHECK(click() && qWaitFor([&] { return clicks() == 2; }, 500) == false);
+        CHECK(clock.signal(SIGTERM) && clock.closed() && clock.saved(u"ClickThrough=False"_s));
+    }
+
+    void opacity_data()
+    {
+        QTest::addColumn<bool>("composited");
+        QTest::newRow("under a compositor: half strength") << true;
+        QTest::newRow("without one: opaque") << false;
+    }
+    void opacity()
+    {
+        QFETCH(bool, composited);
+        std::optional<Helper> compositor;
+        if (composited)
+            compositor.emplace(u"xcompmgr"_s, QDir::temp().filePath(u"xcompmgr"_s));
+        Clock clock(placed + u"Opacity=50\n"_s, u"2026-03-16 10:10:30"_s, true);
+        CHECK(clock.start());
+        const QImage face(QFINDTESTDATA("../data/e2e/built-in-face-10-10-30.png"));
+        const QRect at = clock.window.geometry;
+        // Of the face's own pixels, the share shown as half the face over half of what lies
+        // behind it (a compositor without a desktop picture paints its own grey); the rim's soft
+        // edge is blended besides.
+        double share = 0;
+        const auto halfStrength = [&] {
+            const QImage seen = shot(at.adjusted(-1, -1, 0, 0));
+            const QRgb behind = seen.pixel(0, 0);
+            int own = 0, mixed = 0;
+            for (int y = 0; y < face.height(); ++y)
+                for (int x = 0; x < face.width(); ++x) {
+                    const QRgb want = face.pixel(x, y), got = seen.pixel(x + 1, y + 1);
+                    if (want == face.pixel(0, 0))
+                        continue; // cut away
+                    const auto near = [&](int (*part)(QRgb)) {
+                        return qAbs(part(got) - (part(want) + part(behind)) / 2) <= 3;
+                    };
+                    ++own;
+                    mixed += near(qRed) && near(qGreen) && near(qBlue);
+                }
+            share = own ? double(mixed) / own : 0;
+            return share >= 0.95;
+        };
+        if (composited) {
+            QVERIFY2(qWaitFor(halfStrength, 8000), qPrintable(u"%1 mixed"_s.arg(share)));
+            QVERIFY(compositor->state() == QProcess::Running);
+        } else {
+            const auto opaque = [&] { return (share = match(shot(at), face)) >= 0.99; };
+            QVERIFY2(qWaitFor(opaque), qPrintable(u"%1 of the face"_s.arg(share)));
+        }
+    }
+
     void oneClockAtATime()
     {
         Clock clock(placed);
         CHECK(clock.start() && clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }));
+        // With no tray the way back is said, here in a tool tip: no notification service runs.
+        const auto tip = [&] {
+            for (const Window& w : windows(clock.pid))
+                if (x(u"xprop -id %1 _NET_WM_WINDOW_TYPE"_s.arg(w.id)).contains(u"TOOLTIP"_s))
+                    return true;
+            return false;
+        };
+        CHECK(qWaitFor(tip) && clock.output().contains(u"Start Horolan again"_s));
         // A second start ends at once and the hidden clock comes forward.
         const auto again = clock.startAgain();
         QVERIFY(again->waitForFinished(1000 * startupFactor) && again->exitCode() == 0);
         CHECK(qWaitFor([&] { return clock.shown(); }));
+        // As the launcher's "Options" action asks.
+        const auto options = clock.startAgain(u"--options"_s);
+        QVERIFY(options->waitForFinished(1000 * startupFactor) && options->exitCode() == 0);
+        CHECK(qWaitFor([&] {
+            return !x(
+                u"xdotool search --onlyvisible --pid %1 --name ^The.Options$"_s.arg(clock.pid))
+                        .isEmpty();
+        }));
         // The lock of a killed clock keeps no new one from starting.
         CHECK(clock.signal(SIGKILL) && qWaitFor([&] { return !clock.running(); }));
         CHECK(clock.start());
@@ -375,28 +525,21 @@ private slots:
     {
         // trayer holds the tray before the clock starts, at 10:09:58 so that 10:10 writes the tip.
         Helper tray(u"trayer --edge top"_s, QDir::home().filePath(u"trayer"_s));
-        const auto panel = [&] { return windows(tray.processId()).value(0).geometry; };
-        QVERIFY2(qWaitFor([&] { return !panel().isEmpty(); }), "no trayer");
+        QVERIFY2(qWaitFor([&] { return !windows(tray.processId()).isEmpty(); }), "no trayer");
         Clock clock({}, u"2026-12-05 10:09:58"_s);
-        Window icon; // a window of the clock inside trayer's panel
-        const auto embedded = [&] {
-            for (const Window& w : windows(clock.pid))
-                icon = w.id != clock.window.id && panel().contains(w.geometry) ? w : icon;
-            return icon.id;
-        };
-        CHECK(clock.start() && qWaitFor(embedded));
+        quint64 icon = 0;
+        CHECK(clock.start() && qWaitFor([&] { return (icon = trayIconOf(clock, tray)) != 0; }));
         const QString tip = u"tray tip: Horolan - 05/12/2026, 10:10"_s;
         QVERIFY2(qWaitFor([&] { return clock.output().contains(tip); }), qPrintable(tip));
         // Hidden by M, it keeps its icon; a double click shows it again, a right click the menu.
-        CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }) && window(icon.id).id);
-        CHECK(
-            run(u"xdotool mousemove --window %1 4 4 click --repeat 2 --delay 80 1"_s.arg(icon.id)));
+        CHECK(clock.key(u"m"_s) && qWaitFor([&] { return !clock.shown(); }) && window(icon).id);
+        CHECK(run(u"xdotool mousemove --window %1 4 4 click --repeat 2 --delay 80 1"_s.arg(icon)));
         CHECK(qWaitFor([&] { return clock.shown(); }));
         const QString state = x(u"xprop -id %1 _NET_WM_STATE"_s.arg(clock.window.id));
         QVERIFY2(
             state.contains(u"_SKIP_TASKBAR"_s), qPrintable(state)); // shown again, still off it
         CHECK(run(u"xdotool click 3"_s));
-        QVERIFY(qWaitFor([&] { return !menu(clock, icon.id).isEmpty(); }));
+        QVERIFY(qWaitFor([&] { return !menu(clock, icon).isEmpty(); }));
     }
 };
 

@@ -41,6 +41,8 @@ enum class Setting {
     QuietWhenDoNotDisturb,
     QuietWhenFullScreen,
     ChimeVolume,
+    ClickThrough,
+    Opacity,
 };
 
 // The user's settings as values. Their keys in the file, their defaults and limits are rows of
@@ -68,6 +70,8 @@ struct Settings {
     bool quietWhenDoNotDisturb {};
     bool quietWhenFullScreen {};
     int chimeVolume {}; // per cent
+    bool clickThrough {}; // clicks reach the windows below the clock
+    int opacity {}; // per cent, 20 to 100, under a compositor
 
     bool operator==(const Settings&) const = default;
 };

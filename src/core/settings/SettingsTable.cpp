@@ -40,6 +40,9 @@ const Row table[] = {
     { Setting::QuietWhenFullScreen, setting, u"QuietWhenFullScreen",
         Flag { &Settings::quietWhenFullScreen, true } },
     { Setting::ChimeVolume, setting, u"ChimeVolume", Percent { &Settings::chimeVolume, 100 } },
+    { Setting::ClickThrough, setting, u"ClickThrough", Flag { &Settings::clickThrough, false } },
+    // Below a fifth the clock is as good as lost.
+    { Setting::Opacity, setting, u"Opacity", Percent { &Settings::opacity, 100, 20 } },
     { Setting::Scroll, wtt, u"Scroll", Flag { &Settings::scroll, true } },
     { Setting::WorldTimes, wtt, u"Count",
         WorldTimeList { &Settings::worldTimes, u"Item", u"Zone" } },
@@ -174,9 +177,9 @@ struct Load {
             return;
         }
         const double value = SettingsText::toNumber(*text);
-        if (value < 0 || value > 100)
-            qCWarning(lcSettings) << row.key << value << "is out of 0 to 100";
-        s.*f.member = qRound(std::clamp(value, 0.0, 100.0));
+        if (value < f.low || value > 100)
+            qCWarning(lcSettings) << row.key << value << "is out of" << f.low << "to 100";
+        s.*f.member = qRound(std::clamp(value, double(f.low), 100.0));
     }
     void operator()(const Twips& f) const
     {

@@ -32,11 +32,13 @@ struct Fraction {
     double low, high;
 };
 
-// A whole per cent: its leading number, rounded and clamped to 0..100 (with a warning); text reads
-// as the default, with a warning: a damaged volume must not silence the chimes.
+// A whole per cent: its leading number, rounded and clamped to low..100 (with a warning); text
+// reads as the default, with a warning: a damaged volume must not silence the chimes, nor a
+// damaged opacity hide the clock.
 struct Percent {
     int Settings::*member;
     int fallback;
+    int low = 0;
 };
 
 // One coordinate of a window's place: twips in the file (15 to a logical pixel), rounded to

@@ -22,6 +22,26 @@ void ShapedWindow::setOutline(const QRegion& outline, qreal ratio)
     WindowShape::apply(this, m_outline, m_ratio);
 }
 
+void ShapedWindow::passClicks(bool pass)
+{
+    m_passing = pass;
+    WindowShape::passInput(this, pass);
+}
+
+bool ShapedWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        m_mapped = false;
+    } else if (event->type() == QEvent::Paint && !m_mapped) {
+        m_mapped = true;
+        // A window manager that frames the window copies its input shape when told it changed,
+        // not when it takes the window on (openbox): told again once the window is up.
+        if (m_passing)
+            WindowShape::passInput(this, true);
+    }
+    return QWidget::event(event);
+}
+
 void ShapedWindow::clipToOutline(QPainter& painter, const QPaintEvent* event) const
 {
     WindowShape::clip(painter, event, m_outline, m_ratio);

@@ -11,6 +11,10 @@ class QPainter;
 class ShapedWindow : public QWidget {
     Q_OBJECT
 
+public:
+    // Every click and scroll passes through to what lies below; the window looks the same.
+    void passClicks(bool pass);
+
 protected:
     explicit ShapedWindow(QWidget* parent = nullptr);
 
@@ -25,8 +29,12 @@ protected:
     // what was there (the background is translucent).
     void paintPicture(const QPaintEvent* event, const QImage& picture);
 
+    bool event(QEvent* event) override;
+
 private:
     QRegion m_outline;
     qreal m_ratio = 1;
     bool m_outlineSet = false;
+    bool m_passing = false;
+    bool m_mapped = false; // painted since last shown
 };

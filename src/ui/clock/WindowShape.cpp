@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QVariant>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 #include <vector>
@@ -47,29 +48,53 @@ void setShape(QWidget* window, xcb_connection_t* connection)
     xcb_flush(connection);
 }
 
+// Set on a window whose clicks pass through to what lies below.
+const char* const passingInput = "horolanPassesInput";
+
+// An empty input shape passes every click and scroll on; none at all (the default) makes the
+// input shape the bounding one again, whatever size the window has since taken.
+void setInputShape(QWidget* window, xcb_connection_t* connection)
+{
+    const auto id = xcb_window_t(window->internalWinId());
+    if (window->property(passingInput).toBool())
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+            XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, 0, nullptr);
+    else
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+    xcb_flush(connection);
+}
+
 class ShapeKeeper : public QObject {
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* window = qobject_cast<QWidget*>(watched);
         auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-        if (event->type() == QEvent::WinIdChange && window && window->internalWinId() && x11
-            && window->property(deviceOutline).isValid())
+        if (event->type() != QEvent::WinIdChange || !window || !window->internalWinId() || !x11)
+            return false;
+        if (window->property(deviceOutline).isValid())
             setShape(window, x11->connection());
+        if (window->property(passingInput).isValid())
+            setInputShape(window, x11->connection());
         return false;
     }
 };
+
+ShapeKeeper& keeper()
+{
+    static ShapeKeeper keeper;
+    return keeper;
+}
 
 bool applyOnX11(QWidget* window, const QRegion& region)
 {
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection())
         return false;
-    static ShapeKeeper keeper;
     if (!window->mask().isEmpty())
         window->clearMask();
     window->setProperty(deviceOutline, region);
-    window->installEventFilter(&keeper);
+    window->installEventFilter(&keeper());
     if (window->internalWinId())
         setShape(window, x11->connection());
     return true;
@@ -104,6 +129,28 @@ void apply(QWidget* window, const QRegion& region, qreal ratio)
     // Elsewhere Qt takes logical pixels: the outline's steps are as large as a logical pixel.
     const QRegion logical = scaled(region, 1 / ratio);
     window->setMask(logical.isEmpty() ? nothing : logical);
+}
+
+void passInput(QWidget* window, bool pass)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection()) {
+        if (!pass && !window->property(passingInput).isValid())
+            return; // never set: the default input shape
+        window->setProperty(passingInput, pass);
+        window->installEventFilter(&keeper());
+        if (window->internalWinId())
+            setInputShape(window, x11->connection());
+        return;
+    }
+    // Elsewhere (Wayland: an empty input region) Qt's flag, changed on the native window in place.
+    const Qt::WindowFlags flags
+        = window->windowFlags().setFlag(Qt::WindowTransparentForInput, pass);
+    if (flags == window->windowFlags())
+        return;
+    window->overrideWindowFlags(flags);
+    if (QWindow* handle = window->windowHandle())
+        handle->setFlags(flags);
 }
 
 void clip(QPainter& painter, const QPaintEvent* event, const QRegion& outline, qreal ratio)

@@ -21,6 +21,10 @@ void prepare(QWidget* window);
 // window Qt makes later.
 void apply(QWidget* window, const QRegion& region, qreal ratio = 1);
 
+// Lets every click and scroll on the window through to what lies below it (an empty input shape;
+// the window looks the same), or takes them again. Kept on a native window Qt makes later.
+void passInput(QWidget* window, bool pass);
+
 // Clips a painter on the window to what the event exposes of an outline in device pixels at the
 // device-pixel ratio; the painter's transformation is left as it was.
 void clip(QPainter& painter, const QPaintEvent* event, const QRegion& outline, qreal ratio);

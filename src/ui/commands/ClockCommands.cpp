@@ -11,6 +11,8 @@ ClockCommands::ClockCommands(QObject* parent)
     action(Command::UnlockPosition)->setVisible(false);
     action(Command::ChangeTime)->setText(QStringLiteral("&Change Time"));
     action(Command::ToggleWorldTime)->setText(QStringLiteral("&World Time"));
+    action(Command::ToggleClickThrough)->setText(QStringLiteral("Click &Through"));
+    action(Command::ToggleClickThrough)->setCheckable(true);
     action(Command::ShowOptions)->setText(QStringLiteral("&Options"));
     action(Command::Close)->setText(QStringLiteral("E&xit"));
     action(Command::ShowAbout)->setText(QStringLiteral("&About"));

@@ -22,6 +22,7 @@ enum class Command {
     ToggleLock, // L
     UnlockPosition, // the menu's item, shown while the position is locked
     ChangeTime, // the menu's item: the desktop's own date and time settings
+    ToggleClickThrough, // the menu's checked item: clicks pass through the clock's windows
 };
 
 // The clock's commands, one QAction each, shared by the hot keys of both windows, the popup menu
@@ -38,5 +39,5 @@ public:
     void run(Command command) const;
 
 private:
-    std::array<QAction*, std::size_t(Command::ChangeTime) + 1> m_actions {};
+    std::array<QAction*, std::size_t(Command::ToggleClickThrough) + 1> m_actions {};
 };

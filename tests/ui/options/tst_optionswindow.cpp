@@ -53,6 +53,8 @@ private slots:
         row("on top", "onTop", "space", "Setting/ontop=False");
         row("twelve hours", "twelveHour", "space", "Setting/AMPM=True");
         row("speed", "speed", "end", "Setting/Speed=0");
+        row("click through", "clickThrough", "space", "Setting/ClickThrough=True");
+        row("opacity", "opacity", "value:40", "Setting/Opacity=40");
         row("zone added", "zones", "zone:+05:30", "WTT/Item2=+330Kolkata");
         row("entry removed", "entries", "del", "WTT/Count=0");
         // Nothing added, and the clock's own ding says so.
@@ -116,6 +118,17 @@ private slots:
         QCOMPARE(session.chimes().packName(), now.soundPack);
         QCOMPARE(session.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint), now.onTop);
         QCOMPARE(options->windowFlags().testFlag(Qt::WindowStaysOnTopHint), now.onTop);
+        for (QWidget* window : { static_cast<QWidget*>(&session.window()),
+                 static_cast<QWidget*>(&session.worldTime()) }) {
+            QCOMPARE(
+                window->windowFlags().testFlag(Qt::WindowTransparentForInput), now.clickThrough);
+            QVERIFY(qAbs(window->windowOpacity() - now.opacity / 100.0) < 0.01);
+        }
+        QCOMPARE(
+            session.commands().action(Command::ToggleClickThrough)->isChecked(), now.clickThrough);
+        // No compositor here: the opacity waits for one, and says why.
+        QVERIFY(!options->findChild<QSlider*>("opacity")->isEnabled());
+        QVERIFY(!options->findChild<QWidget*>("noCompositor")->isHidden());
 
         session.close();
         const QSettings file(folders.path("Quarnet.conf"), QSettings::IniFormat);
