@@ -108,10 +108,11 @@ void ClockWindow::start()
     showLock();
     m_tray.show(QString());
     m_composited = DesktopIntegration::composited();
-    // The face is drawn before the window maps, so its first frame already shows the time.
+    // Sized and cut before the window maps; running by then, so that showing it draws the
+    // face and the first frame already has its hands (a hidden clock draws nothing).
     tick();
-    showClock();
     m_running = true;
+    showClock();
     DesktopIntegration::watchCompositor(this, [this] { compositorChanged(); });
     aim();
 }
