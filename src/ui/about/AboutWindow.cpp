@@ -305,6 +305,15 @@ void AboutWindow::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Right:
         choose((base + 1) % Done);
         return;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        // The Read Me's sub-pages, whose buttons only a mouse reaches.
+        const int subPage
+            = m_pages[ReadMe]->currentSubPage() + (event->key() == Qt::Key_Up ? -1 : 1);
+        if (m_current == ReadMe && subPage >= 0 && subPage < AboutTexts::readMeTitles.size())
+            chooseReadMe(subPage);
+        return;
+    }
     default:
         QWidget::keyPressEvent(event);
     }

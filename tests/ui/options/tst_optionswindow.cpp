@@ -1,7 +1,9 @@
 #include "app/ClockSession.h"
+#include "core/about/AboutTexts.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
 #include "support/TestSupport.h"
+#include "ui/about/AboutWindow.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -188,6 +190,14 @@ private slots:
             session.worldTime().refresh();
             QCOMPARE(QAccessible::queryAccessibleInterface(top)->text(QAccessible::Description),
                 spoken[i]);
+        }
+        if (window == "about") {
+            // The keys reach the Read Me's sub-pages too.
+            auto* about = qobject_cast<AboutWindow*>(top);
+            about->choose(AboutWindow::ReadMe);
+            QTRY_COMPARE(about->currentTab(), AboutWindow::ReadMe);
+            QTest::keyClick(top, Qt::Key_Down);
+            QVERIFY(top->accessibleDescription().contains(AboutTexts::readMe(1)));
         }
         session.close();
     }
