@@ -198,6 +198,9 @@ OptionsWindow::OptionsWindow(UserSettings& settings, const Timepiece& timepiece,
     m_area = new PageArea(this);
     // The area itself holds the focus when no control has it, so that the keys walk the pages.
     m_area->setFocusPolicy(Qt::StrongFocus);
+    // Its name says which page is chosen (selectPage()), its description how to choose one.
+    m_area->setAccessibleDescription(
+        QStringLiteral("Left and Right choose the page: Skin, Chimes, Freaks, WTT"));
     layout->addWidget(m_tabs);
     layout->addWidget(m_area);
 
