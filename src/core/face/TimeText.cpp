@@ -1,5 +1,7 @@
 #include "core/face/TimeText.h"
 
+#include <QRegularExpression>
+
 namespace TimeText {
 
 namespace {
@@ -15,6 +17,13 @@ QString number(int value, qsizetype digits)
 }
 
 } // namespace
+
+QString spoken(QTime time, const QLocale& locale)
+{
+    // The C locale's short form holds the seconds, which would stand still for a minute.
+    static const QRegularExpression seconds(QStringLiteral("[:.]?ss?\\b"));
+    return locale.toString(time, locale.timeFormat(QLocale::ShortFormat).remove(seconds));
+}
 
 int twelveHour(int hour)
 {

@@ -18,6 +18,10 @@ QString format(QStringView pattern, const QDateTime& time, const QLocale& locale
 // The separator of the locale's short numeric date, "/" when it has none (the C locale).
 QString dateSeparator(const QLocale& locale);
 
+// The time as the locale writes a short one ("18:07", "6:07 PM"), to the minute: it is what a
+// screen reader is given once a minute.
+QString spoken(QTime time, const QLocale& locale = QLocale());
+
 // The hour shown in twelve-hour form: 12, 1 to 11.
 int twelveHour(int hour);
 

@@ -23,6 +23,8 @@ void FaceUpdate::merge(const FaceUpdate& later)
         chimeHour = later.chimeHour;
     if (later.trayTip)
         trayTip = later.trayTip;
+    if (later.spokenTime)
+        spokenTime = later.spokenTime;
     skinChanged = skinChanged || later.skinChanged;
 }
 
@@ -237,6 +239,13 @@ FaceUpdate Timepiece::tick(bool afterBackground, bool shown)
     if (!now.isValid()) {
         qCDebug(lcMain) << "tick: the clock gave no valid time";
         return update;
+    }
+    // A screen reader hears of the time when the minute turns, not at every tick.
+    const qint64 minute
+        = now.date().toJulianDay() * 24 * 60 + now.time().hour() * 60 + now.time().minute();
+    if (minute != m_spokenMinute) {
+        m_spokenMinute = minute;
+        update.spokenTime = TimeText::spoken(now.time(), m_locale);
     }
     const int hour = now.time().hour() > 12 ? now.time().hour() - 12 : now.time().hour();
     if (animated) {

@@ -25,6 +25,7 @@ struct FaceUpdate {
     std::optional<Background> background;
     std::optional<int> chimeHour; // the automatic chime of this hour (0 to 12) is due
     std::optional<QString> trayTip; // after the product name
+    std::optional<QString> spokenTime; // the locale's short time, once a minute, for screen readers
     bool skinChanged = false; // another skin is active
 
     // Adds what a later step changed.
@@ -107,5 +108,6 @@ private:
     int m_lastMinute = 0;
     QString m_lastSkin;
     qint64 m_randomHour = -1; // the hour, counted from the epoch's day, of the last random skin
+    qint64 m_spokenMinute = -1; // the minute, counted from the epoch's day, last given as spoken
     QList<qint64> m_struckHours; // the last day's hours whose events came, the latest last
 };

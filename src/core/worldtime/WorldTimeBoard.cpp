@@ -3,6 +3,7 @@
 #include "core/base/Logging.h"
 #include "core/base/Random.h"
 #include "core/base/Twips.h"
+#include "core/face/TimeText.h"
 #include "core/files/Companion.h"
 #include "core/files/FileList.h"
 #include "core/files/PictureLoader.h"
@@ -176,6 +177,23 @@ bool WorldTimeBoard::drawFromStrip(const QList<WorldTimeEntry>& entries, const Q
         painter.drawImage(box.topLeft() + QPointF(0, y / m_ratio), m_strip,
             QRectF(0, shiftDevice + y, box.width() * m_ratio, std::min(32, rows - y)));
     return true;
+}
+
+QString WorldTimeBoard::spokenTimes(
+    const QList<WorldTimeEntry>& entries, const QDateTime& now, const QLocale& locale)
+{
+    QStringList spoken;
+    for (const WorldTimeEntry& entry : entries) {
+        const int minute = m_zoneClock.minuteOfDay(entry, now);
+        spoken << WorldTimeTable::name(entry.text) + u' '
+                + TimeText::spoken(QTime(minute / 60, minute % 60), locale);
+    }
+    if (entries.isEmpty()) {
+        for (const char* line : emptyLines)
+            spoken << QString::fromLatin1(line).simplified();
+        return spoken.join(u' ');
+    }
+    return spoken.join(QStringLiteral(", "));
 }
 
 void WorldTimeBoard::drawColumn(QPainter& painter, const QList<WorldTimeEntry>& entries,

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QLocale>
 
 class Random;
 
@@ -45,6 +46,10 @@ public:
     // The whole window: the picture with the box drawn on it.
     const QImage& buffer() const { return m_buffer; }
     double scrollTwips() const { return m_scrollTwips; }
+    // What the column says, for a screen reader: "Delhi 15:50, London 10:20", each time as the
+    // locale writes a short one; with no entries, the lines shown instead.
+    QString spokenTimes(const QList<WorldTimeEntry>& entries, const QDateTime& now,
+        const QLocale& locale = QLocale());
 
 private:
     void remakeBuffer();

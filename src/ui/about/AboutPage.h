@@ -25,6 +25,7 @@ public:
     // chosen(i) comes only for a button whose marker is green.
     void setSubPages(QStringList titles, std::function<void(int)> chosen);
     void setCurrentSubPage(int index);
+    int currentSubPage() const { return m_currentSubPage; }
 
 protected:
     bool event(QEvent* event) override;

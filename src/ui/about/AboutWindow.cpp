@@ -116,6 +116,20 @@ void AboutWindow::chooseReadMe(int subPage)
     m_pages[ReadMe]->setTexts(
         { m_pages[ReadMe]->texts().heading, AboutTexts::readMe(subPage), {}, {}, {} });
     m_pages[ReadMe]->setCurrentSubPage(subPage);
+    describe();
+}
+
+void AboutWindow::describe()
+{
+    QStringList lines { tabTitles[m_current] };
+    if (m_current < int(m_pages.size())) {
+        const AboutPage::Texts& texts = m_pages[m_current]->texts();
+        lines << texts.heading << texts.body << texts.side << texts.footHeading << texts.foot;
+    } else
+        lines << m_version;
+    lines.removeAll(QString());
+    lines.removeDuplicates(); // most pages' heading is the tab's title
+    setAccessibleDescription(lines.join(u'\n'));
 }
 
 void AboutWindow::choose(int tab)
@@ -181,6 +195,7 @@ void AboutWindow::switchTo(int tab)
         }
     }
     update(AboutPicture::tabStrip.toAlignedRect());
+    describe();
 }
 
 void AboutWindow::runOrnament()
@@ -290,6 +305,15 @@ void AboutWindow::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Right:
         choose((base + 1) % Done);
         return;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        // The Read Me's sub-pages, whose buttons only a mouse reaches.
+        const int subPage
+            = m_pages[ReadMe]->currentSubPage() + (event->key() == Qt::Key_Up ? -1 : 1);
+        if (m_current == ReadMe && subPage >= 0 && subPage < AboutTexts::readMeTitles.size())
+            chooseReadMe(subPage);
+        return;
+    }
     default:
         QWidget::keyPressEvent(event);
     }

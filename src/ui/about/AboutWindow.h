@@ -58,6 +58,8 @@ private:
     void tickOrnament();
     void chooseReadMe(int subPage);
     void layOutTabs();
+    // The current tab's title and page, the accessible description a screen reader reads.
+    void describe();
     int frameIntervalMs() const;
 
     const Timepiece& m_timepiece;

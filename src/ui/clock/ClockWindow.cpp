@@ -56,6 +56,8 @@ ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& set
 {
     setObjectName(QStringLiteral("clock"));
     setWindowTitle(QStringLiteral("Horolan"));
+    // A screen reader names the clock, and its description is the time (see apply()).
+    setAccessibleName(QStringLiteral("Horolan"));
     setWindowIcon(TrayIcon::clockIcon());
     // A skin or sound pack dropped on the clock is installed.
     setAcceptDrops(true);
@@ -79,7 +81,7 @@ ClockWindow::ClockWindow(Timepiece& timepiece, Chimes& chimes, UserSettings& set
     });
     // The face moves on between the strokes of a counting chime.
     connect(&m_chimes, &Chimes::strokeEnded, this, &ClockWindow::tick);
-    apply(FaceUpdate { true, m_timepiece.face().background(), {}, {} });
+    apply(FaceUpdate { true, m_timepiece.face().background(), {}, {}, {} });
 }
 
 void ClockWindow::activateSkin(const QString& name)
@@ -176,6 +178,9 @@ void ClockWindow::apply(const FaceUpdate& update)
         resizeOnScreen(update.background->picture.size());
     if (update.trayTip)
         m_tray.setTip(*update.trayTip);
+    // Each change is also sent to the accessibility bridge: only a new text is set.
+    if (update.spokenTime && *update.spokenTime != accessibleDescription())
+        setAccessibleDescription(*update.spokenTime);
     if (update.background)
         this->update();
     else if (update.redrawn)

@@ -35,6 +35,9 @@ ChimesPage::ChimesPage(UserSettings& settings, const Roots& roots, QWidget* pare
     m_quietTo->setObjectName(QStringLiteral("quietTo"));
     for (QTimeEdit* edit : { m_quietFrom, m_quietTo })
         edit->setDisplayFormat(QStringLiteral("HH:mm"));
+    // The captions around them are the box's and a lone "to": screen readers get whole names.
+    m_quietFrom->setAccessibleName(QStringLiteral("Quiet at night from"));
+    m_quietTo->setAccessibleName(QStringLiteral("Quiet at night to"));
     quiet->addWidget(m_quietHours);
     quiet->addWidget(m_quietFrom);
     quiet->addWidget(new QLabel(QStringLiteral("to"), this));
@@ -59,7 +62,9 @@ ChimesPage::ChimesPage(UserSettings& settings, const Roots& roots, QWidget* pare
     m_volume->setToolTip(QStringLiteral("The chimes' own volume"));
     m_volumeValue = new QLabel(this);
     m_volumeValue->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
-    volume->addWidget(new QLabel(QStringLiteral("Volume"), this));
+    auto* volumeCaption = new QLabel(QStringLiteral("Volume"), this);
+    volumeCaption->setBuddy(m_volume);
+    volume->addWidget(volumeCaption);
     volume->addWidget(m_volume, 1);
     volume->addWidget(m_volumeValue);
     grid->addLayout(volume, 7, 0, 1, 2);

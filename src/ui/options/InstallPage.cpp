@@ -32,8 +32,11 @@ InstallPage::InstallPage(
 QComboBox* InstallPage::addListRow(
     QGridLayout* grid, const QString& caption, const char* name, int length)
 {
-    grid->addWidget(new QLabel(caption, this), 0, 0);
+    auto* label = new QLabel(caption, this);
+    grid->addWidget(label, 0, 0);
     auto* list = new QComboBox(this);
+    // A screen reader names the list by its caption.
+    label->setBuddy(list);
     list->setObjectName(QLatin1String(name));
     list->setMinimumContentsLength(length);
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -9,6 +9,7 @@
 #include "ui/options/SkinPage.h"
 #include "ui/options/WorldTimePage.h"
 
+#include <QAbstractButton>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -127,15 +128,19 @@ protected:
     }
 };
 
-// The bar along the bottom with its "OK".
-class OkBar final : public QWidget {
+// The bar along the bottom with its "OK": a button to the keyboard and to screen readers, Tab
+// reaching it after the page's controls and Space pressing it.
+class OkBar final : public QAbstractButton {
 public:
     OkBar(std::function<void()> ok, QWidget* parent)
-        : QWidget(parent)
-        , m_ok(std::move(ok))
+        : QAbstractButton(parent)
     {
+        setText(QStringLiteral("OK"));
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        setFocusPolicy(Qt::TabFocus);
         setFixedHeight(fontMetrics().height() + 12);
         setCursor(Qt::PointingHandCursor);
+        connect(this, &QAbstractButton::clicked, this, std::move(ok));
     }
 
 protected:
@@ -145,7 +150,7 @@ protected:
         painter.fillRect(rect(), stripColour);
         painter.setPen(stripLineColour);
         painter.drawLine(0, 0, width(), 0);
-        const QString caption = QStringLiteral("OK");
+        const QString caption = text();
         const QSize text(fontMetrics().horizontalAdvance(caption), fontMetrics().height());
         const QRect backdrop((width() - text.width() - 36) / 2, (height() - text.height() - 6) / 2,
             text.width() + 36, text.height() + 6);
@@ -156,15 +161,22 @@ protected:
         // Black, as white on the light backdrop would hardly read and look switched off.
         painter.setPen(chosenTabColour);
         painter.drawText(backdrop, Qt::AlignCenter, caption);
+        if (hasFocus()) {
+            painter.setRenderHint(QPainter::Antialiasing, false);
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(chosenTabColour, 1, Qt::DotLine));
+            painter.drawRect(backdrop.adjusted(3, 2, -4, -3));
+        }
     }
-    void mouseReleaseEvent(QMouseEvent* event) override
+    // Space presses it; the window's keys (Left and Right too, which a button would take to move
+    // the focus) go on to the window.
+    void keyPressEvent(QKeyEvent* event) override
     {
-        if (event->button() == Qt::LeftButton && rect().contains(event->pos()))
-            m_ok();
+        if (event->key() == Qt::Key_Space)
+            QAbstractButton::keyPressEvent(event);
+        else
+            event->ignore();
     }
-
-private:
-    std::function<void()> m_ok;
 };
 
 } // namespace
@@ -186,15 +198,25 @@ OptionsWindow::OptionsWindow(UserSettings& settings, const Timepiece& timepiece,
     m_area = new PageArea(this);
     // The area itself holds the focus when no control has it, so that the keys walk the pages.
     m_area->setFocusPolicy(Qt::StrongFocus);
+    // Its name says which page is chosen (selectPage()), its description how to choose one.
+    m_area->setAccessibleDescription(
+        QStringLiteral("Left and Right choose the page: Skin, Chimes, Freaks, WTT"));
     layout->addWidget(m_tabs);
     layout->addWidget(m_area);
-    layout->addWidget(new OkBar([this] { close(); }, this));
 
     // Made in this order, the pages keep the order Tab walks their controls in.
     auto* worldTimes = new ::WorldTimePage(settings, time, m_area);
     m_skinPage = new ::SkinPage(settings, timepiece, roots, m_area);
     m_chimesPage = new ::ChimesPage(settings, roots, m_area);
     m_pages = { m_skinPage, m_chimesPage, new ::FreaksPage(settings, m_area), worldTimes };
+    // Made after the pages, the OK comes after their controls when Tab walks the window.
+    layout->addWidget(new OkBar([this] { close(); }, this));
+    // A screen reader names each page, and the area with the focus says which one is chosen.
+    m_tabs->setAccessibleName(QStringLiteral("Skin, Chimes, Freaks, WTT"));
+    for (int i = 0; i < PageCount; ++i) {
+        m_pages[i]->setAccessibleName(tabs[i].caption);
+        m_pages[i]->setAccessibleDescription(tabs[i].tip);
+    }
     // Wide enough for the title "The Options" beside the window manager's buttons.
     QSize size(280, 77);
     for (QWidget* page : m_pages)
@@ -227,6 +249,7 @@ void OptionsWindow::open()
     m_slide->reset({ m_pages.begin(), m_pages.end() });
     m_walk = PageWalk(PageCount);
     m_tabs->update();
+    m_area->setAccessibleName(QStringLiteral("Choose a tab above"));
     show();
     raise();
     activateWindow();
@@ -243,6 +266,7 @@ void OptionsWindow::selectPage(int page)
 {
     const PageWalk::Change change = m_walk.select(page);
     m_tabs->update();
+    m_area->setAccessibleName(tabs[page].caption);
     if (change.changed)
         m_slide->start(
             m_pages[page], change.old ? m_pages[*change.old] : nullptr, m_settings->speed);

@@ -24,6 +24,8 @@ WorldTimePage::WorldTimePage(UserSettings& settings, const Clock& clock, QWidget
     m_zones->setObjectName(QStringLiteral("zones"));
     m_zones->setToolTip(QStringLiteral("Select Timezone (GMT) and press Enter to add"));
     m_zones->setPlaceholderText(QStringLiteral("Zone"));
+    // Placeholders and tool tips are no names to a screen reader.
+    m_zones->setAccessibleName(QStringLiteral("Zone"));
     m_zones->addItems(m_editor.choiceLabels());
     m_zones->setMinimumContentsLength(8);
     m_zones->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -33,11 +35,13 @@ WorldTimePage::WorldTimePage(UserSettings& settings, const Clock& clock, QWidget
     m_name->setObjectName(QStringLiteral("zoneName"));
     m_name->setToolTip(QStringLiteral("Timezone Name, To add press Enter"));
     m_name->setPlaceholderText(QStringLiteral("Name"));
+    m_name->setAccessibleName(QStringLiteral("Name"));
     column->addWidget(m_name);
     m_entries = new QListWidget(this);
     m_entries->setObjectName(QStringLiteral("entries"));
     m_entries->setToolTip(QStringLiteral("To Delete, Select and press Del."));
     m_entries->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_entries->setAccessibleName(QStringLiteral("World Time Table"));
     // At least three rows, and the rest of the page, which the other pages size.
     m_entries->setMinimumHeight(
         m_entries->fontMetrics().height() * 3 + 2 * m_entries->frameWidth());

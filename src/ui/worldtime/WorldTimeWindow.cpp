@@ -36,6 +36,7 @@ void WorldTimeWindow::open()
         DesktopIntegration::keepOffTaskbar(this);
     // The first frame already shows the dials.
     m_board.tick(settings()->worldTimes, m_clock.now(), false);
+    describe();
     show();
     DesktopIntegration::keepOnTop(this, settings()->onTop);
     aim();
@@ -77,6 +78,7 @@ void WorldTimeWindow::tick()
         fitOutline();
     m_board.tick(settings()->worldTimes, m_clock.now(), settings()->scroll);
     update(m_board.box().toAlignedRect());
+    describe();
 }
 
 void WorldTimeWindow::refresh()
@@ -87,7 +89,22 @@ void WorldTimeWindow::refresh()
         fitOutline();
     m_board.tick(settings()->worldTimes, m_clock.now(), false);
     update(m_board.box().toAlignedRect());
+    describe();
     aim();
+}
+
+void WorldTimeWindow::describe()
+{
+    const QDateTime now = m_clock.now();
+    const qint64 minute = now.toSecsSinceEpoch() / 60;
+    if (minute == m_describedMinute && settings()->worldTimes == m_describedEntries)
+        return;
+    m_describedMinute = minute;
+    m_describedEntries = settings()->worldTimes;
+    // Each change is also sent to the accessibility bridge: only a new text is set.
+    const QString spoken = m_board.spokenTimes(m_describedEntries, now);
+    if (spoken != accessibleDescription())
+        setAccessibleDescription(spoken);
 }
 
 void WorldTimeWindow::aim()

@@ -41,6 +41,9 @@ private:
     void fitOutline();
     // Scrolling: every 100 ms; standing still: when the next minute turns; hidden: never.
     void aim();
+    // The accessible description: each entry's name and time, set when the minute or the table
+    // changes.
+    void describe();
 
     const Timepiece& m_timepiece;
     const Clock& m_clock;
@@ -48,4 +51,6 @@ private:
     WorldTimeBoard m_board;
     QTimer m_ticker;
     QTimer m_nextMinute;
+    qint64 m_describedMinute = -1;
+    QList<WorldTimeEntry> m_describedEntries;
 };

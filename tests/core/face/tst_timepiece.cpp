@@ -80,6 +80,7 @@ void TestTimepiece::steps()
     values[QStringLiteral("name")] = c.timepiece.skinName();
     values[QStringLiteral("chime")] = QString::number(last.chimeHour.value_or(-1));
     values[QStringLiteral("tip")] = last.trayTip.value_or(QStringLiteral("none"));
+    values[QStringLiteral("spoken")] = last.spokenTime.value_or(QStringLiteral("none"));
     values[QStringLiteral("changed")] = last.background ? "true" : "false";
     // The window's outline: the colour it is cut by and how many pixels it keeps.
     const Background& shown = c.timepiece.face().background();

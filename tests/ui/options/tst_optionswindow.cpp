@@ -1,8 +1,11 @@
 #include "app/ClockSession.h"
+#include "core/about/AboutTexts.h"
 #include "core/base/Clock.h"
 #include "core/settings/SettingsStore.h"
 #include "support/TestSupport.h"
+#include "ui/about/AboutWindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -133,6 +136,83 @@ private slots:
         session.close();
         const QSettings file(folders.path("Quarnet.conf"), QSettings::IniFormat);
         QCOMPARE(file.value(stored.section('=', 0, 0)).toString(), stored.section('=', 1));
+    }
+
+    // What a screen reader gets: a name for each window and for every control the keyboard
+    // reaches (one added later without a name fails here); for the clock and the world time
+    // table, their times as the minute turns (once a minute: tst_timepiece). Without a bridge the
+    // interfaces answer, though no change is sent.
+    void accessible_data()
+    {
+        QTest::addColumn<int>("opens"); // the command, or none for the clock itself
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("controls"); // at least, the window included
+        QTest::addColumn<QStringList>("spoken"); // at 10:20:30, 10:20:59, 10:21:00
+        QTest::newRow("clock") << int(Command::None) << "clock" << 1
+                               << QStringList { "10:20", "10:20", "10:21" };
+        QTest::newRow("world time") << int(Command::ToggleWorldTime) << "worldtime" << 1
+                                    << QStringList { "Paris 10:20", "Paris 10:20", "Paris 10:21" };
+        QTest::newRow("options") << int(Command::ShowOptions) << "options" << 30 << QStringList();
+        QTest::newRow("about") << int(Command::ShowAbout) << "about" << 1 << QStringList();
+    }
+    void accessible()
+    {
+        QFETCH(int, opens);
+        QFETCH(QString, window);
+        QFETCH(int, controls);
+        QFETCH(QStringList, spoken);
+        test::Folders folders;
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
+        folders.write("Quarnet.conf", "[WTT]\nCount=1\nItem1=+060Paris\n");
+        SettingsStore store(folders.path("Quarnet.conf"), clock);
+        ClockSession session(clock, &store, folders.roots());
+        session.start();
+        session.commands().run(Command(opens));
+        QWidget* top = nullptr;
+        for (QWidget* each : QApplication::topLevelWidgets())
+            top = each->objectName() == window && each->isVisible() ? each : top;
+        QVERIFY(top);
+
+        QWidgetList reached { top };
+        for (QWidget* each : top->findChildren<QWidget*>()) {
+            bool own = each->focusPolicy() != Qt::NoFocus && each->window() == top;
+            // Qt's own parts of a control (a time field's editor, a list's scroll bars).
+            for (QWidget* up = each; own && up != top; up = up->parentWidget())
+                own = !up->objectName().startsWith("qt_");
+            if (own)
+                reached << each;
+        }
+        QVERIFY(reached.size() >= controls);
+        for (QWidget* each : reached) {
+            const QAccessibleInterface* face = QAccessible::queryAccessibleInterface(each);
+            // Named, captioned, or by its own text: a list's value is no name, though on Linux
+            // it is given as one, its caption going as a relation.
+            const QString name = face->text(QAccessible::Name);
+            QVERIFY2(!each->accessibleName().isEmpty()
+                    || !face->relations(QAccessible::Label).isEmpty()
+                    || (!name.isEmpty() && name != face->text(QAccessible::Value)),
+                qPrintable(each->metaObject()->className() + (" " + each->objectName())));
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(&session.window())->text(QAccessible::Name),
+            "Horolan");
+
+        const QTime times[] = { QTime(10, 20, 30), QTime(10, 20, 59), QTime(10, 21) };
+        for (qsizetype i = 0; i < spoken.size(); ++i) {
+            clock.set(times[i]);
+            session.window().tick();
+            session.worldTime().refresh();
+            QCOMPARE(QAccessible::queryAccessibleInterface(top)->text(QAccessible::Description),
+                spoken[i]);
+        }
+        if (window == "about") {
+            // The keys reach the Read Me's sub-pages too.
+            auto* about = qobject_cast<AboutWindow*>(top);
+            about->choose(AboutWindow::ReadMe);
+            QTRY_COMPARE(about->currentTab(), AboutWindow::ReadMe);
+            QTest::keyClick(top, Qt::Key_Down);
+            QVERIFY(top->accessibleDescription().contains(AboutTexts::readMe(1)));
+        }
+        session.close();
     }
 
     void installs()
