@@ -264,7 +264,6 @@ public:
         return run(focus + u" key --delay 30 "_s + keys).has_value();
     }
     bool shown() const { return e2e::window(window.id).id; }
-    QPoint at() const { return e2e::window(window.id).geometry.topLeft(); }
     Window worldTime() const // its world time window, when shown
     {
         for (const Window& w : windows(pid))
