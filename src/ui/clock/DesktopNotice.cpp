@@ -5,10 +5,16 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <QToolTip>
 #include <QVariantMap>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace DesktopNotice {
 
@@ -19,10 +25,31 @@ namespace {
 const QString busName = QStringLiteral("horolan-notice");
 constexpr int shownMs = 10000;
 
+// A tool tip's look in a window of its own: Qt's tool tip hides itself when the focus moves,
+// as it does when the clock hides.
 void showTip(const QString& text, const QWidget* over)
 {
-    const QPoint at = over ? over->geometry().center() : QPoint();
-    QToolTip::showText(at, text, nullptr, {}, shownMs);
+    auto* tip = new QLabel(text, nullptr, Qt::ToolTip);
+    tip->setAttribute(Qt::WA_DeleteOnClose);
+    tip->setPalette(QToolTip::palette());
+    tip->setForegroundRole(QPalette::ToolTipText);
+    tip->setBackgroundRole(QPalette::ToolTipBase);
+    tip->setAutoFillBackground(true);
+    tip->setFrameStyle(QFrame::Box);
+    tip->setMargin(6);
+    tip->adjustSize();
+    QRect place(QPoint(), tip->size());
+    place.moveCenter(over ? over->geometry().center() : QPoint());
+    if (const QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen())
+        place.moveTopLeft(QPoint(std::clamp(place.left(), screen->geometry().left(),
+                                     std::max(screen->geometry().left(),
+                                         screen->geometry().right() + 1 - place.width())),
+            std::clamp(place.top(), screen->geometry().top(),
+                std::max(
+                    screen->geometry().top(), screen->geometry().bottom() + 1 - place.height()))));
+    tip->move(place.topLeft());
+    tip->show();
+    QTimer::singleShot(shownMs, tip, &QWidget::close);
 }
 
 } // namespace

@@ -47,7 +47,6 @@ FreaksPage::FreaksPage(UserSettings& settings, QWidget* parent)
     grid->addLayout(opacityRow, 4, 0);
     m_noCompositor = new QLabel(QStringLiteral("Needs a compositing window manager"), this);
     m_noCompositor->setObjectName(QStringLiteral("noCompositor"));
-    m_noCompositor->setEnabled(false);
     grid->addWidget(m_noCompositor, 5, 0);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(0, 1);
