@@ -26,10 +26,10 @@ const QString busName = QStringLiteral("horolan-notice");
 constexpr int shownMs = 10000;
 
 // A tool tip's look in a window of its own: Qt's tool tip hides itself when the focus moves,
-// as it does when the clock hides.
-void showTip(const QString& text, const QWidget* over)
+// as it does when the clock hides. The window it is over owns it.
+void showTip(const QString& text, QWidget* over)
 {
-    auto* tip = new QLabel(text, nullptr, Qt::ToolTip);
+    auto* tip = new QLabel(text, over, Qt::ToolTip);
     tip->setAttribute(Qt::WA_DeleteOnClose);
     tip->setPalette(QToolTip::palette());
     tip->setForegroundRole(QPalette::ToolTipText);
@@ -54,7 +54,7 @@ void showTip(const QString& text, const QWidget* over)
 
 } // namespace
 
-void show(const QString& text, const QWidget* over)
+void show(const QString& text, QWidget* over)
 {
     qCInfo(lcMain).noquote() << "notice:" << text;
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, busName);
@@ -71,7 +71,7 @@ void show(const QString& text, const QWidget* over)
          << QStringList() << QVariantMap() << shownMs;
     // Asked without waiting: a service started on demand may take a moment to answer.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-    QPointer<const QWidget> window(over);
+    QPointer<QWidget> window(over);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
         [text, window](QDBusPendingCallWatcher* done) {
             if (done->isError()) {

@@ -7,6 +7,6 @@ class QWidget;
 // freedesktop notification service, or, where none answers, a tool tip over the given window.
 namespace DesktopNotice {
 
-void show(const QString& text, const QWidget* over);
+void show(const QString& text, QWidget* over);
 
 } // namespace DesktopNotice
