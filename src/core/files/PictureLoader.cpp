@@ -165,6 +165,27 @@ QString gifFrameOutside(const QByteArray& head)
     return QString();
 }
 
+// libpng asks for a whole chunk (up to 4 GiB) before it reads it: a chunk before the end that
+// claims more than the file holds refuses the picture first.
+QString pngChunkPastEnd(QFile& file)
+{
+    const qint64 size = file.size();
+    QString why;
+    for (qint64 at = 8; at + 8 <= size && file.seek(at);) {
+        const QByteArray head = file.read(8);
+        const qint64 length = head.size() == 8 ? qFromBigEndian<quint32>(head.constData()) : 0;
+        if (length + 12 > size - at) {
+            why = QStringLiteral("cannot be decoded: a chunk runs past the end of the file");
+            break;
+        }
+        if (head.endsWith("IEND"))
+            break;
+        at += length + 12;
+    }
+    file.seek(0);
+    return why;
+}
+
 } // namespace
 
 QByteArray formatOf(const QByteArray& head)
@@ -222,6 +243,10 @@ QImage load(const QString& path, const QString& within, const QByteArray& wanted
     if (format == "bmp") {
         if (const QString cut = bmpUnsafe(file.peek(34), info.size()); !cut.isEmpty())
             return refuse(path, cut);
+    }
+    if (format == "png") {
+        if (const QString past = pngChunkPastEnd(file); !past.isEmpty())
+            return refuse(path, past);
     }
     if (format == "gif") {
         if (const QString outside = gifFrameOutside(file.peek(64 * 1024)); !outside.isEmpty())
