@@ -79,7 +79,7 @@ void ClockSession::connectCommands()
     on(Command::ToggleVisible, [this] {
         m_window.toggleVisible();
         if (!m_window.isVisible())
-            explainWayBack(
+            explainWayBack(m_hiddenExplained,
                 QStringLiteral("The clock is hidden. Start Horolan again to bring it back."));
     });
     on(Command::Chime, [this] { m_window.chimeNow(); });
@@ -124,7 +124,7 @@ void ClockSession::showOptions()
 
 bool ClockSession::askClickThrough()
 {
-    if (m_wayBackExplained || QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_clickThroughExplained || QSystemTrayIcon::isSystemTrayAvailable())
         return true;
     QMessageBox box(QMessageBox::Information, QStringLiteral("Horolan"),
         QStringLiteral("Clicks will pass through the clock to the windows below it, and there is "
@@ -135,15 +135,15 @@ bool ClockSession::askClickThrough()
     QPushButton* turnOn = box.addButton(QStringLiteral("Turn on"), QMessageBox::AcceptRole);
     box.setDefaultButton(turnOn);
     box.exec();
-    m_wayBackExplained = box.clickedButton() == turnOn;
-    return m_wayBackExplained;
+    m_clickThroughExplained = box.clickedButton() == turnOn;
+    return m_clickThroughExplained;
 }
 
-void ClockSession::explainWayBack(const QString& text)
+void ClockSession::explainWayBack(bool& explained, const QString& text)
 {
-    if (m_wayBackExplained || QSystemTrayIcon::isSystemTrayAvailable())
+    if (explained || QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    m_wayBackExplained = true;
+    explained = true;
     DesktopNotice::show(text, &m_window);
 }
 
@@ -240,8 +240,9 @@ void ClockSession::apply(Setting setting)
     case Setting::ClickThrough:
         stayOutOfTheWay();
         if (m_settings->clickThrough)
-            explainWayBack(QStringLiteral("Clicks now pass through the clock. Start Horolan "
-                                          "again, or run horolan --options, to take them again."));
+            explainWayBack(m_clickThroughExplained,
+                QStringLiteral("Clicks now pass through the clock. Start Horolan "
+                               "again, or run horolan --options, to take them again."));
         break;
     case Setting::Opacity:
         stayOutOfTheWay();

@@ -70,8 +70,8 @@ private:
     void stayOutOfTheWay();
     // With no tray, turning click-through on from the menu is explained first; false: not now.
     bool askClickThrough();
-    // With no tray, once a run: how a clock out of reach comes back.
-    void explainWayBack(const QString& text);
+    // With no tray, once a run each (hidden, clicks passing): how the clock comes back.
+    void explainWayBack(bool& explained, const QString& text);
     void save();
 
     const Clock& m_clock;
@@ -93,6 +93,7 @@ private:
     std::unique_ptr<AboutWindow> m_about; // made when first opened
     bool m_closing = false;
     bool m_saving = false;
-    bool m_wayBackExplained = false;
+    bool m_hiddenExplained = false;
+    bool m_clickThroughExplained = false;
     std::unique_ptr<OptionsWindow> m_options; // made when first opened
 };
