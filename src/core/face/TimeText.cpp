@@ -1,7 +1,5 @@
 #include "core/face/TimeText.h"
 
-#include <QRegularExpression>
-
 namespace TimeText {
 
 namespace {
@@ -20,9 +18,24 @@ QString number(int value, qsizetype digits)
 
 QString spoken(QTime time, const QLocale& locale)
 {
-    // The C locale's short form holds the seconds, which would stand still for a minute.
-    static const QRegularExpression seconds(QStringLiteral("[:.]?ss?\\b"));
-    return locale.toString(time, locale.timeFormat(QLocale::ShortFormat).remove(seconds));
+    // The C locale's short form holds the seconds, which would stand still for a minute: each
+    // run of s that ends a word goes, with the separator before it. (A plain scan: a regular
+    // expression here would load its engine into a clock that needs it nowhere else.)
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format[i] != u's' || (i > 0 && format[i - 1] == u's'))
+            continue;
+        qsizetype end = i;
+        while (end < format.size() && format[end] == u's')
+            ++end;
+        if (end < format.size() && (format[end].isLetterOrNumber() || format[end] == u'_'))
+            continue;
+        const qsizetype from
+            = i > 0 && (format[i - 1] == u':' || format[i - 1] == u'.') ? i - 1 : i;
+        format.remove(from, end - from);
+        i = from - 1;
+    }
+    return locale.toString(time, format);
 }
 
 int twelveHour(int hour)
