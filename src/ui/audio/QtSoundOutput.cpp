@@ -29,6 +29,7 @@ QtSoundOutput::QtSoundOutput(QObject* parent)
         closeSink();
         // Nothing sounds for a while: the decoded sounds go, and the heap they held goes back.
         m_sounds.clear();
+        emit quiet();
     });
 }
 
@@ -66,14 +67,14 @@ void QtSoundOutput::stop()
 
 void QtSoundOutput::prepare()
 {
-    if (playing() || !hasAudioOutput())
+    if (playing())
         return;
     useDeviceFormat();
-    if (!openSink())
-        return;
     // The stream, there before the chime and fed silence, keeps the server working in short
     // blocks; one left to run dry may stall (PipeWire's PulseAudio server).
-    feed();
+    if (hasAudioOutput() && openSink())
+        feed();
+    // A chime that does not come after all (a busy desktop) still lets it fall quiet.
     m_idle.start(idleCloseMs + prepareMs);
 }
 
@@ -87,9 +88,14 @@ void QtSoundOutput::setVolume(double volume)
 void QtSoundOutput::beep()
 {
     if (!hasAudioOutput())
-        return QApplication::beep();
+        return desktopBeep();
     useDeviceFormat();
     start(m_sounds.ding(), false);
+}
+
+void QtSoundOutput::desktopBeep()
+{
+    QApplication::beep();
 }
 
 bool QtSoundOutput::hasAudioOutput() const
@@ -126,7 +132,7 @@ void QtSoundOutput::start(const QByteArray& pcm, bool stroke)
         if (!m_noDeviceLogged)
             qCInfo(lcSound) << "no sound output device: chimes are beeps";
         m_noDeviceLogged = true;
-        hasAudioOutput() ? QApplication::beep() : beep();
+        hasAudioOutput() ? desktopBeep() : beep();
         // A stroke still lasts its sound's length.
         m_deadline.start(int(durationMs));
         return;
@@ -238,8 +244,7 @@ void QtSoundOutput::finish()
         return;
     const bool stroke = m_state == State::Stroke;
     m_state = State::Silence;
-    if (m_sink)
-        m_idle.start();
+    m_idle.start(idleCloseMs);
     if (!stroke)
         return;
     if (m_sink) {
@@ -260,6 +265,7 @@ void QtSoundOutput::cut()
     m_state = State::Silence;
     if (audible)
         closeSink();
+    m_idle.start(idleCloseMs);
 }
 
 void QtSoundOutput::closeSink()

@@ -48,8 +48,14 @@ public:
     void beep() override;
     void prepare() override;
 
+signals:
+    // The stream has gone back to the server and the decoded sounds are dropped: nothing plays.
+    void quiet();
+
 protected:
     void setVolume(double volume) override;
+    // The desktop's own beep, where there is no sound device.
+    virtual void desktopBeep();
     // Asked at each play; tests without a sound server say there is none.
     virtual bool hasAudioOutput() const;
 
