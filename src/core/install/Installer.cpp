@@ -65,11 +65,12 @@ QString plainName(QString name)
 void sweep(const QString& root)
 {
     const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
-    const QFileInfoList left
-        = QDir(root).entryInfoList({ QStringLiteral(".install-*"), QStringLiteral(".remove-*") },
-            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    const QFileInfoList left = QDir(root).entryInfoList(
+        QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QFileInfo& folder : left) {
-        if (folder.lastModified().toUTC() < dayAgo) {
+        const QString name = folder.fileName();
+        const bool ours = name.startsWith(u".install-") || name.startsWith(u".remove-");
+        if (ours && folder.lastModified().toUTC() < dayAgo) {
             qCInfo(lcInstall) << "removing" << folder.filePath() << "left by an earlier install";
             QDir(folder.filePath()).removeRecursively();
         }

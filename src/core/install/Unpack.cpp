@@ -1,6 +1,7 @@
 #include "core/install/Unpack.h"
 
 #include "core/base/Logging.h"
+#include "core/install/ArchiveLibrary.h"
 #include "core/text/TextDecoding.h"
 
 #include <QDir>
@@ -8,19 +9,23 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <clocale>
 #include <locale.h>
 #include <memory>
 
 namespace {
 
+// Open by the time anything below runs: unpack() refuses first where it cannot be.
+const ArchiveLibrary& lib()
+{
+    return *ArchiveLibrary::open();
+}
+
 struct ArchiveFree {
-    void operator()(archive* a) const { archive_read_free(a); }
+    void operator()(archive* a) const { lib().archive_read_free(a); }
 };
 struct EntryFree {
-    void operator()(archive_entry* e) const { archive_entry_free(e); }
+    void operator()(archive_entry* e) const { lib().archive_entry_free(e); }
 };
 
 // A stored name as a reason may show it: what a terminal would take as a control turns to "?".
@@ -100,30 +105,30 @@ QString Unpacker::open()
     const QByteArray path = QFile::encodeName(m_source);
     m_folder = info.isDir();
     if (m_folder) {
-        m_archive.reset(archive_read_disk_new());
+        m_archive.reset(lib().archive_read_disk_new());
         // Only the folder given may be a link; links inside it are entries like any other.
-        archive_read_disk_set_symlink_hybrid(m_archive.get());
-        archive_read_disk_set_behavior(m_archive.get(),
+        lib().archive_read_disk_set_symlink_hybrid(m_archive.get());
+        lib().archive_read_disk_set_behavior(m_archive.get(),
             ARCHIVE_READDISK_NO_XATTR | ARCHIVE_READDISK_NO_ACL | ARCHIVE_READDISK_NO_FFLAGS);
         m_folderPrefix = path.endsWith('/') ? path : path + '/';
-        if (archive_read_disk_open(m_archive.get(), path.constData()) != ARCHIVE_OK)
+        if (lib().archive_read_disk_open(m_archive.get(), path.constData()) != ARCHIVE_OK)
             return failure("cannot read the folder");
         return {};
     }
     if (!info.isFile())
         return QStringLiteral("it is not there, or neither a file nor a folder");
     m_sourceBytes = info.size();
-    m_archive.reset(archive_read_new());
+    m_archive.reset(lib().archive_read_new());
     archive* a = m_archive.get();
-    archive_read_support_format_zip(a);
-    archive_read_support_format_rar(a);
-    archive_read_support_format_rar5(a);
-    archive_read_support_format_7zip(a);
-    archive_read_support_format_tar(a);
-    archive_read_support_filter_gzip(a);
-    archive_read_support_filter_bzip2(a);
-    archive_read_support_filter_xz(a);
-    if (archive_read_open_filename(a, path.constData(), 64 * 1024) != ARCHIVE_OK)
+    lib().archive_read_support_format_zip(a);
+    lib().archive_read_support_format_rar(a);
+    lib().archive_read_support_format_rar5(a);
+    lib().archive_read_support_format_7zip(a);
+    lib().archive_read_support_format_tar(a);
+    lib().archive_read_support_filter_gzip(a);
+    lib().archive_read_support_filter_bzip2(a);
+    lib().archive_read_support_filter_xz(a);
+    if (lib().archive_read_open_filename(a, path.constData(), 64 * 1024) != ARCHIVE_OK)
         return failure("cannot open it");
     return {};
 }
@@ -133,25 +138,25 @@ QString Unpacker::run()
     if (QString refused = open(); !refused.isEmpty())
         return refused;
     m_buffer.resize(64 * 1024);
-    const std::unique_ptr<archive_entry, EntryFree> owned(archive_entry_new());
+    const std::unique_ptr<archive_entry, EntryFree> owned(lib().archive_entry_new());
     for (;;) {
         archive_entry* entry = owned.get();
-        const int read = m_folder ? archive_read_next_header2(m_archive.get(), entry)
-                                  : archive_read_next_header(m_archive.get(), &entry);
+        const int read = m_folder ? lib().archive_read_next_header2(m_archive.get(), entry)
+                                  : lib().archive_read_next_header(m_archive.get(), &entry);
         if (read == ARCHIVE_EOF)
             break;
         if (read < ARCHIVE_WARN)
             return failure("reading an entry");
         if (read == ARCHIVE_WARN)
-            qCDebug(lcInstall) << m_source << "-" << archive_error_string(m_archive.get());
+            qCDebug(lcInstall) << m_source << "-" << lib().archive_error_string(m_archive.get());
         QByteArray bytes;
-        if (const char* name = archive_entry_pathname(entry))
+        if (const char* name = lib().archive_entry_pathname(entry))
             bytes = name;
-        else if (const wchar_t* wide = archive_entry_pathname_w(entry))
+        else if (const wchar_t* wide = lib().archive_entry_pathname_w(entry))
             bytes = QString::fromWCharArray(wide).toUtf8();
         if (m_folder) {
-            if (archive_read_disk_can_descend(m_archive.get()))
-                archive_read_disk_descend(m_archive.get());
+            if (lib().archive_read_disk_can_descend(m_archive.get()))
+                lib().archive_read_disk_descend(m_archive.get());
             // The folder itself comes first, by the name it was given.
             if (!bytes.startsWith(m_folderPrefix))
                 continue;
@@ -168,11 +173,11 @@ QString Unpacker::run()
 
 QString Unpacker::entry(archive_entry* entry, const QString& stored)
 {
-    if (archive_entry_is_encrypted(entry))
+    if (lib().archive_entry_is_encrypted(entry))
         return QStringLiteral("it is encrypted");
-    if (archive_entry_hardlink(entry))
+    if (lib().archive_entry_hardlink(entry))
         return shown(stored) + QStringLiteral(" is a link");
-    const mode_t type = archive_entry_filetype(entry);
+    const mode_t type = lib().archive_entry_filetype(entry);
     if (type == AE_IFLNK)
         return shown(stored) + QStringLiteral(" is a link");
     if (type != AE_IFREG && type != AE_IFDIR)
@@ -182,7 +187,8 @@ QString Unpacker::entry(archive_entry* entry, const QString& stored)
         return refused;
     if (parts.isEmpty())
         return {};
-    if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > m_limits.bytes - m_bytes)
+    if (lib().archive_entry_size_is_set(entry)
+        && lib().archive_entry_size(entry) > m_limits.bytes - m_bytes)
         return QStringLiteral("it unpacks to more than %1 MiB").arg(m_limits.bytes >> 20);
 
     // The path as written: each folder under the spelling it was first written with.
@@ -218,7 +224,8 @@ QString Unpacker::writeFile(const QString& path, const QString& stored)
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return QStringLiteral("cannot write %1: %2").arg(shown(path), file.errorString());
     for (;;) {
-        const la_ssize_t n = archive_read_data(m_archive.get(), m_buffer.data(), m_buffer.size());
+        const la_ssize_t n
+            = lib().archive_read_data(m_archive.get(), m_buffer.data(), m_buffer.size());
         if (n == 0)
             break;
         if (n < 0)
@@ -242,17 +249,18 @@ QString Unpacker::writeFile(const QString& path, const QString& stored)
 QString Unpacker::failure(const char* what) const
 {
     archive* a = m_archive.get();
-    const QString error = QString::fromUtf8(archive_error_string(a));
+    const QString error = QString::fromUtf8(lib().archive_error_string(a));
     qCDebug(lcInstall) << m_source << "-" << what << "-" << error;
     // Asked before a format is known, libarchive follows a null pointer.
-    if (!m_folder && archive_format(a) != 0 && archive_read_has_encrypted_entries(a) > 0)
+    if (!m_folder && lib().archive_format(a) != 0
+        && lib().archive_read_has_encrypted_entries(a) > 0)
         return QStringLiteral("it is encrypted");
     if (error.contains(QStringLiteral("passphrase"), Qt::CaseInsensitive)
         || error.contains(QStringLiteral("encrypt"), Qt::CaseInsensitive))
         return QStringLiteral("it is encrypted");
     if (m_folder)
         return QStringLiteral("cannot read it: %1").arg(error);
-    if (m_entries == 0 && archive_format(a) == 0)
+    if (m_entries == 0 && lib().archive_format(a) == 0)
         return QStringLiteral("it is not a zip, rar, 7z or tar archive");
     return QStringLiteral("it is damaged or cut short (%1)").arg(error);
 }
@@ -265,7 +273,7 @@ void Unpacker::tell()
         m_progress(-1);
     else
         m_progress(
-            std::min(1.0, double(archive_filter_bytes(m_archive.get(), -1)) / m_sourceBytes));
+            std::min(1.0, double(lib().archive_filter_bytes(m_archive.get(), -1)) / m_sourceBytes));
 }
 
 } // namespace
@@ -273,6 +281,8 @@ void Unpacker::tell()
 QString unpack(const QString& source, const QString& into, const UnpackLimits& limits,
     const std::function<void(double)>& progress)
 {
+    if (QString why; !ArchiveLibrary::open(&why))
+        return QStringLiteral("archives cannot be read here (%1)").arg(why);
     // libarchive gives the names it knows the characters of (7z's, flagged zip names, RAR's
     // Unicode ones) in the locale's character set: on this thread, always UTF-8, whatever
     // locale the clock runs in.

@@ -151,8 +151,11 @@ void SettingsGuard::removeOwnScratch()
 {
     const QFileInfo prefix(SettingsIni::scratchPrefix(m_filePath));
     QDir folder = prefix.dir();
-    for (const QString& name :
-        folder.entryList({ prefix.fileName() + u'*' }, QDir::Files | QDir::Hidden | QDir::System)) {
+    // Names are matched here, not by a name filter: those are regular expressions, an engine the
+    // clock would load at every start for this alone.
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix.fileName()))
+            continue;
         bool ok = false;
         const qint64 pid
             = name.sliced(prefix.fileName().size()).section(u'-', 0, 0).toLongLong(&ok);
@@ -178,13 +181,16 @@ void SettingsGuard::moveOldSaves()
         return;
     }
     const QFileInfo file(m_filePath);
-    const QFileInfoList candidates = file.absoluteDir().entryInfoList(
-        { file.fileName() + QStringLiteral(".??????") }, QDir::Files | QDir::Hidden);
+    const QFileInfoList candidates = file.absoluteDir().entryInfoList(QDir::Files | QDir::Hidden);
     const QString folder = m_filePath + QStringLiteral(".interrupted");
     for (const QFileInfo& candidate : candidates) {
+        // "<file>.XXXXXX"
+        const QString name = candidate.fileName();
+        if (name.size() != file.fileName().size() + 7 || !name.startsWith(file.fileName() + u'.'))
+            continue;
         const QDateTime written = candidate.lastModified();
-        if (!generatedName(candidate.fileName().sliced(file.fileName().size() + 1))
-            || written < lockedSince || written > lockedSince.addSecs(60)
+        if (!generatedName(name.sliced(file.fileName().size() + 1)) || written < lockedSince
+            || written > lockedSince.addSecs(60)
             || !writtenAsSettings(candidate.absoluteFilePath()))
             continue;
         const QString target = folder + u'/' + candidate.fileName();

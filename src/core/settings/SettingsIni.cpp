@@ -175,9 +175,11 @@ Written write(const QString& path, const Changes& changes)
         if (result.ok)
             return;
         const QFileInfo at(stem);
-        for (const QString& name : at.dir().entryList({ at.fileName() + QStringLiteral(".*") },
-                 QDir::Files | QDir::Hidden | QDir::System))
-            QFile::remove(at.dir().filePath(name));
+        // By prefix, not by a name filter: those are regular expressions, an engine the clock
+        // would load for this alone.
+        for (const QString& name : at.dir().entryList(QDir::Files | QDir::Hidden | QDir::System))
+            if (name.startsWith(at.fileName() + u'.'))
+                QFile::remove(at.dir().filePath(name));
     });
     // A configuration folder set but not there yet is made, as QSettings does.
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
