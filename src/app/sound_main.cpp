@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,6 +33,13 @@ class ChildOutput final : public QtSoundOutput {
 protected:
     void desktopBeep() override { answer("beep"); }
 };
+
+// 0 to 1; what is no number plays at full volume, as the setting's own fallback does.
+double volume(const QString& text)
+{
+    const double value = text.toDouble();
+    return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 1.0;
+}
 
 class Commands final : public QObject {
 public:
@@ -86,8 +92,8 @@ private:
             m_output.beep();
         else if (command == "prepare")
             m_output.prepare();
-        else if (const double volume = argument.toDouble(); command == "volume")
-            m_output.setVolume(std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 1.0);
+        else if (command == "volume")
+            m_output.setVolume(volume(argument));
         else
             qCWarning(lcSound) << "sound process: unknown command" << line.left(40);
     }

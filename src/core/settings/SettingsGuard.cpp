@@ -181,13 +181,13 @@ void SettingsGuard::moveOldSaves()
         return;
     }
     const QFileInfo file(m_filePath);
-    const QFileInfoList candidates = file.absoluteDir().entryInfoList(QDir::Files | QDir::Hidden);
+    const QDir dir = file.absoluteDir();
     const QString folder = m_filePath + QStringLiteral(".interrupted");
-    for (const QFileInfo& candidate : candidates) {
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
         // "<file>.XXXXXX"
-        const QString name = candidate.fileName();
         if (name.size() != file.fileName().size() + 7 || !name.startsWith(file.fileName() + u'.'))
             continue;
+        const QFileInfo candidate(dir.filePath(name));
         const QDateTime written = candidate.lastModified();
         if (!generatedName(name.sliced(file.fileName().size() + 1)) || written < lockedSince
             || written > lockedSince.addSecs(60)
