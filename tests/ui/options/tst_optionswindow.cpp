@@ -11,8 +11,10 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -20,6 +22,19 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimeEdit>
+
+namespace {
+// Whether a layout, or one inside it, places the widget.
+bool holds(const QLayout* layout, const QWidget* widget)
+{
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == widget || (item->layout() && holds(item->layout(), widget)))
+            return true;
+    }
+    return false;
+}
+} // namespace
 
 // The options window in the running clock, on a real settings file: each control changes the
 // setting, what the clock shows or does, and the file. The keys that walk its pages, and what
@@ -184,6 +199,11 @@ private slots:
         }
         QVERIFY(reached.size() >= controls);
         for (QWidget* each : reached) {
+            // Where its parent has a layout, placed by it: one left out sits over another
+            // control. (Pages that slide are placed by hand.)
+            const QWidget* parent = each->parentWidget();
+            QVERIFY2(each == top || !parent->layout() || holds(parent->layout(), each),
+                qPrintable(each->metaObject()->className() + (" " + each->objectName())));
             const QAccessibleInterface* face = QAccessible::queryAccessibleInterface(each);
             // Named, captioned, or by its own text: a list's value is no name, though on Linux
             // it is given as one, its caption going as a relation.
@@ -212,6 +232,32 @@ private slots:
             QTest::keyClick(top, Qt::Key_Down);
             QVERIFY(top->accessibleDescription().contains(AboutTexts::readMe(1)));
         }
+        session.close();
+    }
+
+    void menu()
+    {
+        test::Folders folders;
+        FixedClock clock(QDateTime(QDate(2026, 12, 5), QTime(10, 20, 30)));
+        SettingsStore store(folders.path("Quarnet.conf"), clock);
+        ClockSession session(clock, &store, folders.roots());
+        session.start();
+        QMenu* menu = nullptr;
+        for (QWidget* each : QApplication::topLevelWidgets())
+            menu = qobject_cast<QMenu*>(each) ? qobject_cast<QMenu*>(each) : menu;
+        QVERIFY(menu);
+        const auto shown = [menu] {
+            QStringList items;
+            for (const QAction* item : menu->actions())
+                if (item->isVisible())
+                    items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+            return items;
+        };
+        const QStringList items { "&Change Time", "&World Time", "Click &Through", "&Options",
+            "E&xit", "-", "&About" };
+        QCOMPARE(shown(), items);
+        session.commands().action(Command::ToggleLock)->trigger();
+        QCOMPARE(shown(), QStringList { "un&Lock Position" } + items);
         session.close();
     }
 
