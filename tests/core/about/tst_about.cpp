@@ -144,6 +144,10 @@ private slots:
             << "Made By:   \nDate:   \nEMail:   \nHome Page:   \nComments:   " + QString(119, u'x')
                 + QChar(0x2026)
             << "comment";
+        QTest::newRow("a text as long as a page shows, whole")
+            << "[Info]\nName=Full\nComment=" + QString(120, u'y') << "About Skin: Full"
+            << "Made By:   \nDate:   \nEMail:   \nHome Page:   \nComments:   " + QString(120, u'y')
+            << QString();
     }
     void skinPage()
     {
