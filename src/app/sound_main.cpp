@@ -34,7 +34,7 @@ protected:
     void desktopBeep() override { answer("beep"); }
 };
 
-// 0 to 1; what is no number plays at full volume, as the setting's own fallback does.
+// 0 to 1; NaN and infinity (which toDouble reads from "nan" and "inf") play at full volume.
 double volume(const QString& text)
 {
     const double value = text.toDouble();
